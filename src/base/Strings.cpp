@@ -1,0 +1,62 @@
+#include "base/Strings.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cwchar>
+
+namespace base {
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    va_list copy;
+    va_copy(copy, args);
+    int needed = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    std::string out;
+    if (needed > 0) {
+        out.resize(static_cast<std::size_t>(needed) + 1);
+        std::vsnprintf(out.data(), out.size(), format, args);
+        out.resize(static_cast<std::size_t>(needed));
+    }
+    va_end(args);
+    return out;
+}
+
+std::wstring FormatW(const wchar_t* format, ...) {
+    // vswprintf cannot report the needed size: grow until the text fits.
+    std::wstring out(128, L'\0');
+    for (;;) {
+        va_list args;
+        va_start(args, format);
+        int written = std::vswprintf(out.data(), out.size(), format, args);
+        va_end(args);
+        if (written >= 0 && static_cast<std::size_t>(written) < out.size()) {
+            out.resize(static_cast<std::size_t>(written));
+            return out;
+        }
+        if (out.size() > (1u << 24))
+            return {};
+        out.resize(out.size() * 2);
+    }
+}
+
+static wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+
+bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (LowerAscii(a[i]) != LowerAscii(b[i]))
+            return false;
+    return true;
+}
+
+std::wstring ToLowerAscii(std::wstring_view text) {
+    std::wstring out(text);
+    for (auto& c : out)
+        c = LowerAscii(c);
+    return out;
+}
+
+} // namespace base

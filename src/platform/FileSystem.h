@@ -1,0 +1,79 @@
+#pragma once
+// Files and folders by path: attributes, moves, deletion, enumeration with a
+// wildcard, folder trees and free space. Safe to call from any thread.
+
+#include "platform/Error.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace plat {
+
+// Windows attribute bits that the launcher reads and sets.
+enum : std::uint32_t {
+    kAttrReadOnly = 0x1,
+    kAttrHidden = 0x2,
+    kAttrDirectory = 0x10,
+    kAttrNormal = 0x80,
+    kInvalidAttributes = 0xFFFFFFFFu,
+};
+
+// Flags of MoveFile, with the Windows values.
+enum : std::uint32_t {
+    kMoveReplaceExisting = 0x1,
+    kMoveCopyAllowed = 0x2,
+};
+
+struct FindEntry {
+    std::wstring name; // file name only
+    bool isDirectory = false;
+    std::uint64_t size = 0;
+    std::int64_t modifiedUtcMs = 0;
+    std::uint32_t attributes = 0;
+};
+
+// kInvalidAttributes on failure (last error 2 or 3).
+std::uint32_t GetFileAttributes(const std::wstring& path);
+// Only the read-only and hidden bits can be changed; other bits are ignored.
+bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes);
+
+bool FileExists(const std::wstring& path);      // a non-folder entry exists
+bool DirectoryExists(const std::wstring& path); // a folder exists
+
+bool DeleteFile(const std::wstring& path);
+// Renames, across volumes too when kMoveCopyAllowed is given. Without
+// kMoveReplaceExisting an existing destination fails with 183.
+bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags = 0);
+bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
+
+// Single level: fails with 183 when it exists, 3 when the parent is missing.
+bool CreateDirectory(const std::wstring& path);
+// Creates every missing folder of the path; true when the folder exists after.
+bool CreateDirectoryTree(const std::wstring& path);
+// Removes an empty folder.
+bool RemoveDirectory(const std::wstring& path);
+
+// Enumerates the entries of the folder part of `pattern` whose names match
+// its last segment ("*" and "?" wildcards, without regard to case as on
+// Windows; "*.*" matches every name). "." and ".." are never listed.
+// An empty result with last error 2 or 3 means nothing matched or no folder.
+std::vector<FindEntry> FindFiles(const std::wstring& pattern);
+// The wildcard rule of FindFiles on its own.
+bool MatchWildcard(const std::wstring& pattern, const std::wstring& name);
+
+// Bytes available to the caller on the volume holding `path`.
+bool GetDiskFreeSpace(const std::wstring& path, std::uint64_t* freeBytes);
+
+// Path helpers. The separator of the platform, and the conversion of
+// archive member and manifest paths ("\" separated) into native paths.
+wchar_t PathSeparator();
+std::wstring NativePath(const std::wstring& backslashPath);
+// Folder part through the last separator ("/" or "\"), separator included.
+std::wstring FolderOf(const std::wstring& path);
+// Text after the last separator.
+std::wstring FileNameOf(const std::wstring& path);
+// Joins with exactly one separator between the parts.
+std::wstring JoinPath(const std::wstring& folder, const std::wstring& name);
+
+} // namespace plat
