@@ -27,6 +27,7 @@ enum : ErrorCode {
     kErrSharingViolation = 32,
     kErrLockViolation = 33,
     kErrHandleEof = 38,
+    kErrNegativeSeek = 131,
     kErrNotSupported = 50,
     kErrFileExists = 80,
     kErrInvalidParameter = 87,
