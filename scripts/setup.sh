@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache clang pkg-config
-  libssl-dev zlib1g-dev
+  libssl-dev zlib1g-dev libtinyxml2-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )
 
