@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache clang pkg-config
+  build-essential cmake ninja-build ccache clang libclang-rt-14-dev pkg-config
   libssl-dev zlib1g-dev libtinyxml2-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
 )

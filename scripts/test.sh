@@ -1,18 +1,41 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors under
-# AddressSanitizer and UndefinedBehaviorSanitizer, and runs every test.
+# AddressSanitizer and UndefinedBehaviorSanitizer (GCC), runs every test, then
+# builds everything again with Clang and runs each fuzz target briefly.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+
 build=${BUILD_DIR:-build-test}
-cmake -S . -B "$build" -G Ninja \
+CC=gcc CXX=g++ cmake -S . -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Debug \
   -DLAUNCHER_WERROR=ON \
   -DLAUNCHER_SANITIZE=ON
 cmake --build "$build"
-
-export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
-export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 ctest --test-dir "$build" --output-on-failure -j2
+
+# Clang: the whole tree must build warning-free too; the fuzz targets come
+# with it.
+fuzz_build=${FUZZ_BUILD_DIR:-build-fuzz}
+CC=clang CXX=clang++ cmake -S . -B "$fuzz_build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Debug \
+  -DLAUNCHER_WERROR=ON \
+  -DLAUNCHER_SANITIZE=ON \
+  -DLAUNCHER_FUZZ=ON \
+  -DLAUNCHER_TESTS=OFF
+cmake --build "$fuzz_build"
+fuzz_seconds=${FUZZ_SECONDS:-15}
+for fuzzer in "$fuzz_build"/fuzz/*_fuzz; do
+  [ -x "$fuzzer" ] || continue
+  corpus=$(mktemp -d)
+  seeds="fuzz/seeds/$(basename "$fuzzer")"
+  [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
+  echo "== $(basename "$fuzzer") for ${fuzz_seconds}s"
+  "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+  rm -rf "$corpus"
+done
+echo "fuzzing: no crash"
