@@ -61,6 +61,7 @@ std::wstring ErrorMessageText(ErrorCode code) {
         {kErrNoAccess, L"Invalid access to memory location."},
         {kErrNotFound, L"Element not found."},
         {kErrCancelled, L"The operation was canceled by the user."},
+        {kErrInvalidWindowHandle, L"Invalid window handle."},
         {kErrTimeout, L"This operation returned because the timeout period expired."},
     };
     auto it = texts.find(code);

@@ -53,6 +53,7 @@ enum : ErrorCode {
     kErrNoAccess = 998,
     kErrCancelled = 1223,
     kErrNotFound = 1168,
+    kErrInvalidWindowHandle = 1400,
     kErrTimeout = 1460,
 };
 
