@@ -23,7 +23,8 @@ public:
     // CreateMutex reports it). With initialOwner the caller owns it when it
     // was created by this call.
     bool Create(const std::string& name, bool initialOwner);
-    // Gives up ownership; the mutex stays open.
+    // Gives up ownership; the mutex stays open. Fails with 288 when the
+    // caller does not own it.
     bool Release();
     // Closes this holder's handle.
     void Close();
@@ -35,6 +36,7 @@ private:
 
     int fd_ = -1;
     bool owned_ = false;
+    std::string path_; // the file that stands for the mutex while open
 };
 
 } // namespace plat

@@ -46,7 +46,9 @@ struct ProcessStartInfo {
     TailPassing tail = TailPassing::Verbatim;
 };
 
-// A started child. Waiting and the exit code work until Close.
+// A started child. Waiting and the exit code work until Close. One thread
+// uses an object at a time; a child that is closed before it ends is reaped
+// in the background so that it leaves no zombie.
 class Process {
 public:
     Process() = default;
@@ -56,6 +58,9 @@ public:
     Process(const Process&) = delete;
     Process& operator=(const Process&) = delete;
 
+    // Fails as CreateProcess does: 2 or 3 when the program is missing, 5 when
+    // it may not be run, 193 when it is no program, 267 when the working
+    // folder is missing.
     bool Start(const ProcessStartInfo& info);
     // True when the process ended within the time-out (-1 waits forever);
     // false with last error 258 when it is still running.
@@ -69,9 +74,15 @@ public:
     void Close();
 
 private:
+    // Collects the child's status; blocking waits until it ends. True once reaped.
+    bool Reap(bool blocking);
+
     std::uint32_t pid_ = 0;
     bool reaped_ = false;
     std::uint32_t exitCode_ = 0;
+    // Terminate's exit code, reported instead of the kill signal.
+    bool terminated_ = false;
+    std::uint32_t terminateCode_ = 0;
 };
 
 } // namespace plat

@@ -1,0 +1,212 @@
+// Named mutexes as flock()ed files in the runtime folder's "mutex/" folder.
+// Every holder keeps a shared lock on the file; the mutex exists while some
+// process holds one, which an exclusive probe tells. Probing and attaching
+// happen under one exclusive guard lock, so that a probe never sees the short
+// gap while a creator turns its probe lock into a shared one.
+
+#include "platform/NamedMutex.h"
+
+#include "platform/Folders.h"
+#include "platform/Unicode.h"
+#include "platform/posix/ErrnoMap.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace plat {
+
+namespace {
+
+constexpr ErrorCode kErrNotOwner = 288;
+constexpr std::size_t kMaxFileName = 200;
+constexpr const char* kGuardFile = ".guard"; // never an encoded name: '.' is encoded
+
+const char kHex[] = "0123456789ABCDEF";
+
+// "Global\{...}" and the like become file names: letters, digits, '-' and '_'
+// stay, every other byte is %XX, so that different names never share a file.
+// Overlong names are cut and end with a hash of the whole name.
+std::string MutexFileName(const std::string& name) {
+    std::string file;
+    for (unsigned char c : name) {
+        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '_';
+        if (plain) {
+            file.push_back(static_cast<char>(c));
+        } else {
+            file.push_back('%');
+            file.push_back(kHex[c >> 4]);
+            file.push_back(kHex[c & 0xF]);
+        }
+    }
+    if (file.size() > kMaxFileName) {
+        std::uint64_t hash = 0xcbf29ce484222325ull; // FNV-1a
+        for (unsigned char c : name)
+            hash = (hash ^ c) * 0x100000001b3ull;
+        file.resize(kMaxFileName - 17);
+        file.push_back('~');
+        for (int shift = 60; shift >= 0; shift -= 4)
+            file.push_back(kHex[(hash >> shift) & 0xF]);
+    }
+    return file;
+}
+
+// The folder holding the mutex files, with a trailing separator; empty on
+// failure (last error set).
+std::string MutexFolder() {
+    std::wstring runtime = GetRuntimeFolder();
+    if (runtime.empty())
+        return std::string();
+    std::wstring folder = runtime + L"mutex/";
+    if (!EnsurePrivateFolder(folder))
+        return std::string();
+    return WideToUtf8(folder);
+}
+
+// Holds the exclusive guard lock of the mutex folder for one probe-and-attach
+// or probe-and-remove step. Lives on the calling thread for that step only.
+class GuardLock {
+public:
+    explicit GuardLock(const std::string& folder) {
+        fd_ =
+            ::open((folder + kGuardFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+        if (fd_ < 0) {
+            posix::SetLastErrno(errno);
+            return;
+        }
+        int result;
+        do {
+            result = ::flock(fd_, LOCK_EX);
+        } while (result != 0 && errno == EINTR);
+        if (result != 0) {
+            posix::SetLastErrno(errno);
+            ::close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~GuardLock() {
+        if (fd_ >= 0) {
+            ::flock(fd_, LOCK_UN);
+            ::close(fd_);
+        }
+    }
+    GuardLock(const GuardLock&) = delete;
+    GuardLock& operator=(const GuardLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// Drops this description's lock (dups in a forked child included) and closes.
+void Drop(int fd) {
+    ::flock(fd, LOCK_UN);
+    ::close(fd);
+}
+
+} // namespace
+
+NamedMutex::~NamedMutex() {
+    Close();
+}
+
+bool NamedMutex::Attach(const std::string& name, bool mustExist, bool* existed) {
+    Close();
+    if (name.empty()) {
+        SetLastError(kErrInvalidName);
+        return false;
+    }
+    std::string folder = MutexFolder();
+    if (folder.empty())
+        return false;
+    GuardLock guard(folder);
+    if (!guard.Held())
+        return false;
+
+    std::string path = folder + MutexFileName(name);
+    int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (mustExist ? 0 : O_CREAT);
+    int fd = ::open(path.c_str(), flags, 0600);
+    if (fd < 0) {
+        posix::SetLastErrno(errno);
+        return false;
+    }
+    bool held = ::flock(fd, LOCK_EX | LOCK_NB) != 0;
+    if (held && errno != EWOULDBLOCK) {
+        posix::SetLastErrno(errno);
+        ::close(fd);
+        return false;
+    }
+    if (!held && mustExist) {
+        // A file left by holders that are gone: nobody can be attaching
+        // while we hold the guard, so it can go.
+        ::unlink(path.c_str());
+        Drop(fd);
+        SetLastError(kErrFileNotFound);
+        return false;
+    }
+    // Nobody else takes an exclusive lock while we hold the guard, so the
+    // shared lock is granted at once, also when it replaces our probe lock.
+    if (::flock(fd, LOCK_SH | LOCK_NB) != 0) {
+        posix::SetLastErrno(errno);
+        Drop(fd);
+        return false;
+    }
+    fd_ = fd;
+    path_ = path;
+    *existed = held;
+    return true;
+}
+
+bool NamedMutex::Open(const std::string& name) {
+    bool existed = false;
+    if (!Attach(name, true, &existed))
+        return false;
+    owned_ = false;
+    return true;
+}
+
+bool NamedMutex::Create(const std::string& name, bool initialOwner) {
+    bool existed = false;
+    if (!Attach(name, false, &existed))
+        return false;
+    owned_ = initialOwner && !existed;
+    SetLastError(existed ? kErrAlreadyExists : kErrSuccess);
+    return true;
+}
+
+bool NamedMutex::Release() {
+    if (!IsOpen()) {
+        SetLastError(kErrInvalidHandle);
+        return false;
+    }
+    if (!owned_) {
+        SetLastError(kErrNotOwner);
+        return false;
+    }
+    owned_ = false;
+    return true;
+}
+
+void NamedMutex::Close() {
+    if (fd_ < 0)
+        return;
+    ErrorCode saved = GetLastError();
+    std::string folder = path_.substr(0, path_.find_last_of('/') + 1);
+    {
+        GuardLock guard(folder);
+        ::flock(fd_, LOCK_UN);
+        // The last holder removes the file.
+        if (guard.Held() && ::flock(fd_, LOCK_EX | LOCK_NB) == 0)
+            ::unlink(path_.c_str());
+    }
+    Drop(fd_);
+    SetLastError(saved);
+    fd_ = -1;
+    owned_ = false;
+    path_.clear();
+}
+
+} // namespace plat

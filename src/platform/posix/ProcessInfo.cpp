@@ -1,0 +1,51 @@
+// Facts about the running process: id, executable, version and rights.
+
+#include "platform/Process.h"
+#include "platform/Unicode.h"
+#include "platform/posix/ErrnoMap.h"
+
+#include <cerrno>
+#include <unistd.h>
+
+namespace plat {
+
+std::uint32_t GetCurrentProcessId() {
+    return static_cast<std::uint32_t>(::getpid());
+}
+
+std::wstring GetExecutablePath() {
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) {
+            posix::SetLastErrno(errno);
+            return std::wstring();
+        }
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            buffer.resize(static_cast<std::size_t>(length));
+            return Utf8ToWide(buffer);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::wstring GetExecutableFolder() {
+    std::wstring path = GetExecutablePath();
+    std::size_t slash = path.find_last_of(L'/');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
+}
+
+FileVersion GetOwnFileVersion() {
+    FileVersion version;
+    version.major = LAUNCHER_VERSION_MAJOR;
+    version.minor = LAUNCHER_VERSION_MINOR;
+    version.build = LAUNCHER_VERSION_PATCH;
+    version.revision = LAUNCHER_VERSION_TWEAK;
+    return version;
+}
+
+bool IsProcessElevated() {
+    return ::geteuid() == 0;
+}
+
+} // namespace plat

@@ -1,0 +1,124 @@
+// The child program of the platform tests. Its first argument (after the
+// launcher's command-line rules) names what to do; it reports through files
+// and its exit code. Every wait has a watchdog so a broken test cannot leave
+// it running.
+
+#include "platform/CommandLine.h"
+#include "platform/NamedMutex.h"
+#include "platform/Process.h"
+#include "platform/Unicode.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int kUsage = 100;
+constexpr int kFailed = 101;
+constexpr int kWatchdog = 102;
+
+bool WriteFile(const std::wstring& path, const std::string& contents) {
+    std::ofstream out(plat::WideToUtf8(path), std::ios::binary | std::ios::trunc);
+    out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
+    return static_cast<bool>(out);
+}
+
+bool WaitForFile(const std::wstring& path) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!std::filesystem::exists(plat::WideToUtf8(path))) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// hold-mutex create|open NAME READY GO: holds the mutex until GO appears.
+int HoldMutex(const std::vector<std::wstring>& args) {
+    if (args.size() != 5)
+        return kUsage;
+    plat::NamedMutex mutex;
+    std::string name = plat::WideToUtf8(args[2]);
+    bool ok = args[1] == L"create" ? mutex.Create(name, false) : mutex.Open(name);
+    if (!ok)
+        return kFailed;
+    WriteFile(args[3], "held");
+    return WaitForFile(args[4]) ? 0 : kWatchdog;
+}
+
+// spawn-holder NAME READY GO: creates the mutex, starts a child that opens it
+// too, and exits as soon as that child holds it.
+int SpawnHolder(const std::vector<std::wstring>& args) {
+    if (args.size() != 4)
+        return kUsage;
+    plat::NamedMutex mutex;
+    if (!mutex.Create(plat::WideToUtf8(args[1]), true))
+        return kFailed;
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(
+        plat::GetExecutablePath(),
+        plat::JoinArguments({L"hold-mutex", L"open", args[1], args[2], args[3]}));
+    plat::Process holder;
+    if (!holder.Start(info))
+        return kFailed;
+    return WaitForFile(args[2]) ? 0 : kWatchdog;
+}
+
+// exit-holding NAME GO: creates the mutex, starts a child that waits for GO,
+// and ends without closing anything, as a crash would.
+int ExitHolding(const std::vector<std::wstring>& args) {
+    if (args.size() != 3)
+        return kUsage;
+    plat::NamedMutex mutex;
+    if (!mutex.Create(plat::WideToUtf8(args[1]), true))
+        return kFailed;
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(plat::GetExecutablePath(),
+                                              plat::JoinArguments({L"wait-for", args[2]}));
+    plat::Process waiter;
+    if (!waiter.Start(info))
+        return kFailed;
+    std::_Exit(0);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    plat::InitProcessCommandLine(argc, argv);
+    std::vector<std::wstring> args = plat::SplitArguments(plat::GetCommandLine());
+    if (args.empty())
+        return kUsage;
+    const std::wstring& mode = args[0];
+    if (mode == L"exit" && args.size() == 2)
+        return std::stoi(args[1]);
+    if (mode == L"sleep" && args.size() == 2) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args[1])));
+        return 0;
+    }
+    if (mode == L"echo-line" && args.size() >= 2)
+        return WriteFile(args[1], plat::WideToUtf8(plat::GetCommandLine())) ? 0 : kFailed;
+    if (mode == L"echo-argv" && args.size() >= 2) {
+        std::string record;
+        for (int i = 1; i < argc; ++i)
+            record += std::string(argv[i]) + '\0';
+        return WriteFile(args[1], record) ? 0 : kFailed;
+    }
+    if (mode == L"cwd" && args.size() == 2)
+        return WriteFile(args[1], std::filesystem::current_path().string()) ? 0 : kFailed;
+    if (mode == L"exe" && args.size() == 2)
+        return WriteFile(args[1], plat::WideToUtf8(plat::GetExecutablePath())) ? 0 : kFailed;
+    if (mode == L"wait-for" && args.size() == 2)
+        return WaitForFile(args[1]) ? 0 : kWatchdog;
+    if (mode == L"exit-holding")
+        return ExitHolding(args);
+    if (mode == L"hold-mutex")
+        return HoldMutex(args);
+    if (mode == L"spawn-holder")
+        return SpawnHolder(args);
+    return kUsage;
+}
