@@ -65,9 +65,9 @@ TEST(QuoteArgumentTest, JoinedArgumentsSplitBackUnchanged) {
             << plat::WideToUtf8(argument);
 }
 
-// Every text of up to five characters over the characters the rules treat
-// specially, between neighbours that would absorb a misplaced quote.
-TEST(QuoteArgumentTest, EveryShortTextOfSpecialCharactersRoundTrips) {
+// Every text of up to five characters over the characters the splitting rules
+// single out, between neighbours that would absorb a misplaced quote.
+TEST(QuoteArgumentTest, EveryShortTextOfTrickyCharactersRoundTrips) {
     const std::wstring alphabet = L"a \t\\\"";
     std::vector<std::wstring> texts = {L""};
     for (std::size_t begin = 0, length = 0; length < 5; ++length) {
