@@ -24,13 +24,19 @@ enum class RegistryType : std::uint32_t { String = 1, Binary = 3, Dword = 4 };
 
 struct RegistryValue {
     RegistryType type = RegistryType::String;
-    std::wstring text;         // String
-    std::uint32_t dword = 0;   // Dword
-    std::string bytes;         // Binary
+    std::wstring text;       // String
+    std::uint32_t dword = 0; // Dword
+    std::string bytes;       // Binary
 };
 
 // An open key. Operations fail with last error 2 when the key or value is
-// missing and 5 when the store cannot be written.
+// missing and 5 when the store cannot be written; on a closed key they fail
+// with 6. Reading a value as another type than it holds fails with 13, and so
+// does every read of a key whose values file is damaged: such a key counts as
+// having no values, and its next write starts the file afresh. Paths with a
+// "." or ".." name fail with 123; empty names (as in "a\\b") are skipped.
+// A key holds only its root and path, so it may be used from any thread; each
+// call reaches the store anew.
 class RegistryKey {
 public:
     RegistryKey() = default;
@@ -52,6 +58,9 @@ public:
     bool WriteBinary(const std::wstring& name, const std::string& value);
     bool DeleteValue(const std::wstring& name);
 
+    // Names as first spelt. Subkeys come sorted without regard to case,
+    // values in the order they were first written. Empty with the last error
+    // set on failure; last error 0 on success.
     std::vector<std::wstring> SubkeyNames() const;
     std::vector<std::wstring> ValueNames() const;
 
@@ -64,7 +73,8 @@ private:
     bool open_ = false;
 };
 
-// Deletes a key with all its subkeys and values.
+// Deletes a key with all its subkeys and values. A root itself cannot be
+// deleted (last error 5).
 bool DeleteRegistryTree(RegistryRoot root, const std::wstring& path);
 bool RegistryKeyExists(RegistryRoot root, const std::wstring& path);
 
