@@ -99,7 +99,7 @@ TEST_P(BothRules, SetLongNameArgumentCountsFromLineStart) {
     // Not at the start: still the text from the 14th character.
     s = Parse(L"abc /setlongname \"C:\\A\"");
     EXPECT_EQ(s.rc, rcSetLongName);
-    EXPECT_EQ(s.argument, L"longname \"C:\\A\"");
+    EXPECT_EQ(s.argument, L"ame \"C:\\A\"");
 }
 
 TEST_P(BothRules, ShortLinesGiveEmptyArguments) {

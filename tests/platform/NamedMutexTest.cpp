@@ -1,11 +1,14 @@
 #include "platform/NamedMutex.h"
 
 #include "ChildProgram.h"
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <gtest/gtest.h>
 
 namespace {
@@ -141,7 +144,13 @@ TEST_F(NamedMutexTest, StartedChildDoesNotInheritTheHold) {
                   ChildStart({L"exit-holding", plat::Utf8ToWide(name), files_.File(L"go")})),
               0u);
     EXPECT_FALSE(OpenSucceeds(name));
+    // Let the orphaned waiter end before the test folder goes away, so it
+    // does not outlive the test holding the runner's output open.
     testsupport::WriteTestFile(files_.File(L"go"), "");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (plat::FileExists(files_.File(L"go")) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_FALSE(plat::FileExists(files_.File(L"go")));
 }
 
 } // namespace

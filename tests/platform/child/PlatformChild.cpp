@@ -112,8 +112,13 @@ int main(int argc, char** argv) {
         return WriteFile(args[1], std::filesystem::current_path().string()) ? 0 : kFailed;
     if (mode == L"exe" && args.size() == 2)
         return WriteFile(args[1], plat::WideToUtf8(plat::GetExecutablePath())) ? 0 : kFailed;
-    if (mode == L"wait-for" && args.size() == 2)
-        return WaitForFile(args[1]) ? 0 : kWatchdog;
+    if (mode == L"wait-for" && args.size() == 2) {
+        // Removing the file tells the starter that this process is done.
+        if (!WaitForFile(args[1]))
+            return kWatchdog;
+        std::filesystem::remove(plat::WideToUtf8(args[1]));
+        return 0;
+    }
     if (mode == L"exit-holding")
         return ExitHolding(args);
     if (mode == L"hold-mutex")
