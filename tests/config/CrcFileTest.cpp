@@ -10,20 +10,17 @@
 
 namespace {
 
-// Runs the test body with the temporary folder as the current folder.
+// Runs each test with a fresh temporary folder as the current folder.
 class CrcFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        previous_ = std::filesystem::current_path();
-        std::filesystem::current_path(dir_.NarrowPath());
-    }
+    void SetUp() override { std::filesystem::current_path(dir_.NarrowPath()); }
     void TearDown() override { std::filesystem::current_path(previous_); }
 
+    std::filesystem::path previous_ = std::filesystem::current_path();
     testsupport::TempDir dir_;
-    std::filesystem::path previous_;
 };
 
-TEST_F(CrcFileTest, WritesTheDecimalChecksumOfTheRunningExecutable) {
+TEST_F(CrcFileTest, ReplacesCrcTxtWithTheDecimalChecksum) {
     testsupport::WriteTestFile(dir_.File(L"crc.txt"), "an older, longer content");
     ASSERT_TRUE(config::WriteCrcFile());
     std::uint32_t expected = 0;

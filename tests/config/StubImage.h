@@ -1,6 +1,6 @@
 #pragma once
-// Builds stand-ins for a launcher executable: filler bytes with stub field
-// blocks (marker, zero byte, zeros) placed where a test wants them.
+// Stand-ins for a launcher executable: filler bytes with stub field blocks
+// (marker, then zeros) where a test wants them.
 
 #include "config/StubFields.h"
 
@@ -9,7 +9,7 @@
 
 namespace stubimage {
 
-// Deterministic filler that never contains a marker.
+// Deterministic filler that never holds a marker.
 inline std::string Filler(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');
     for (char& c : bytes) {
@@ -19,23 +19,21 @@ inline std::string Filler(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
-// The shipped block of a field: marker, then zeros to its size.
 inline std::string EmptyField(const config::StubField& field) {
     std::string block = config::StubMarker(field);
     block.resize(field.size, '\0');
     return block;
 }
 
-// Filler with every field's empty block, each after a stretch of filler.
+// Every field's shipped block, each after a stretch of filler.
 inline std::string LauncherImage() {
-    std::string image = Filler(300, 1);
-    std::uint32_t seed = 2;
+    std::string image;
+    std::uint32_t seed = 1;
     for (const config::StubField& field : config::StubFieldTable()) {
-        image += EmptyField(field);
-        image += Filler(50 + seed * 7, seed);
+        image += Filler(50 + seed * 7, seed) + EmptyField(field);
         ++seed;
     }
-    return image;
+    return image + Filler(100, seed);
 }
 
 } // namespace stubimage
