@@ -1,0 +1,57 @@
+#pragma once
+// Running the built launcher and tools from the end-to-end tests: copies of
+// Launcher.exe in a test folder, and child processes with a watchdog. Used on
+// the test's main thread.
+
+#include "platform/CommandLine.h"
+#include "platform/Process.h"
+#include "platform/Unicode.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// Generous bound for any child; only a broken run reaches it.
+constexpr int kWatchdogMs = 60000;
+
+inline std::wstring LauncherPath() {
+    return plat::Utf8ToWide(LAUNCHER_EXE_PATH);
+}
+inline std::wstring StubpatchPath() {
+    return plat::Utf8ToWide(STUBPATCH_PATH);
+}
+
+// Copies the built launcher into the folder under its own name, keeping its
+// permissions; gives the copy's path.
+inline std::wstring CopyLauncher(const testsupport::TempDir& dir) {
+    std::wstring copy = dir.File(L"Launcher.exe");
+    std::filesystem::copy_file(LAUNCHER_EXE_PATH, plat::WideToUtf8(copy),
+                               std::filesystem::copy_options::overwrite_existing);
+    return copy;
+}
+
+// Runs a program with separate arguments and gives its exit code; ~0u when
+// it could not start or did not end in time.
+inline std::uint32_t Run(const std::wstring& program, const std::vector<std::wstring>& args,
+                         const std::wstring& workingFolder = {}) {
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(program, plat::JoinArguments(args));
+    info.workingFolder = workingFolder;
+    info.tail = plat::TailPassing::Split;
+    plat::Process child;
+    std::uint32_t code = ~0u;
+    if (!child.Start(info))
+        return code;
+    if (!child.Wait(kWatchdogMs)) {
+        child.Terminate(1);
+        child.Wait(-1);
+        return code;
+    }
+    child.GetExitCode(&code);
+    return code;
+}
+
+} // namespace e2e
