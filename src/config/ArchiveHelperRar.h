@@ -12,6 +12,8 @@
 
 namespace config {
 
+// Reads a RAR 4 archive through libarchive and keeps its members. Opened on
+// the window thread; any thread may look members up once it is filled.
 class CArchiveHelperRar final : public IMemberSource {
 public:
     // Replaces the whole map with the members of the archive. Directory
@@ -37,7 +39,8 @@ private:
 // "config.xml").
 std::string NormaliseMemberName(const std::string& name);
 
-// The process's one archive reader, holding the resource archive.
+// The process's one archive reader, holding the resource archive: filled on
+// the window thread at preinit, only read afterwards.
 class CArchiveHolder {
 public:
     static CArchiveHelperRar& Instance();
