@@ -4,7 +4,9 @@ namespace app {
 
 namespace {
 
-bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
 
 // The text from `offset` on, empty when the command line is shorter.
 std::wstring TailFrom(const std::wstring& text, std::size_t offset) {

@@ -1,8 +1,11 @@
 #include "app/EntryPoint.h"
 
+#include "config/ArchiveHelperRar.h"
 #include "platform/Process.h"
 
 int main(int argc, char** argv) {
+    // Before any other thread starts: archive member names need a UTF-8 locale.
+    config::InitArchiveLocale();
     plat::InitProcessCommandLine(argc, argv);
     return app::LauncherMain(plat::GetCommandLine());
 }
