@@ -32,7 +32,9 @@ enum : std::uint32_t {
     WM_APP = 0x8000,
 };
 
-inline std::uint32_t ProcessIdOfWindow(HWND window) { return static_cast<std::uint32_t>(window >> 32); }
+inline std::uint32_t ProcessIdOfWindow(HWND window) {
+    return static_cast<std::uint32_t>(window >> 32);
+}
 
 // The payload of WM_COPYDATA: a number and a copy of the sender's bytes. It
 // is valid only while the handler runs, as on Windows.
@@ -61,16 +63,20 @@ public:
 // Creates a window owned by the calling thread (its queue is created on
 // first use). A message-only window is never listed by FindWindowsByClass.
 // 0 on failure.
-HWND CreateWindow(const std::wstring& className, const std::wstring& title,
-                  IWindowHandler* handler, bool messageOnly = false);
+HWND CreateWindow(const std::wstring& className, const std::wstring& title, IWindowHandler* handler,
+                  bool messageOnly = false);
 // Destroys a window of the calling thread; its handler gets WM_DESTROY
-// first. Pending messages and timers of the window are dropped.
+// first. Pending messages and timers of the window are dropped, and sends
+// still waiting for it fail with 1400. Another thread's window: false with
+// last error 5.
 bool DestroyWindow(HWND window);
 // True for a live window of this or another launcher process.
 bool IsWindow(HWND window);
 
+// Class and title of a window of this or another launcher process.
 bool GetWindowClassName(HWND window, std::wstring* className);
 bool GetWindowText(HWND window, std::wstring* title);
+// Renames a window of this process (another process's: last error 5).
 bool SetWindowText(HWND window, const std::wstring& title);
 
 // Queues a message for the window's thread, in this or another process of
@@ -89,27 +95,32 @@ bool SendMessageTimeout(HWND window, std::uint32_t message, WPARAM wParam, LPARA
 // WM_COPYDATA with wParam = the sender's window.
 bool SendCopyData(HWND window, HWND from, const CopyData& data, int timeoutMs, LRESULT* result);
 
-// Waits for the next message of the calling thread's queue (timers
-// included). Returns 0 for WM_QUIT (msg->wParam holds the exit code), -1
-// when the thread has no queue, otherwise 1. Sends from other threads are
-// handled while waiting.
+// Waits for the next message of the calling thread's queue: posted
+// messages in order, then the quit message, then due timers. Returns 0 for
+// WM_QUIT (msg->wParam holds the exit code), -1 when the thread has no
+// queue, otherwise 1. Sends from other threads are handled while waiting.
 int GetMessage(Msg* msg);
-// Like GetMessage without waiting; false when nothing is queued.
+// Like GetMessage without waiting; false when nothing is queued. WM_QUIT
+// comes out like any other message.
 bool PeekMessage(Msg* msg);
 // Nothing to translate without a keyboard; kept for the loop's shape.
 inline void TranslateMessage(const Msg&) {}
-// Calls the handler of the message's window; 0 when it has none.
+// Calls the handler of the message's window; 0 when it has none or the
+// window is not the calling thread's.
 LRESULT DispatchMessage(const Msg& msg);
 
 // Starts or restarts a repeating timer of a window of the calling thread;
 // WM_TIMER with wParam = id arrives in the owner's loop every elapse
-// milliseconds (no more than one pending at a time). Returns the id, 0 on
-// failure.
+// milliseconds (at least 10; no more than one pending at a time). Returns
+// the id, 0 on failure (id 0 is refused with 87).
 std::uint64_t SetTimer(HWND window, std::uint64_t id, unsigned elapseMs);
+// Stops the timer and drops its pending WM_TIMER; false with 87 when the
+// window has no such timer.
 bool KillTimer(HWND window, std::uint64_t id);
 
 // Top-level windows with this class in every launcher process of the user,
-// this one included.
+// this one included (its windows first). Class names compare as on Windows:
+// ASCII letters ignore case. Message-only windows are never listed.
 std::vector<HWND> FindWindowsByClass(const std::wstring& className);
 
 } // namespace plat
