@@ -1,8 +1,8 @@
 #include "app/EntryPoint.h"
 
+#include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/NamedMutex.h"
-#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Unicode.h"
 #include "support/TempDir.h"
@@ -75,13 +75,19 @@ protected:
             return logic;
         };
         roles.writeCrcFile = [] { return g_events.push_back("crc"), true; };
-        roles.runAssistant = [](WindowHandle w) { g_events.push_back("assistant " + std::to_string(w)); };
-        roles.notifyNotAdmin = [](WindowHandle w) { g_events.push_back("notadmin " + std::to_string(w)); };
+        roles.runAssistant = [](WindowHandle w) {
+            g_events.push_back("assistant " + std::to_string(w));
+        };
+        roles.notifyNotAdmin = [](WindowHandle w) {
+            g_events.push_back("notadmin " + std::to_string(w));
+        };
         roles.isAdministrator = [this] { return admin; };
     }
     void TearDown() override { plat::SetErrorBoxSink(nullptr); }
 
-    int Run(const std::wstring& commandLine) { return RunLauncher(commandLine, roles, environment); }
+    int Run(const std::wstring& commandLine) {
+        return RunLauncher(commandLine, roles, environment);
+    }
 
     // The single launcher log the run wrote, or empty.
     std::string LogText() {
@@ -101,17 +107,23 @@ protected:
 
 TEST_F(EntryPointTest, NormalRunWritesHeaderAndPhaseLinesInOrder) {
     EXPECT_EQ(Run(L"/fast"), 0);
-    EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ", "run", "uninit", "destroy"}));
+    EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ", "run", "uninit",
+                                                  "destroy"}));
 
     std::string log = LogText();
     plat::FileVersion v = plat::GetOwnFileVersion();
     std::string version = "v" + std::to_string(v.major) + "." + std::to_string(v.minor) + "." +
                           std::to_string(v.build) + "." + std::to_string(v.revision) + "\r\n";
-    std::vector<std::string> inOrder = {
-        " launcher started ", version, "\nOS: ", "\n\r\nCommand line:\r\n/fast\r\n",
-        "Parse command line\r\ng_rc = CLogic::rcNone\r\n", "Use fast update mode\r\n",
-        "pLogic->init() succeed\r\n", "pLogic->run() succeed\r\n", "pLogic->uninit() succeed\r\n",
-        "Launcher finished\r\n"};
+    std::vector<std::string> inOrder = {" launcher started ",
+                                        version,
+                                        "\nOS: ",
+                                        "\n\r\nCommand line:\r\n/fast\r\n",
+                                        "Parse command line\r\ng_rc = CLogic::rcNone\r\n",
+                                        "Use fast update mode\r\n",
+                                        "pLogic->init() succeed\r\n",
+                                        "pLogic->run() succeed\r\n",
+                                        "pLogic->uninit() succeed\r\n",
+                                        "Launcher finished\r\n"};
     std::size_t at = 0;
     for (const auto& piece : inOrder) {
         std::size_t found = log.find(piece, at);
@@ -169,14 +181,16 @@ TEST_F(EntryPointTest, DisabledLogStillShowsBoxes) {
 TEST_F(EntryPointTest, FailureKindsAreReportedAsTheTableSays) {
     configure = [](FakeLogic& l) { l.initOk = false; };
     Run(L"");
-    EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ", "box[Installer Error] pLogic->init", "destroy"}));
+    EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ",
+                                                  "box[Installer Error] pLogic->init", "destroy"}));
     EXPECT_NE(LogText().find("Installer Error: pLogic->init\r\n"), std::string::npos);
 
     // A plain run failure runs uninit before the box.
     g_events.clear();
     configure = [](FakeLogic& l) { l.runOk = false; };
     Run(L"");
-    EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ", "run", "uninit", "box[Installer Error] pLogic->run", "destroy"}));
+    EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ", "run", "uninit",
+                                                  "box[Installer Error] pLogic->run", "destroy"}));
 
     // A text message from run: the box shows it, uninit does not run.
     g_events.clear();
@@ -227,7 +241,8 @@ TEST_F(EntryPointTest, UninstallStopsWhenAnotherUninstallHoldsTheMutex) {
 
     Run(L"/uninstall \"/opt/game\"");
     EXPECT_FALSE(Saw("init 1 "));
-    EXPECT_NE(LogText().find("g_rc = CLogic::rcUninstall\r\nother launcher instance detected, exiting\r\n"),
+    EXPECT_NE(LogText().find(
+                  "g_rc = CLogic::rcUninstall\r\nother launcher instance detected, exiting\r\n"),
               std::string::npos);
 
     // Only "/uninstall" checks; "/u" just creates (and so opens) it.
