@@ -1,0 +1,118 @@
+#include "config/CudFile.h"
+#include "config/Cipher.h"
+#include "config/CudTool.h"
+#include "platform/Unicode.h"
+
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <tinyxml2.h>
+
+#include <filesystem>
+
+using namespace config;
+
+namespace {
+
+constexpr const char* kXml =
+    "<ClientUpdateData><Face id=\"g\"><LoginURLs><URL>http://a</URL></LoginURLs></Face>"
+    "</ClientUpdateData>";
+
+TEST(CipherTest, KeyTextRules) {
+    CCipher cipher;
+    EXPECT_TRUE(cipher.SetKey(kCudKey));
+    EXPECT_TRUE(cipher.SetKey("00ff")); // shorter: the remaining bytes are zero
+    EXPECT_FALSE(cipher.SetKey("7C3E19A0B45D2F8861E0C7A93B5D4F120")); // 33 digits
+    EXPECT_FALSE(cipher.SetKey("7C3E19A0B45D2F8861E0C7A93B5D4F1G"));
+    EXPECT_FALSE(cipher.SetKey("abc")); // the last digit has no partner
+    EXPECT_FALSE(cipher.SetKey(""));
+    EXPECT_FALSE(cipher.SetKey(nullptr));
+    std::string out = "kept";
+    EXPECT_FALSE(cipher.Encrypt("text", &out));
+    EXPECT_EQ(out, "kept");
+}
+
+TEST(CipherTest, RoundTripPadsToWholeBlocksAndRejectsDamage) {
+    CCipher cipher;
+    ASSERT_TRUE(cipher.SetKey(kCudKey));
+    for (std::size_t size : {0u, 1u, 15u, 16u, 17u, 1000u}) {
+        std::string plain(size, 'x'), sealed, back;
+        ASSERT_TRUE(cipher.Encrypt(plain, &sealed));
+        EXPECT_EQ(sealed.size(), (size / 16 + 1) * 16);
+        ASSERT_TRUE(cipher.Decrypt(sealed, &back));
+        EXPECT_EQ(back, plain);
+        EXPECT_FALSE(cipher.Decrypt(sealed.substr(0, sealed.size() - 1), &back));
+    }
+    std::string back;
+    EXPECT_FALSE(cipher.Decrypt("", &back));
+}
+
+TEST(CudFileTest, PlainOrEncipheredByTheOpeningOfTheRootTag) {
+    EXPECT_FALSE(IsEncipheredCud("<Client")); // shorter than 8 bytes
+    EXPECT_FALSE(IsEncipheredCud("<ClientUpdateData/>"));
+    EXPECT_FALSE(IsEncipheredCud("<ClientUxyz")); // only eight characters are compared
+    EXPECT_TRUE(IsEncipheredCud("<?xml version=\"1.0\"?>"));
+
+    bool deciphered = true;
+    // Undecipherable bytes are kept as they are.
+    EXPECT_EQ(DecodeCudBytes("0123456789abcde", kCudKey, &deciphered), "0123456789abcde");
+    EXPECT_FALSE(deciphered);
+    const std::string sealed = EncodeCudText(kXml, kCudKey, true);
+    EXPECT_EQ(DecodeCudBytes(sealed, kCudKey, &deciphered), kXml);
+    EXPECT_TRUE(deciphered);
+    // A one-digit change of the key never gives the document back.
+    tinyxml2::XMLDocument doc;
+    EXPECT_FALSE(ParseCudText(DecodeCudBytes(sealed, "7C3E19A0B45D2F8861E0C7A93B5D4F13"), &doc));
+    // Without a usable key the text is stored as it is.
+    bool enciphered = true;
+    EXPECT_EQ(EncodeCudText(kXml, "bad", true, &enciphered), kXml);
+    EXPECT_FALSE(enciphered);
+}
+
+TEST(CudFileTest, ReplacementLeavesTheOldFileWhenItCannotComplete) {
+    testsupport::TempDir dir;
+    const std::wstring path = dir.File(L"CUD.dat");
+    testsupport::WriteTestFile(path, "good");
+
+    // The temporary file cannot be created: the target is not touched.
+    std::filesystem::create_directory(plat::WideToUtf8(ReplacementTempPath(path)));
+    EXPECT_EQ(ReplaceFileContents(path, "new"), FileReplaceResult::kCannotCreate);
+    EXPECT_EQ(testsupport::ReadTestFile(path), "good");
+    std::filesystem::remove(plat::WideToUtf8(ReplacementTempPath(path)));
+
+    // The rename over the target fails: the temporary file goes away.
+    const std::wstring folder = dir.File(L"folder");
+    std::filesystem::create_directory(plat::WideToUtf8(folder));
+    EXPECT_EQ(ReplaceFileContents(folder, "new"), FileReplaceResult::kWriteFailed);
+    EXPECT_FALSE(std::filesystem::exists(plat::WideToUtf8(ReplacementTempPath(folder))));
+
+    EXPECT_EQ(ReplaceFileContents(path, "new"), FileReplaceResult::kWritten);
+    EXPECT_EQ(testsupport::ReadTestFile(path), "new");
+}
+
+TEST(CudToolTest, EncryptAndDecryptRoundTripAndReportFailures) {
+    testsupport::TempDir dir;
+    const std::wstring xml = dir.File(L"in.xml"), cud = dir.File(L"CUD.dat"),
+                       out = dir.File(L"out.xml");
+    testsupport::WriteTestFile(xml, kXml);
+    std::string error;
+    ASSERT_TRUE(EncryptCudFile(kCudKey, xml, cud, &error)) << error;
+    EXPECT_TRUE(IsEncipheredCud(testsupport::ReadTestFile(cud)));
+    ASSERT_TRUE(DecryptCudFile(kCudKey, cud, out, &error)) << error;
+    EXPECT_EQ(testsupport::ReadTestFile(out), kXml);
+    // A plain file decrypts to itself.
+    ASSERT_TRUE(DecryptCudFile(kCudKey, xml, out, &error)) << error;
+    EXPECT_EQ(testsupport::ReadTestFile(out), kXml);
+
+    EXPECT_FALSE(DecryptCudFile("7C3E19A0B45D2F8861E0C7A93B5D4F13", cud, out, &error));
+    EXPECT_NE(error.find("decipher"), std::string::npos) << error;
+    EXPECT_FALSE(DecryptCudFile("7C3E", cud, out, &error));
+    EXPECT_NE(error.find("32 hexadecimal"), std::string::npos) << error;
+    EXPECT_FALSE(DecryptCudFile(kCudKey, dir.File(L"missing"), out, &error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+    testsupport::WriteTestFile(xml, "<other/>");
+    EXPECT_FALSE(EncryptCudFile(kCudKey, xml, cud, &error));
+    EXPECT_TRUE(DecryptCudFile(kCudKey, cud, out, &error)) << "the earlier file is kept";
+}
+
+} // namespace
