@@ -52,25 +52,56 @@ TEST_F(DefaultDistributionTest, EmbeddedConfigurationThemeAndLanguagesLoad) {
     }
 }
 
-TEST_F(DefaultDistributionTest, NormalRunOpensTheLogAndReportsWhatIsMissing) {
+// The single launcher log of a folder, or empty.
+std::string LauncherLog(const testsupport::TempDir& folder) {
+    auto logs = plat::FindFiles(folder.Path() + L"*.Launcher.exe.log");
+    return logs.size() == 1 ? testsupport::ReadTestFile(folder.File(logs[0].name)) : std::string();
+}
+
+TEST_F(DefaultDistributionTest, FirstRunInstallsUntilTheNetworkIsNeeded) {
     std::wstring launcher = e2e::CopyLauncher(dir);
     EXPECT_EQ(e2e::Run(launcher, {}, dir.Path()), 0u);
-    auto logs = plat::FindFiles(dir.Path() + L"*.Launcher.exe.log");
-    ASSERT_EQ(logs.size(), 1u);
-    std::string log = testsupport::ReadTestFile(dir.File(logs[0].name));
+    std::string log = LauncherLog(dir);
     EXPECT_EQ(
         log.rfind(
             "=============================== launcher started ===============================\r\n",
             0),
         0u);
-    EXPECT_NE(log.find("g_rc = CLogic::rcNone\r\n"), std::string::npos);
-    EXPECT_NE(log.find("Installer Error: CLogic::init: the launcher logic is not built yet\r\n"),
-              std::string::npos);
-    EXPECT_NE(log.find("Launcher finished\r\n"), std::string::npos);
+    for (const char* line :
+         {"g_rc = CLogic::rcNone\r\n", "Launcher run mode: rmInstall\r\n",
+          "pLogic->init() succeed\r\n", "Msg cycle - start\r\n", "Unable init net transport\r\n",
+          "Msg cycle - finish\r\n", "pLogic->run() succeed\r\n", "--- Uninit finished ---\r\n",
+          "pLogic->uninit() succeed\r\n", "Launcher finished\r\n"})
+        EXPECT_NE(log.find(line), std::string::npos) << line << "\n" << log;
+    // The client update data is kept for the next run.
+    EXPECT_TRUE(plat::FileExists(dir.File(L"CUD.dat")));
+    EXPECT_TRUE(plat::FileExists(dir.File(L"CIF.dat")));
+}
 
-    // A second start moves nothing (no dated folder) and takes a new name.
-    EXPECT_EQ(e2e::Run(launcher, {}, dir.Path()), 0u);
-    EXPECT_EQ(plat::FindFiles(dir.Path() + L"*.Launcher.exe.log").size(), 2u);
+TEST_F(DefaultDistributionTest, SecondUninstallRunStopsWhileTheFirstHoldsTheMutex) {
+    testsupport::TempDir first, second;
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(e2e::CopyLauncher(first), L"/uninstall");
+    info.workingFolder = first.Path();
+    plat::Process holder;
+    ASSERT_TRUE(holder.Start(info));
+    // The first run waits on its uninstall question once its loop runs.
+    for (int i = 0; i < 2000 && LauncherLog(first).find("Msg cycle - start") == std::string::npos;
+         ++i)
+        holder.Wait(10);
+    ASSERT_NE(LauncherLog(first).find("Msg cycle - start"), std::string::npos)
+        << LauncherLog(first);
+
+    EXPECT_EQ(e2e::Run(e2e::CopyLauncher(second), {L"/uninstall"}, second.Path()), 0u);
+    std::string log = LauncherLog(second);
+    EXPECT_NE(
+        log.find("g_rc = CLogic::rcUninstall\r\nother launcher instance detected, exiting\r\n"),
+        std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("Launcher run mode"), std::string::npos);
+
+    holder.Terminate(1);
+    holder.Wait(e2e::kWatchdogMs);
 }
 
 } // namespace

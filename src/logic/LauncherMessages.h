@@ -1,0 +1,56 @@
+#pragma once
+// The window messages of the launcher window, its retry timers and the
+// assistant command codes. The values are the interface between the
+// launcher's processes and threads.
+
+#include "platform/Window.h"
+
+#include <cstdint>
+
+enum eWindowsMessage : std::uint32_t {
+    eWindowsMessage_LauncherAssistantInitResult = plat::WM_USER + 1300,
+    eWindowsMessage_LauncherAssistantWorkResult = plat::WM_USER + 1301,
+    eWindowsMessage_LauncherAssistantNotAdmin = plat::WM_USER + 1302,
+    eWindowsMessage_Exit = plat::WM_USER + 1500,
+    eWindowsMessage_ClientRunFailed = plat::WM_USER + 1501,
+    eWindowsMessage_NewTask = plat::WM_USER + 1550,
+    eWindowsMessage_UnpackThreadFinished = plat::WM_USER + 1600,
+    eWindowsMessage_CheckThreadFinished = plat::WM_USER + 1601,
+    eWindowsMessage_UninstallThreadFinished = plat::WM_USER + 1602,
+    eWindowsMessage_UnpackProgress = plat::WM_USER + 1603,
+    eWindowsMessage_UninstallProgress = plat::WM_USER + 1604,
+    eWindowsMessage_ClientFinish = plat::WM_USER + 1651, // to a served client
+    eWindowsMessage_DownloadProgress = plat::WM_USER + 1690,
+    eWindowsMessage_DownloadCompleted = plat::WM_USER + 1691,
+    eWindowsMessage_IconTrayCallbackMessage = plat::WM_USER + 1701,
+    eWindowsMessage_LeaveSilentDownload = plat::WM_USER + 1710,
+    eWindowsMessage_SilentDownloadRequest = plat::WM_USER + 1711,
+    eWindowsMessage_ShowBeforeClose = plat::WM_USER + 1712,
+};
+
+// One-shot retry timers of the dialog window, 1000 ms each.
+enum eRetryTimer : std::uint64_t {
+    eRetryTimer_ClientUpdateData = 2222,
+    eRetryTimer_License = 2223,
+    eRetryTimer_Manifest = 2224,
+    eRetryTimer_UpdateFile = 2225,
+};
+
+enum eLauncherCmd : int {
+    eLauncherCmd_None = 0,
+    eLauncherCmd_Install = 1,
+    eLauncherCmd_InstallKB = 2,
+    eLauncherCmd_Uninstall = 3,
+    eLauncherCmd_GetRights = 4,
+    eLauncherCmd_IconUpdate = 5,
+    eLauncherCmd_Progress = 6,
+    eLauncherCmd_KillProcess = 7,
+    eLauncherCmd_SetLongName = 8,
+    eLauncherCmd_Cancel = 9,
+};
+
+// Tray menu commands.
+enum : std::uint32_t {
+    kTrayCommandExit = 32773,
+    kTrayCommandToggle = 32775,
+};

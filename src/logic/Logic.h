@@ -1,0 +1,161 @@
+#pragma once
+// The launcher object: the state of one launcher run and everything it drives
+// on the window thread — configuration, run mode, client update data, the
+// dialog and its message loop, and the shutdown order. Created and used by the
+// entry point on the main thread, which becomes the window thread.
+
+#include "config/LauncherConfiguration.h"
+#include "config/UrlSelector.h"
+#include "logic/ILauncherLogic.h"
+#include "logic/WizardView.h"
+#include "platform/OsVersion.h"
+#include "platform/Window.h"
+#include "skin/Dialog.h"
+#include "skin/SkinFormNotify.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CLogImplW;
+
+class CLogic final : public ILauncherLogic, public ISkinFormNotify {
+public:
+    CLogic();
+    ~CLogic() override;
+
+    // Phases driven by the entry point.
+    bool Preinit() override;
+    bool IsLauncherLogEnabled() const override { return configuration_.logLauncher; }
+    void SetOsInfo(const plat::OsInfo& info) override { os_ = info; }
+    void SetLog(CLogImplW* log) override { log_ = log; }
+    void SetCommandLineState(const CommandLineState& state) override;
+    bool Init(int rc, const std::wstring& argument, LogicFailure* failure) override;
+    bool Run(LogicFailure* failure) override;
+    void Uninit() override;
+
+    // Starts the work of the run once the dialog is shown.
+    bool StartWork();
+    // The dialog's callbacks.
+    bool OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam);
+    bool OnTimer(std::uint64_t timerId);
+    void OnBtnClicked(int id) override;
+    void OnCBNSelChange(unsigned commandWord) override;
+    // Deletes the assistant copy and ends the message loop.
+    void FinishAndQuit();
+
+    // Tests: the resource archive to load instead of the embedded one, and
+    // a wizard view to use instead of the headless one.
+    void SetResourceArchive(const std::string* archiveBytes) { archiveOverride_ = archiveBytes; }
+    void SetWizardView(IWizardView* view) { viewOverride_ = view; }
+
+    // State read by the flows and by tests.
+    int RunMode() const { return runMode_; }
+    bool NeedNetwork() const { return needNetwork_; }
+    bool Portable() const { return portable_; }
+    bool Fast() const { return fast_; }
+    bool DebugMode() const { return debugMode_; }
+    int FormSize() const { return formSize_; }
+    const std::wstring& WorkFolder() const { return workFolder_; }
+    const std::wstring& ArgumentText() const { return argumentText_; }
+    const std::string& UpdateUrl() const { return updateUrl_; }
+    const std::string& ClientCommand() const { return clientCommand_; }
+    const std::string& KbUrl() const { return kbUrl_; }
+    bool AutoMode() const { return autoMode_; }
+    bool IconDesktop() const { return iconDesktop_; }
+    bool IconPrograms() const { return iconPrograms_; }
+    bool IconProgramsFolder() const { return iconProgramsFolder_; }
+    const std::string& UserAgentHeader() const { return userAgentHeader_; }
+    plat::HWND DialogWindow() const { return dialog_.Window(); }
+    bool Exiting() const { return exiting_; }
+    std::wstring GetString(int id) const;
+    IWizardView& View();
+    config::CUrlSelector& UrlSelector() { return urlSelector_; }
+
+    // Writes a line (or a part of one) to the launcher log.
+    void Log(const std::wstring& text, bool newLine = true);
+    void LogNarrow(const std::string& text, bool newLine = true);
+
+private:
+    bool ReadConfiguration(LogicFailure* failure);
+    bool InitClientUpdateData(LogicFailure* failure);
+    bool SearchClientWindow();
+    bool CreateDialog(LogicFailure* failure);
+    void MessageLoop();
+    void OnExitMessage(plat::WPARAM reason);
+    void OnAssistantInitResult(plat::WPARAM processId, plat::LPARAM result);
+    void OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result);
+    void OnMessageBoxButton(int id);
+    void ShowError(int stringId, int context);
+    // A step whose part of the launcher is not built yet: logged plainly.
+    void NotBuilt(const wchar_t* what);
+
+    static bool UserMessageThunk(void* context, std::uint32_t message, plat::WPARAM wParam,
+                                 plat::LPARAM lParam);
+    static bool TimerThunk(void* context, std::uint64_t timerId);
+
+    plat::OsInfo os_;
+    CLogImplW* log_ = nullptr;
+    const std::string* archiveOverride_ = nullptr;
+    IWizardView* viewOverride_ = nullptr;
+    std::unique_ptr<IWizardView> headlessView_;
+
+    // Command line.
+    std::wstring argumentText_;
+    std::wstring uninstallPath_;
+    int runCommand_ = rcNone;
+    bool restart_ = false;
+    bool fast_ = false;
+    bool runByClient_ = false;
+    bool runByClientCritical_ = false;
+    bool autoMode_ = false;
+    plat::HWND clientWindow_ = 0; // the client a "/download" run reports to
+
+    // Configuration.
+    config::LauncherConfiguration configuration_;
+    std::string shortName_, fullName_, iconName_;
+    std::wstring fullNameW_;
+    std::string clientProcess_, clientCommand_;
+    std::wstring clientWindowClass_;
+    std::string licensePath_ = "/client/license";
+    std::string manifestName_ = "update.xml";
+    std::string manifestRName_ = "update.rxml";
+    std::vector<config::Migration> migrations_;
+    bool skipIconsPage_ = false;
+    bool silentDownload_ = true;
+    bool progressFromZero_ = false;
+    bool iconDesktop_ = true;
+    bool iconPrograms_ = true;
+    bool iconProgramsFolder_ = false;
+    bool backNextArrowsInText_ = true;
+    bool pageNumeration_ = true;
+    bool singlePageMode_ = false;
+    std::string updateUrl_;
+    std::string userAgentHeader_;
+    std::wstring caption_;
+
+    // Run.
+    int runMode_ = rmUnknown;
+    bool needNetwork_ = false;
+    bool networkStarted_ = false;
+    bool portable_ = false;
+    bool debugMode_ = false;
+    int bitness_ = 1;
+    int formSize_ = 0;
+    std::wstring workFolder_;
+    bool ucrtPresent_ = true;
+    std::string kbUrl_;
+    config::CUrlSelector urlSelector_;
+
+    // Window and exit bookkeeping.
+    CDialog dialog_;
+    bool runThreadDone_ = false;
+    bool silentDone_ = false;
+    bool silentFinished_ = false;
+    bool silentMode_ = false;
+    bool exiting_ = false;
+    bool quitLoop_ = false;
+    bool initFinished_ = false;
+    int pendingAssistantCommand_ = 0;
+};

@@ -1,0 +1,70 @@
+// CLogic: the start of the run's work and the shutdown order.
+
+#include "logic/Logic.h"
+
+#include "log/LogImplW.h"
+#include "logic/LauncherMessages.h"
+#include "logic/VirtualStore.h"
+
+bool CLogic::StartWork() {
+    if (runMode_ != rmDownload && runMode_ != rmSetLongName)
+        NotBuilt(L"the launcher self-update check");
+    if (runMode_ == rmUninstaller) {
+        if (runCommand_ == rcUninstall)
+            View().ShowFirstPage(1);
+        caption_ = GetString(98);
+        View().SetCaption(caption_);
+        NotBuilt(L"the uninstallation");
+        return true;
+    }
+    if (runMode_ == rmSetLongName) {
+        Log(L"Process SetLongName Started", false);
+        logic::ClearVirtualStore(workFolder_, log_);
+        NotBuilt(L"the elevated assistant");
+        return true;
+    }
+    if (needNetwork_) {
+        View().ShowFirstPage(3);
+        if (!networkStarted_) {
+            // The network transport is the next layer to come; until then
+            // its start fails as a failed start does.
+            NotBuilt(L"the network transport");
+            ShowError(71, kBoxFatal);
+            return true;
+        }
+    }
+    return true;
+}
+
+void CLogic::Uninit() {
+    auto blank = [this] {
+        if (log_)
+            log_->WriteNewLines(1);
+    };
+    blank();
+    Log(L"--- Start Uninit ---");
+    blank();
+    if (urlSelector_.IsInitialised())
+        urlSelector_.Save(true);
+    if (runCommand_ == rcDownload) {
+        Log(L"Send finish to client");
+        plat::PostMessage(clientWindow_, eWindowsMessage_ClientFinish, 0, 2);
+    }
+    if (portable_ && runMode_ == rmUninstaller)
+        Log(L"Stop uninstaller thread");
+    else
+        Log(L"Stop checker & unpaker threads");
+    if (networkStarted_) {
+        Log(L"Downloader uninit .. ", false);
+        Log(L"OK");
+        Log(L"Net transport shutdown .. ", false);
+        Log(L"OK");
+        networkStarted_ = false;
+    }
+    blank();
+    blank();
+    Log(L"Delete fonts from temp");
+    blank();
+    Log(L"--- Uninit finished ---");
+    blank();
+}

@@ -1,0 +1,70 @@
+#pragma once
+// The wizard's page operations as the launcher's flows call them: which page
+// is shown, the in-skin message box, progress and the controls' texts. The
+// skinned dialog implements it for a visible run; a recording view keeps what
+// was shown for the headless run and for tests. Window thread only.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Button sets of the message box.
+enum : int {
+    kBoxButtonsOk = 0,
+    kBoxButtonsYesNo = 4,
+    kBoxButtonsRetryCancel = 5,
+};
+
+// The context (kind) of a message box, which decides what its buttons do.
+enum : int {
+    kBoxInformation = 0,
+    kBoxPlatformUpdate = 1,
+    kBoxServerAddress = 2,
+    kBoxChooseAgain = 3,
+    kBoxOkCancels = 4,
+    kBoxLicenseFailed = 5,
+    kBoxManifestFailed = 6,
+    kBoxUpdateFailed = 7,
+    kBoxExitDuringInstall = 8,
+    kBoxAssistantStartFailed = 9,
+    kBoxFatal = 10,
+};
+
+// One value of a formatted text: a language string id, a real, an integer or
+// a text.
+struct TextValue {
+    enum Kind { StringId = 0, Real = 1, Integer = 2, Text = 3 };
+    Kind kind = StringId;
+    std::int64_t integer = 0;
+    double real = 0;
+    std::wstring text;
+};
+
+class IWizardView {
+public:
+    virtual ~IWizardView() = default;
+
+    virtual void SetCaption(const std::wstring& caption) = 0;
+    // Fills every label from the current language.
+    virtual void InitTextControls() = 0;
+    virtual void SetControlText(int controlId, int stringId) = 0;
+    virtual void SetFormattedText(int controlId, const std::vector<TextValue>& values) = 0;
+
+    virtual void ShowFirstPage(int stage) = 0;
+    virtual void ShowMessageBox(const std::wstring& text, int context, int buttons, bool error,
+                                int extra) = 0;
+    virtual void ShowConfirm(int stringId, int context, int buttons, bool error) = 0;
+    virtual void ContinueInstallPages() = 0;
+    virtual void ShowTermsPage() = 0;
+    virtual void ShowDownloadPage() = 0;
+    virtual void ShowUninstallProgressPage() = 0;
+    virtual void ShowUninstallResult(bool success) = 0;
+
+    virtual void RefreshProgress(std::int64_t unpackedBytes) = 0;
+    virtual void ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) = 0;
+    virtual void ShowWorkProgress(int percent) = 0;
+
+    // The page and message-box state the flows read back.
+    virtual int CurrentPage() const = 0;
+    virtual int MessageBoxContext() const = 0;
+};
