@@ -44,6 +44,12 @@ public:
     void OnCBNSelChange(unsigned commandWord) override;
     // Deletes the assistant copy and ends the message loop.
     void FinishAndQuit();
+    // Starts the launcher file of that name from the installation folder with
+    // "/restart" (and "/fast", "/auto" as set) and ends this run.
+    bool RestartAs(const std::wstring& fileName);
+    // The launcher runs hidden as a silent downloader: an exit then waits for
+    // both the client start and the end of the silent download.
+    void SetSilentMode(bool on) { silentMode_ = on; }
 
     // Tests: the resource archive to load instead of the embedded one, and
     // a wizard view to use instead of the headless one.

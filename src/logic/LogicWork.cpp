@@ -2,9 +2,11 @@
 
 #include "logic/Logic.h"
 
+#include "assistant/LauncherFiles.h"
 #include "log/LogImplW.h"
 #include "logic/LauncherMessages.h"
 #include "logic/VirtualStore.h"
+#include "platform/Process.h"
 
 bool CLogic::StartWork() {
     if (runMode_ != rmDownload && runMode_ != rmSetLongName)
@@ -67,4 +69,20 @@ void CLogic::Uninit() {
     blank();
     Log(L"--- Uninit finished ---");
     blank();
+}
+
+bool CLogic::RestartAs(const std::wstring& fileName) {
+    plat::ProcessStartInfo info;
+    info.commandLine =
+        assistant::BuildRestartCommandLine(plat::GetExecutableFolder(), fileName, fast_, autoMode_);
+    Log(L"Create process " + fileName + L" from Launcher.exe");
+    plat::Process process;
+    if (!process.Start(info)) {
+        View().ShowMessageBox(GetString(94), kBoxFatal, kBoxButtonsOk, false, 0);
+        return false;
+    }
+    Log(L"Process started succesful");
+    process.Close();
+    FinishAndQuit();
+    return true;
 }

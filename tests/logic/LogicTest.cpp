@@ -270,3 +270,46 @@ TEST_F(LogicTest, OnlyTheRetryTimersAreHandled) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LogicTest, SilentDownloaderWaitsForBothEnds) {
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    logic.SetSilentMode(true);
+    view.onBox = [&] {
+        plat::HWND w = logic.DialogWindow();
+        // The client start alone does not end a silent downloader...
+        ASSERT_TRUE(plat::PostMessage(w, eWindowsMessage_Exit, 0, 0));
+        // ...a null message shows the loop went on after it...
+        ASSERT_TRUE(plat::PostMessage(w, plat::WM_USER + 9999, 0, 0));
+        // ...and the end of the silent download completes the pair.
+        ASSERT_TRUE(plat::PostMessage(w, eWindowsMessage_Exit, 1, 0));
+    };
+    ASSERT_TRUE(logic.Run(&failure));
+    EXPECT_FALSE(logic.Exiting());
+    std::string text = LogText();
+    EXPECT_NE(
+        text.find("Exit .. runThread\r\nExit .. silentDownload\r\nDeleting launcher assistant"),
+        std::string::npos)
+        << text;
+}
+
+TEST_F(LogicTest, RestartThroughAMissingFileShowsTheFatalError) {
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    EXPECT_FALSE(logic.RestartAs(L"Launcher.missing.exe"));
+    ASSERT_FALSE(view.inner.Entries().empty());
+    EXPECT_EQ(view.inner.Entries().back().text, L"text94");
+    EXPECT_EQ(view.MessageBoxContext(), kBoxFatal);
+    EXPECT_NE(LogText().find("Create process Launcher.missing.exe from Launcher.exe\r\n"),
+              std::string::npos);
+}
+
+} // namespace
