@@ -41,7 +41,19 @@ std::wstring FormatW(const wchar_t* format, ...) {
     }
 }
 
-static wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c; }
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+static wchar_t LowerAscii(wchar_t c) {
+    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
+}
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     if (a.size() != b.size())

@@ -1,5 +1,7 @@
 #include "config/Cipher.h"
 
+#include "base/Strings.h"
+
 #include <openssl/evp.h>
 
 #include <climits>
@@ -8,19 +10,7 @@
 
 namespace config {
 
-namespace {
-
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
+namespace {} // namespace
 
 struct CCipher::Impl {
     ~Impl() { EVP_CIPHER_CTX_free(context); }
@@ -43,8 +33,8 @@ bool CCipher::SetKey(const char* keyText) {
         return false;
     for (std::size_t i = 0; i < length; i += 2) {
         // An odd length pairs the last digit with the terminating zero.
-        const int high = HexDigit(keyText[i]);
-        const int low = HexDigit(keyText[i + 1]);
+        const int high = base::HexDigitValue(keyText[i]);
+        const int low = base::HexDigitValue(keyText[i + 1]);
         if (high < 0 || low < 0) {
             std::memset(impl_->key, 0, sizeof impl_->key);
             return false;
@@ -95,7 +85,7 @@ bool IsFullCipherKey(std::string_view keyText) {
     if (keyText.size() != CCipher::kKeyDigits)
         return false;
     for (char c : keyText) {
-        if (HexDigit(c) < 0)
+        if (base::HexDigitValue(c) < 0)
             return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #include "log/CypherLogReader.h"
 
+#include "base/Strings.h"
+
 #include "base/Buffer.h"
 #include "log/BlowfishCbc.h"
 #include "log/CypherLogFormat.h"
@@ -79,16 +81,6 @@ ReadError DecodeSegment(std::string_view body, std::string_view key, std::string
     return ReadError::None;
 }
 
-int HexDigit(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
 } // namespace
 
 bool DecodeLog(std::string_view file, std::string_view key, DecodedLog* out) {
@@ -158,8 +150,8 @@ bool ParseHexKey(std::string_view hex, std::string* key) {
         return false;
     std::string bytes;
     for (std::size_t i = 0; i < hex.size(); i += 2) {
-        const int high = HexDigit(hex[i]);
-        const int low = HexDigit(hex[i + 1]);
+        const int high = base::HexDigitValue(hex[i]);
+        const int low = base::HexDigitValue(hex[i + 1]);
         if (high < 0 || low < 0)
             return false;
         bytes.push_back(static_cast<char>((high << 4) | low));

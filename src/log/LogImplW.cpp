@@ -50,30 +50,18 @@ bool CLogImplW::Emit(const std::string& bytes, bool flush) {
 }
 
 bool CLogImplW::WriteBanner(std::wstring_view text, bool newLine) {
-    bool skip = false;
-    if (!CanWrite(&skip))
-        return false;
-    if (skip)
-        return true;
-    std::string bytes;
-    Encode(logtext::BuildBannerLine(text), &bytes);
-    if (newLine)
-        Encode(L"\r\n", &bytes);
-    return Emit(bytes, true);
+    return WriteText(logtext::BuildBannerLine(text), newLine, true);
 }
 
 bool CLogImplW::WriteSeparator() {
-    bool skip = false;
-    if (!CanWrite(&skip))
-        return false;
-    if (skip)
-        return true;
-    std::string bytes;
-    Encode(std::wstring(logtext::kBannerWidth, L'=') + L"\r\n", &bytes);
-    return Emit(bytes, true);
+    return WriteText(std::wstring(logtext::kBannerWidth, L'='), true, true);
 }
 
 bool CLogImplW::Write(std::wstring_view text, bool newLine) {
+    return WriteText(text, newLine, true);
+}
+
+bool CLogImplW::WriteText(std::wstring_view text, bool newLine, bool flush) {
     bool skip = false;
     if (!CanWrite(&skip))
         return false;
@@ -83,18 +71,11 @@ bool CLogImplW::Write(std::wstring_view text, bool newLine) {
     Encode(text, &bytes);
     if (newLine)
         Encode(L"\r\n", &bytes);
-    return Emit(bytes, true);
+    return Emit(bytes, flush);
 }
 
 bool CLogImplW::WriteTimePrefix() {
-    bool skip = false;
-    if (!CanWrite(&skip))
-        return false;
-    if (skip)
-        return true;
-    std::string bytes;
-    Encode(logtext::FormatTimePrefix(plat::GetLocalTime()), &bytes);
-    return Emit(bytes, false);
+    return WriteText(logtext::FormatTimePrefix(plat::GetLocalTime()), false, false);
 }
 
 bool CLogImplW::WriteTimeBanner() {

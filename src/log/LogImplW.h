@@ -55,6 +55,9 @@ private:
     // The file state every write checks first: false when closed, true
     // (with `skip` set) when muted.
     bool CanWrite(bool* skip) const;
+    // The checks every write makes, then the text (and a line end) in one
+    // file write.
+    bool WriteText(std::wstring_view text, bool newLine, bool flush);
     // Encodes the text as the log's encoding asks and appends it.
     void Encode(std::wstring_view text, std::string* out) const;
     // Writes the bytes in one go and flushes when asked and enabled.
