@@ -10,7 +10,6 @@
 
 namespace config {
 
-namespace {} // namespace
 
 struct CCipher::Impl {
     ~Impl() { EVP_CIPHER_CTX_free(context); }
