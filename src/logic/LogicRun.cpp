@@ -124,6 +124,15 @@ void CLogic::MessageLoop() {
     Log(L"Msg cycle - start");
     plat::Msg msg;
     while (!quitLoop_ && plat::GetMessage(&msg) > 0) {
+        // The tray menu's commands are seen before dispatch.
+        if (msg.message == CDialog::kCommandMessage && msg.wParam == kTrayCommandExit) {
+            plat::PostMessage(dialog_.Window(), eWindowsMessage_Exit, 1, 0);
+            continue;
+        }
+        if (msg.message == CDialog::kCommandMessage && msg.wParam == kTrayCommandToggle) {
+            NotBuilt(L"showing or hiding the silent downloader");
+            continue;
+        }
         plat::TranslateMessage(msg);
         plat::DispatchMessage(msg);
     }

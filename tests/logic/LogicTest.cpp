@@ -313,3 +313,24 @@ TEST_F(LogicTest, RestartThroughAMissingFileShowsTheFatalError) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LogicTest, TrayExitCommandEndsTheSilentDownload) {
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    view.onBox = [&] {
+        ASSERT_TRUE(
+            plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, kTrayCommandExit, 0));
+    };
+    ASSERT_TRUE(logic.Run(&failure));
+    std::string text = LogText();
+    EXPECT_NE(text.find("Exit .. silentDownload\r\n"), std::string::npos) << text;
+    // The command was taken before dispatch: no click reached the buttons.
+    EXPECT_EQ(text.find("CLogic::OnBtnClicked"), std::string::npos);
+}
+
+} // namespace
