@@ -6,21 +6,21 @@
 
 namespace {
 
-// Formats one printf conversion `spec` (for example "%.1f" or "%d") with a
+// Formats one printf directive `directive` (for example "%.1f" or "%d") with a
 // value of the given kind, adapting the length modifier to the value.
-std::wstring FormatOne(std::wstring spec, const TextValue& value) {
-    wchar_t conversion = spec.back();
-    spec.pop_back();
-    while (!spec.empty() && (spec.back() == L'l' || spec.back() == L'h' || spec.back() == L'z' ||
-                             spec.back() == L'j' || spec.back() == L't' || spec.back() == L'L'))
-        spec.pop_back();
+std::wstring FormatOne(std::wstring directive, const TextValue& value) {
+    wchar_t conversion = directive.back();
+    directive.pop_back();
+    while (!directive.empty() && (directive.back() == L'l' || directive.back() == L'h' || directive.back() == L'z' ||
+                             directive.back() == L'j' || directive.back() == L't' || directive.back() == L'L'))
+        directive.pop_back();
     wchar_t buffer[512];
     int written = -1;
     switch (conversion) {
     case L's':
     case L'S':
-        spec += L"ls";
-        written = std::swprintf(buffer, 512, spec.c_str(),
+        directive += L"ls";
+        written = std::swprintf(buffer, 512, directive.c_str(),
                                 value.kind == TextValue::Text ? value.text.c_str() : L"");
         break;
     case L'f':
@@ -29,20 +29,20 @@ std::wstring FormatOne(std::wstring spec, const TextValue& value) {
     case L'E':
     case L'g':
     case L'G':
-        spec += conversion;
-        written = std::swprintf(buffer, 512, spec.c_str(),
+        directive += conversion;
+        written = std::swprintf(buffer, 512, directive.c_str(),
                                 value.kind == TextValue::Real ? value.real
                                                               : static_cast<double>(value.integer));
         break;
     case L'c':
-        spec += L"lc";
-        written = std::swprintf(buffer, 512, spec.c_str(), static_cast<wint_t>(value.integer));
+        directive += L"lc";
+        written = std::swprintf(buffer, 512, directive.c_str(), static_cast<wint_t>(value.integer));
         break;
     default: // integer conversions
-        spec += L"ll";
-        spec += conversion;
+        directive += L"ll";
+        directive += conversion;
         written =
-            std::swprintf(buffer, 512, spec.c_str(),
+            std::swprintf(buffer, 512, directive.c_str(),
                           value.kind == TextValue::Real ? static_cast<long long>(value.real)
                                                         : static_cast<long long>(value.integer));
         break;
@@ -108,8 +108,8 @@ std::wstring CRecordingWizardView::RenderFormatted(const std::vector<TextValue>&
             ++end;
         if (end >= format.size())
             break;
-        std::wstring spec = format.substr(i, end - i + 1);
-        out += FormatOne(spec, next < values.size() ? values[next] : TextValue{});
+        std::wstring directive = format.substr(i, end - i + 1);
+        out += FormatOne(directive, next < values.size() ? values[next] : TextValue{});
         ++next;
         i = end;
     }
