@@ -1,6 +1,8 @@
 #pragma once
-// CRC-32 of the reflected polynomial 0xEDB88320 (the table-driven form zlib
-// uses). Pure functions, safe on any thread.
+// CRC-32 of the reflected polynomial 0xEDB88320, as zlib computes it. The work
+// runs in the fastest form this CPU supports (carry-less multiplication
+// folding where available, tables otherwise; see Crc32Impl.h). Pure
+// functions, safe on any thread.
 
 #include <cstddef>
 #include <cstdint>
