@@ -1,0 +1,138 @@
+// publish: prepares a client release for the update server.
+//
+//   publish DESCRIPTION CLIENT_FOLDER OUTPUT_FOLDER
+//
+// Reads the description, packs the files of CLIENT_FOLDER into the packages
+// it names and writes into OUTPUT_FOLDER (created when missing; keep it
+// outside the client folder):
+//
+//   <package files>  one archive per [package] section: ZIP (deflated, or
+//                    stored with "compression = store") or RAR 4 (stored);
+//                    members are named by their path relative to the client
+//                    folder with "\" separators
+//   Launcher.exe     a copy of the [launcher] file, when the section is given
+//   update.xml       the manifest: client and launcher versions, the
+//                    launcher's size and checksum, every package with its
+//                    CRC-32 and size, every file with its CRC-32 and size,
+//                    the INFO texts and the ignore list
+//   update.rxml      update.xml packed into a ZIP archive (entry
+//                    "update.xml"), the form the launcher asks for
+//
+// Copy the whole output folder to the server's update path. The manifests
+// are written last: a run that fails leaves the previous manifests (if any)
+// and never announces a package that was not written.
+//
+// A description (comments take whole lines):
+//
+//   # Blank lines and lines starting with "#" or ";" are comments.
+//   [client]
+//   version = 1.2.3
+//   # optional revision stamp
+//   modification = 2024-05-01 #2
+//
+//   # Optional: the launcher to publish; the file is relative to the
+//   # description's folder, the url optional.
+//   [launcher]
+//   file = build/Launcher.exe
+//   version = 1.0.0.2
+//   url = http://cdn.example.com/Launcher.exe
+//
+//   # Left alone by the launcher and never packed: any file with an
+//   # extension, any file of a name, one path.
+//   [ignore]
+//   file = *\*.log
+//   file = *\user.cfg
+//   file = Cache\data.bin
+//
+//   # type: full, ext, int, add or increment; platform: any, 32 or 64.
+//   [package base.zip]
+//   type = full
+//   platform = any
+//   files = Bin
+//   files = Data\*.pak
+//   exclude = **\*.pdb
+//
+//   # RAR because of the name (or "format = rar"); always stored.
+//   [package maps.rar]
+//   type = full
+//   files = Data\maps
+//
+//   # An optional application with its texts per language.
+//   [package editor.zip]
+//   type = ext
+//   files = Editor
+//   info.en.name = Map editor
+//   info.en.exec = Editor\editor.exe
+//   info.en.cmdl = -window
+//   info.en.help = Builds maps.\nNeeds the full client.
+//   info.en.sel = false
+//   info.de.name = Karteneditor
+//   info.de.exec = Editor\editor.exe
+//
+//   # Replaces the full packages when only the files it lists differ.
+//   [package patch-1.2.3.zip]
+//   type = increment
+//   files = Bin\game.exe
+//
+// Patterns are relative to the client folder and ignore letter case; "*" and
+// "?" match within one name, "**" any number of folders, and a pattern whose
+// last name has no wildcard also takes the files below a folder of that name.
+// A file belongs to at most one package per platform (increments repeat
+// files of other packages); "Launcher.exe" at the client's root is never
+// packed.
+//
+// Exit status: 0 on success, 1 when publishing failed (the message names the
+// description line or the file), 2 for a wrong command line.
+
+#include "platform/Unicode.h"
+#include "publish/PublishRarWriter.h"
+#include "update/Publisher.h"
+
+#include <cstdio>
+#include <memory>
+#include <string>
+
+namespace {
+
+void Usage() {
+    std::fprintf(stderr, "usage: publish DESCRIPTION CLIENT_FOLDER OUTPUT_FOLDER\n");
+}
+
+const char* PlatformText(update::PackagePlatform platform) {
+    return platform == update::kPlatform32 ? "32" : platform == update::kPlatform64 ? "64" : "any";
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 4) {
+        Usage();
+        return 2;
+    }
+    update::PublishOptions options;
+    options.descriptionPath = plat::Utf8ToWide(argv[1]);
+    options.clientFolder = plat::Utf8ToWide(argv[2]);
+    options.outputFolder = plat::Utf8ToWide(argv[3]);
+    options.rarWriter = [] { return std::make_unique<publish::CPublishRarWriter>(); };
+
+    update::CPublisher publisher(options);
+    std::string error;
+    if (!publisher.Run(&error)) {
+        std::fprintf(stderr, "publish: %s\n", error.c_str());
+        return 1;
+    }
+    for (const update::PublishedPackage& published : publisher.Packages()) {
+        const update::PublishPackage& package = *published.package;
+        std::printf("%s: %s, platform %s, %zu files, %llu bytes, crc %u\n", package.file.c_str(),
+                    update::PackageTypeName(package.type), PlatformText(package.platform),
+                    published.files.size(), static_cast<unsigned long long>(published.digest.size),
+                    published.digest.crc);
+    }
+    if (publisher.HasLauncher())
+        std::printf("%s: version %s, %u bytes, checksum %u\n", update::kPublishLauncherName,
+                    publisher.Description().launcherVersion.c_str(), publisher.Launcher().size,
+                    publisher.Launcher().checksum);
+    std::printf("%s and %s written for client version %s\n", update::kPublishManifestName,
+                update::kPublishPackedManifestName, publisher.Description().clientVersion.c_str());
+    return 0;
+}
