@@ -141,7 +141,7 @@ private:
             return Fail(error, "a section header must end with \"]\"");
         std::string_view inner = Trim(text.substr(1, text.size() - 2));
         seen_.clear();
-        sectionName_ = "[" + std::string(inner) + "]";
+        sectionName_.assign("[").append(inner).append("]");
         if (inner == "client" || inner == "launcher" || inner == "ignore") {
             if (!sections_.insert(std::string(inner)).second)
                 return Fail(error, "section " + sectionName_ + " is given twice");

@@ -118,8 +118,10 @@ bool IsIgnoredPath(const std::vector<std::string>& ignore, std::string_view path
     std::size_t slash = lowerPath.rfind('\\');
     std::string name = slash == std::string::npos ? lowerPath : lowerPath.substr(slash + 1);
     std::size_t dot = name.rfind('.');
-    std::string extension =
-        dot == std::string::npos || dot == 0 ? std::string() : "*" + name.substr(dot);
+    // Built by appending: "*" + string trips a false -Wrestrict in GCC 12.
+    std::string extension;
+    if (dot != std::string::npos && dot != 0)
+        extension.append("*").append(name, dot);
     for (const std::string& entry : ignore) {
         std::string lower = LowerAscii(entry);
         if (lower.size() > 2 && lower.starts_with("*\\")) {
