@@ -26,10 +26,11 @@ bool CCheckerThread::CollectChanged() {
     unsigned count = 0;
     for (const auto& [path, entry] : tables_.files) {
         YieldNow(&count);
-        if (Stopped())
-            return false;
         if (!IsAppSelected(entry))
             continue;
+        OnCompareFile(path);
+        if (Stopped())
+            return false;
         bool changed = false;
         if (mode_ == Mode::Fast) {
             const auto old = oldFiles_.find(path);

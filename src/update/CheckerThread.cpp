@@ -81,8 +81,8 @@ void CCheckerThread::Post(CheckStatus status) {
     plat::PostMessage(target_.window, kCheckThreadFinishedMessage, document, status);
 }
 
-std::wstring CCheckerThread::FullPath(const std::wstring& relativePath) const {
-    return plat::JoinPath(installDir_, plat::NativePath(relativePath));
+std::wstring CCheckerThread::FullPath(const std::wstring& relativePath) {
+    return installedPaths_.Resolve(relativePath);
 }
 
 bool CCheckerThread::IsAppSelected(const ManifestFile& entry) const {
@@ -154,6 +154,7 @@ bool CCheckerThread::WaitForRelease() {
 }
 
 bool CCheckerThread::Check() {
+    installedPaths_.Reset(installDir_);
     ReadAppListFile(AppListPathIn(installDir_), &appRecords_);
 
     newLauncher_ = IsNewLauncherAvailable(newDoc_, launcherProbe_);

@@ -18,6 +18,7 @@
 #include "update/CheckerRules.h"
 #include "update/DownloadTask.h"
 #include "update/FileCrc.h"
+#include "update/InstalledPaths.h"
 #include "update/LauncherCheck.h"
 #include "update/Manifest.h"
 #include "update/WaitEvent.h"
@@ -90,6 +91,11 @@ public:
     // The lock the launcher takes when it copies the application lists.
     std::mutex& Lock() { return lock_; }
 
+protected:
+    // Called on the checker thread before each file of the fresh manifest is
+    // compared; the base does nothing.
+    virtual void OnCompareFile(const std::wstring& relativePath) { (void)relativePath; }
+
 private:
     enum class Mode { Normal, Fast, DownloadOnly };
 
@@ -105,7 +111,7 @@ private:
     // The whole comparison after the release; false when the run ends
     // without the OK message (stopped, or only the launcher is new).
     bool Check();
-    std::wstring FullPath(const std::wstring& relativePath) const;
+    std::wstring FullPath(const std::wstring& relativePath);
     bool IsAppSelected(const ManifestFile& entry) const;
 
     // CheckerQueue.cpp
@@ -150,6 +156,7 @@ private:
     std::set<std::wstring> installedAddPackages_;
     std::vector<AppListRecord> appRecords_;
     CFileCrcReader reader_;
+    CInstalledPaths installedPaths_;
 };
 
 } // namespace update
