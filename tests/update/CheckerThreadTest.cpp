@@ -52,7 +52,7 @@ TEST_F(CheckerTest, PackagesOfAnotherPlatformAndUnselectedApplicationsAreLeftOut
                                 FileXml("editor.exe", kGood)));
     InitNormal(fresh);
     Run();
-    EXPECT_TRUE(queue_.empty());
+    EXPECT_EQ(QueuedNames(), std::vector<std::string>{});
 
     posted_.clear();
     checker_->SetMachinePlatform(update::kPlatform64);
