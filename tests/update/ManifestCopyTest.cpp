@@ -11,49 +11,30 @@ namespace {
 
 using namespace update;
 using testsupport::ReadTestFile;
-using testsupport::TempDir;
-using testsupport::WriteTestFile;
 
-class ManifestCopyTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        ASSERT_TRUE(log_.Open(dir_.File(L"launcher.log")));
-        log_.SetUtf8(true);
-    }
-
-    std::string LogText() {
-        log_.Close();
-        return ReadTestFile(dir_.File(L"launcher.log"));
-    }
-
-    TempDir dir_;
-    CLogImplW log_;
-};
-
-TEST_F(ManifestCopyTest, SavesAndLoadsTheTextByteForByte) {
+TEST(ManifestCopyTest, SavesAndLoadsTheTextByteForByte) {
+    testsupport::TempDir dir;
+    CLogImplW log;
+    ASSERT_TRUE(log.Open(dir.File(L"launcher.log")));
+    log.SetUtf8(true);
     const std::string text("<u>\r\n\0binary\xFF</u>", 17);
-    const std::wstring folder = dir_.Path();
-    EXPECT_EQ(ManifestCopyPath(folder), dir_.File(L"update.xml"));
+    const std::wstring folder = dir.Path();
 
-    WriteTestFile(ManifestCopyPath(folder), "an older and longer manifest text");
-    ASSERT_TRUE(SaveManifestCopy(folder, text, &log_));
-    EXPECT_EQ(ReadTestFile(dir_.File(L"update.xml")), text);
-
+    // Nothing is saved without a text or with a folder text under 4 characters.
+    EXPECT_FALSE(SaveManifestCopy(folder, "", &log));
+    EXPECT_FALSE(SaveManifestCopy(L"/ab", text, &log));
     std::string loaded = "stale";
-    ASSERT_TRUE(LoadManifestCopy(folder, &loaded, &log_));
-    EXPECT_EQ(loaded, text);
-    EXPECT_EQ(LogText(), "Save update.xml\r\nLoad old update.xml\r\n");
-}
-
-TEST_F(ManifestCopyTest, NothingIsSavedWithoutFolderOrText) {
-    EXPECT_FALSE(SaveManifestCopy(dir_.Path(), "", &log_));
-    EXPECT_FALSE(SaveManifestCopy(L"/ab", "text", &log_));
-    EXPECT_FALSE(SaveManifestCopy(L"", "text", nullptr));
-
-    std::string loaded = "stale";
-    EXPECT_FALSE(LoadManifestCopy(dir_.Path(), &loaded, nullptr));
+    EXPECT_FALSE(LoadManifestCopy(folder, &loaded, nullptr));
     EXPECT_EQ(loaded, "");
-    EXPECT_EQ(LogText(), "");
+
+    testsupport::WriteTestFile(dir.File(L"update.xml"), "an older and longer manifest text");
+    ASSERT_TRUE(SaveManifestCopy(folder, text, &log));
+    EXPECT_EQ(ReadTestFile(dir.File(L"update.xml")), text);
+    ASSERT_TRUE(LoadManifestCopy(folder, &loaded, &log));
+    EXPECT_EQ(loaded, text);
+    log.Close();
+    EXPECT_EQ(ReadTestFile(dir.File(L"launcher.log")),
+              "Save update.xml\r\nLoad old update.xml\r\n");
 }
 
 } // namespace
