@@ -20,7 +20,7 @@ TEST_F(CheckerTest, UnchangedInstallationMayRunAtOnce) {
     EXPECT_FALSE(checker_->ModificationChanged());
 }
 
-TEST_F(CheckerTest, CanRunNeedsTheSameModificationAndClientVersion) {
+TEST_F(CheckerTest, CanRunNeedsTheSameModificationVersionAndFiles) {
     Install("bin/game.exe", kGood);
     InitNormal(Client("clientVersion=\"1.2.7\" modification=\"m2\""),
                Client("clientVersion=\"1.2.7\" modification=\"m1\""));
@@ -32,9 +32,7 @@ TEST_F(CheckerTest, CanRunNeedsTheSameModificationAndClientVersion) {
     Run();
     EXPECT_FALSE(checker_->CanRun());
     EXPECT_FALSE(checker_->ModificationChanged());
-}
 
-TEST_F(CheckerTest, DamagedOrMissingFileBlocksTheStartWithItsPath) {
     Install("bin/game.exe", "other contents");
     InitNormal(Client("clientVersion=\"1.2.7\""), Client("clientVersion=\"1.2.7\""));
     Run();
@@ -69,15 +67,6 @@ TEST_F(CheckerTest, FastCheckComparesManifestsOnly) {
     EXPECT_EQ(checker_->RunBlocker(), L"run blocker: [cmd - fast check]");
 }
 
-TEST_F(CheckerTest, FastCheckWithoutReadableSavedManifestReadsTheDisk) {
-    Install("bin/game.exe", kGood);
-    checker_->InitFast(install_.Path(), L"Launcher.exe", "en", Client("clientVersion=\"1.2.7\""),
-                       "", Target(), false);
-    Run();
-    EXPECT_TRUE(queue_.empty());
-    EXPECT_TRUE(checker_->RunBlocker().empty());
-}
-
 TEST_F(CheckerTest, CleanupDeletesStrayAndDamagedFilesOnly) {
     const std::string fresh =
         ManifestXml(PackXml("full", "base.zip", 10,
@@ -105,26 +94,6 @@ TEST_F(CheckerTest, CleanupDeletesStrayAndDamagedFilesOnly) {
         EXPECT_TRUE(plat::FileExists(Path(name))) << name;
     for (const std::string& name : deleted)
         EXPECT_FALSE(plat::FileExists(Path(name))) << name;
-}
-
-TEST_F(CheckerTest, CleanupAfterCanRunKeepsWhatTheSavedManifestLists) {
-    Install("bin/game.exe", kGood);
-    Install("old.dat", "from the saved manifest");
-    const std::string manifest = Client("clientVersion=\"1.2.7\"");
-    const std::string saved = ManifestXml(
-        PackXml("full", "base.zip", 10,
-                FileXml("Bin\\game.exe", kGood) + FileXml("old.dat", "from the saved manifest")),
-        "clientVersion=\"1.2.7\"");
-    InitNormal(manifest, saved, true);
-    Run();
-    ASSERT_TRUE(checker_->CanRun());
-    EXPECT_TRUE(plat::FileExists(Path("old.dat")));
-
-    // The fast check never cleans up.
-    Install("stray.tmp", "x");
-    checker_->InitFast(install_.Path(), L"Launcher.exe", "en", manifest, manifest, Target(), true);
-    Run();
-    EXPECT_TRUE(plat::FileExists(Path("stray.tmp")));
 }
 
 } // namespace

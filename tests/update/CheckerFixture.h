@@ -1,7 +1,7 @@
 #pragma once
 // Fixture of the file-checker tests: an installation folder, manifest text
 // builders, and a message-only window on the test thread that receives the
-// checker's real posted messages, pumped under a watchdog.
+// checker's real posted messages, pumped until a watchdog timer fires.
 
 #include "base/Crc32.h"
 #include "platform/FileSystem.h"
@@ -14,19 +14,16 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace checkertest {
 
-constexpr int kWatchdogMs = 30000;
-constexpr std::uint32_t kWatchdogMessage = plat::WM_APP + 0x3FE;
+// The watchdog: a timer of the test window that no healthy run reaches.
+constexpr unsigned kWatchdogMs = 30000;
+constexpr std::uint64_t kWatchdogTimer = 0xC4EC;
 
 // <FILE> of a file with these contents.
 inline std::string FileXml(const std::string& path, const std::string& contents) {
@@ -46,37 +43,6 @@ inline std::string ManifestXml(const std::string& body,
     return "<?xml version=\"1.0\"?><update " + rootAttributes + ">" + body + "</update>";
 }
 
-// Posts kWatchdogMessage to the window when the test overstays, and aborts
-// the program when even that is not seen.
-class Watchdog {
-public:
-    explicit Watchdog(plat::HWND window) : thread_([this, window] { Guard(window); }) {}
-    ~Watchdog() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            disarmed_ = true;
-        }
-        wake_.notify_all();
-        thread_.join();
-    }
-
-private:
-    void Guard(plat::HWND window) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        const auto timeout = std::chrono::milliseconds(kWatchdogMs);
-        if (wake_.wait_for(lock, timeout, [&] { return disarmed_; }))
-            return;
-        plat::PostMessage(window, kWatchdogMessage, 0, 0);
-        if (!wake_.wait_for(lock, timeout, [&] { return disarmed_; }))
-            std::abort();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable wake_;
-    bool disarmed_ = false;
-    std::thread thread_;
-};
-
 struct Posted {
     plat::WPARAM wParam = 0;
     plat::LPARAM lParam = 0;
@@ -93,14 +59,13 @@ protected:
     void SetUp() override {
         window_ = plat::CreateWindow(L"CheckerTestWindow", L"", this, true);
         ASSERT_NE(window_, 0u);
-        watchdog_ = std::make_unique<Watchdog>(window_);
+        ASSERT_NE(plat::SetTimer(window_, kWatchdogTimer, kWatchdogMs), 0u);
         checker_->SetLauncherProbe({launcherPath_, L"1.0.0.1"});
         testsupport::WriteTestFile(launcherPath_, "launcher image");
     }
     void TearDown() override {
         checker_->Abort();
         checker_->Stop(-1);
-        watchdog_.reset();
         plat::DestroyWindow(window_);
     }
 
@@ -108,7 +73,7 @@ protected:
                                       plat::LPARAM lParam, const plat::CopyData*) override {
         if (message == update::kCheckThreadFinishedMessage)
             posted_.push_back({wParam, lParam});
-        if (message == kWatchdogMessage)
+        if (message == plat::WM_TIMER && wParam == kWatchdogTimer)
             timedOut_ = true;
         return 0;
     }
@@ -120,10 +85,6 @@ protected:
         testsupport::WriteTestFile(Path(relative), contents);
     }
     update::CheckerTarget Target() { return {window_, &queue_, &total_}; }
-    void UseChecker(std::unique_ptr<update::CCheckerThread> checker) {
-        checker_ = std::move(checker);
-        checker_->SetLauncherProbe({launcherPath_, L"1.0.0.1"});
-    }
     void InitNormal(const std::string& fresh, const std::string& saved = {}, bool cleanup = false) {
         checker_->InitNormal(install_.Path(), L"Launcher.exe", "en", fresh, saved, Target(), true,
                              cleanup);
@@ -132,6 +93,7 @@ protected:
     // Pumps until a message with one of the final statuses (0, 1, 3) has
     // come, releasing the checker with `selected` at status 2.
     std::vector<plat::LPARAM> Run(const std::set<std::wstring>& selected = {}) {
+        posted_.clear();
         EXPECT_TRUE(checker_->Start());
         PumpUntil([&](const Posted& got) {
             if (got.lParam == update::kCheckServerInfoReady)
@@ -156,11 +118,13 @@ protected:
         ADD_FAILURE() << "watchdog: the checker did not report";
     }
 
-    // Everything still queued, once the thread has ended.
-    void Drain() {
+    // Waits for the thread, then takes what it posted and returns every status.
+    std::vector<plat::LPARAM> Finish() {
+        EXPECT_TRUE(checker_->Stop(-1));
         plat::Msg msg;
         while (plat::PeekMessage(&msg))
             plat::DispatchMessage(msg);
+        return Statuses();
     }
 
     std::vector<plat::LPARAM> Statuses() const {
@@ -186,7 +150,6 @@ protected:
     testsupport::TempDir install_;
     std::wstring launcherPath_ = install_.File(L"Launcher.exe");
     plat::HWND window_ = 0;
-    std::unique_ptr<Watchdog> watchdog_;
     std::vector<Posted> posted_;
     bool timedOut_ = false;
     update::DownloadQueue queue_;
