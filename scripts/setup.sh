@@ -7,6 +7,8 @@ packages=(
   build-essential cmake ninja-build ccache clang libclang-rt-14-dev pkg-config
   libssl-dev zlib1g-dev libtinyxml2-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev
+  nginx
 )
 
 missing=()
