@@ -8,6 +8,7 @@
 
 #include "platform/Folders.h"
 #include "platform/Unicode.h"
+#include "platform/posix/EncodedName.h"
 #include "platform/posix/ErrnoMap.h"
 
 #include <cerrno>
@@ -24,34 +25,11 @@ constexpr ErrorCode kErrNotOwner = 288;
 constexpr std::size_t kMaxFileName = 200;
 constexpr const char* kGuardFile = ".guard"; // never an encoded name: '.' is encoded
 
-const char kHex[] = "0123456789ABCDEF";
-
 // "Global\{...}" and the like become file names: letters, digits, '-' and '_'
 // stay, every other byte is %XX, so that different names never share a file.
 // Overlong names are cut and end with a hash of the whole name.
 std::string MutexFileName(const std::string& name) {
-    std::string file;
-    for (unsigned char c : name) {
-        bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                     c == '-' || c == '_';
-        if (plain) {
-            file.push_back(static_cast<char>(c));
-        } else {
-            file.push_back('%');
-            file.push_back(kHex[c >> 4]);
-            file.push_back(kHex[c & 0xF]);
-        }
-    }
-    if (file.size() > kMaxFileName) {
-        std::uint64_t hash = 0xcbf29ce484222325ull; // FNV-1a
-        for (unsigned char c : name)
-            hash = (hash ^ c) * 0x100000001b3ull;
-        file.resize(kMaxFileName - 17);
-        file.push_back('~');
-        for (int shift = 60; shift >= 0; shift -= 4)
-            file.push_back(kHex[(hash >> shift) & 0xF]);
-    }
-    return file;
+    return posix::EncodeName(name, kMaxFileName);
 }
 
 // The folder holding the mutex files, with a trailing separator; empty on

@@ -1,5 +1,6 @@
 #include "platform/posix/RegistryPaths.h"
 
+#include "platform/posix/EncodedName.h"
 #include "platform/posix/RegistryFormat.h"
 
 #include <cstdint>
@@ -14,7 +15,6 @@ namespace {
 constexpr const char* kMachineFolder = "/var/lib/launcher/registry/HKLM";
 constexpr const char* kUserSubfolder = "/launcher/registry/";
 constexpr std::size_t kMaxFolderName = 200;
-const char kHex[] = "0123456789ABCDEF";
 
 std::string WithoutTrailingSlashes(std::string path) {
     while (path.size() > 1 && path.back() == '/')
@@ -89,17 +89,6 @@ bool UserRoot(const char* rootName, RootPlace* place) {
     return true;
 }
 
-void AppendEscaped(std::string& out, unsigned char c) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_';
-    if (plain) {
-        out.push_back(static_cast<char>(c));
-        return;
-    }
-    out.push_back('%');
-    out.push_back(kHex[c >> 4]);
-    out.push_back(kHex[c & 0xF]);
-}
-
 int HexDigit(char c) {
     if (c >= '0' && c <= '9')
         return c - '0';
@@ -153,20 +142,8 @@ bool SplitKeyPath(std::wstring_view path, std::vector<std::wstring>* names) {
 }
 
 std::string KeyFolderName(std::wstring_view name) {
-    std::string bytes = EncodeWideBytes(AsciiLower(name));
-    std::string folder;
-    for (unsigned char c : bytes)
-        AppendEscaped(folder, c);
-    if (folder.size() > kMaxFolderName) {
-        std::uint64_t hash = 0xcbf29ce484222325ull; // FNV-1a of the lowercased name
-        for (unsigned char c : bytes)
-            hash = (hash ^ c) * 0x100000001b3ull;
-        folder.resize(kMaxFolderName - 17);
-        folder.push_back('~');
-        for (int shift = 60; shift >= 0; shift -= 4)
-            folder.push_back(kHex[(hash >> shift) & 0xF]);
-    }
-    return folder;
+    // Lowercased first, so only the lower-case letters stay plain.
+    return EncodeName(EncodeWideBytes(AsciiLower(name)), kMaxFolderName);
 }
 
 bool KeyNameFromFolder(std::string_view folderName, std::wstring* name) {
