@@ -6,6 +6,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/Unicode.h"
+#include "support/ChildProcess.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -41,17 +42,7 @@ inline std::uint32_t Run(const std::wstring& program, const std::vector<std::wst
     info.commandLine = plat::BuildCommandLine(program, plat::JoinArguments(args));
     info.workingFolder = workingFolder;
     info.tail = plat::TailPassing::Split;
-    plat::Process child;
-    std::uint32_t code = ~0u;
-    if (!child.Start(info))
-        return code;
-    if (!child.Wait(kWatchdogMs)) {
-        child.Terminate(1);
-        child.Wait(-1);
-        return code;
-    }
-    child.GetExitCode(&code);
-    return code;
+    return testsupport::RunToEnd(info, kWatchdogMs);
 }
 
 } // namespace e2e

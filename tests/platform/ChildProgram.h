@@ -5,6 +5,7 @@
 #include "platform/CommandLine.h"
 #include "platform/Process.h"
 #include "platform/Unicode.h"
+#include "support/ChildProcess.h"
 
 #include <chrono>
 #include <filesystem>
@@ -31,17 +32,7 @@ inline plat::ProcessStartInfo ChildStart(const std::vector<std::wstring>& args,
 // Starts the child, waits for it and gives its exit code; ~0u when it could
 // not be started or did not end in time.
 inline std::uint32_t RunToEnd(const plat::ProcessStartInfo& info) {
-    plat::Process child;
-    std::uint32_t code = ~0u;
-    if (!child.Start(info))
-        return code;
-    if (!child.Wait(kWatchdogMs)) {
-        child.Terminate(1);
-        child.Wait(-1);
-        return code;
-    }
-    child.GetExitCode(&code);
-    return code;
+    return testsupport::RunToEnd(info, kWatchdogMs);
 }
 
 inline bool WaitForFile(const std::wstring& path) {
