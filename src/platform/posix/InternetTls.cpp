@@ -126,6 +126,10 @@ void ApplyCertificateChecks(CURL* easy, std::uint32_t waivers) {
 }
 
 ErrorCode CertificateFailureToError(long verifyResult) {
+    // libcurl checks the name before it records the chain's result, which
+    // then still holds its "not verified yet" mark.
+    if (verifyResult == X509_V_ERR_UNSPECIFIED)
+        return kErrInternetSecCertCnInvalid;
     switch (ProblemOf(verifyResult)) {
     case CertProblem::UnknownCa:
         return kErrInternetInvalidCa;

@@ -21,7 +21,7 @@ bool IsWaived(int x509Error, std::uint32_t waivers);
 // strict ones (curl keeps them apart by their different settings).
 void ApplyCertificateChecks(CURL* easy, std::uint32_t waivers);
 // The WinINet number of a failed certificate check, from the OpenSSL
-// verification result (0 when the chain was fine, so the host name failed).
+// verification result libcurl reports (no chain error: the host name failed).
 ErrorCode CertificateFailureToError(long verifyResult);
 
 } // namespace plat::posix
