@@ -164,6 +164,8 @@ bool SetStatusCallback(HINTERNET internet, InternetStatusCallback callback);
 // Asks the layer to post `message` (wParam = the internet handle, lParam 0)
 // to `window` whenever PumpInternet has work; window 0 stops it. At most one
 // such message is outstanding: the next comes after the owner has pumped.
+// One may still arrive after the handle was closed; PumpInternet then fails
+// with 6 (invalid handle).
 bool SetPumpWindow(HINTERNET internet, HWND window, std::uint32_t message);
 // Moves the network on: waits up to timeoutMs (at most 100) for activity
 // when nothing is due yet, runs the transfers, fails the ones whose time-out

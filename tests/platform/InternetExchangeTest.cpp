@@ -21,6 +21,7 @@ std::string Pattern(std::size_t size) {
     return text;
 }
 
+// Answered exchanges; the test's thread.
 class InternetExchangeTest : public InternetTest {};
 
 TEST_F(InternetExchangeTest, TricklingBodyArrivesWholeThroughPendingReads) {

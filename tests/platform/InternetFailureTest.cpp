@@ -17,6 +17,7 @@ std::string Digits(std::size_t size) {
     return text;
 }
 
+// Failed exchanges; the test's thread.
 class InternetFailureTest : public InternetTest {};
 
 TEST_F(InternetFailureTest, CutConnectionDeliversTheBytesBeforeTheFailure) {

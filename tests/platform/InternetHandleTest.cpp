@@ -11,6 +11,7 @@ namespace {
 using inettest::InternetTest;
 using testsupport::Reply;
 
+// Handle life and checks; the test's thread.
 class InternetHandleTest : public InternetTest {
 protected:
     bool NoticeFor(plat::HINTERNET handle, std::size_t from) const {

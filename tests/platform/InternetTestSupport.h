@@ -26,6 +26,7 @@ constexpr char kAgent[] = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
 // The open flags the launcher's downloader uses.
 constexpr std::uint32_t kDownloaderFlags = 0x80283000;
 
+// A status notice as the callback copied it.
 struct Notice {
     plat::HINTERNET handle = 0;
     std::uintptr_t context = 0;
@@ -158,6 +159,8 @@ private:
     bool readPending_ = false;
 };
 
+// Runs an internet handle on the test's thread with a connection to the
+// test server; notices come through the thread's window.
 class InternetTest : public windowtest::WindowTest {
 protected:
     void SetUp() override {

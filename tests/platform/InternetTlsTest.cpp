@@ -130,6 +130,7 @@ private:
     std::thread thread_;
 };
 
+// HTTPS exchanges with a TLS peer; the test's thread.
 class InternetTlsTest : public InternetTest {
 protected:
     // The outcome of one HTTPS request with these flags: 0 and the body, or

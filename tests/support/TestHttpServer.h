@@ -59,6 +59,8 @@ struct Reply {
     static Reply Redirect(int status, std::string location);
 };
 
+// The scripted server: set up and read from the test's thread, serving on
+// its own threads.
 class TestHttpServer {
 public:
     using Handler = std::function<Reply(const ReceivedRequest&)>;

@@ -41,6 +41,7 @@ struct SendSetup {
     bool decode = false;
 };
 
+// One request handle and its exchange; the session's owner thread only.
 class InternetRequest {
 public:
     InternetRequest(HINTERNET handle, HINTERNET connection, std::uintptr_t context,

@@ -33,14 +33,6 @@ HandleTable& Table() {
     return table;
 }
 
-HINTERNET NewHandle(const std::shared_ptr<InternetSession>& session) {
-    HandleTable& table = Table();
-    std::lock_guard<std::mutex> lock(table.mutex);
-    HINTERNET handle = table.next++;
-    table.sessions.emplace(handle, session);
-    return handle;
-}
-
 void ForgetHandle(HINTERNET handle) {
     std::shared_ptr<InternetSession> last; // released outside the lock
     HandleTable& table = Table();
@@ -62,6 +54,12 @@ void EnterHandle(HINTERNET handle, const std::shared_ptr<InternetSession>& sessi
     HandleTable& table = Table();
     std::lock_guard<std::mutex> lock(table.mutex);
     table.sessions.emplace(handle, session);
+}
+
+HINTERNET NewHandle(const std::shared_ptr<InternetSession>& session) {
+    HINTERNET handle = ReserveHandle();
+    EnterHandle(handle, session);
+    return handle;
 }
 
 void InitCurlOnce() {

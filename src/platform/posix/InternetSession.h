@@ -19,6 +19,7 @@
 
 namespace plat::posix {
 
+// One internet handle and everything under it; owner thread only.
 class InternetSession : public std::enable_shared_from_this<InternetSession> {
 public:
     enum class Kind { None, Internet, Connection, Request };

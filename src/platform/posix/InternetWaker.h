@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-struct pollfd;
-
 namespace plat::posix {
 
+// Posts the owner's pump message when its sockets or time-out fire; made
+// and fed by the owner thread, waits on a thread of its own.
 class InternetWaker {
 public:
     struct Watch {
