@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <vector>
 #include <zlib.h>
@@ -47,6 +48,8 @@ protected:
     };
 
     void SetUp() override {
+        // The launcher's tmp folder exists before the first download.
+        std::filesystem::create_directories(plat::WideToUtf8(dir_.File(L"tmp")));
         window_ = plat::CreateWindow(L"UnpackerTestWindow", L"", &handler_, true);
         ASSERT_NE(window_, 0u);
     }
