@@ -1,0 +1,76 @@
+#pragma once
+// A user of the network layer. It lives on its own thread: there it makes
+// contexts and requests and posts them to the transport; the transport calls
+// the On... callbacks back on the transport thread, where a client that
+// owns a window re-posts what it needs to it. The transport outlives its
+// clients.
+
+#include "net/NetTypes.h"
+#include "net/SyncEvent.h"
+
+#include <cstdint>
+#include <memory>
+
+namespace NetEx {
+
+class CContextHttx;
+class CNetTransportBase;
+class CRequestHttx;
+class IRequestHttx;
+
+class CNetClient {
+public:
+    CNetClient() = default;
+    // Detaches without a time limit.
+    virtual ~CNetClient();
+    CNetClient(const CNetClient&) = delete;
+    CNetClient& operator=(const CNetClient&) = delete;
+
+    // --- Callbacks, on the transport thread ------------------------------
+    virtual void OnStatistics(std::unique_ptr<NetStatistics> statistics);
+    virtual void OnContextCreated(std::uint32_t contextId);
+    virtual void OnContextModified(std::uint32_t contextId);
+    virtual void OnContextDestroyed(std::uint32_t contextId);
+    // The request stays with its context; only lent for the call.
+    virtual void OnRequestProgress(CRequestHttx& request);
+    // The request is the client's again.
+    virtual void OnRequestCompleted(std::unique_ptr<CRequestHttx> request);
+    virtual void OnError(std::unique_ptr<NetErrorInfo> error);
+    // Never raised.
+    virtual void OnReserved(std::unique_ptr<NetReservedInfo> object);
+
+    // --- The client's thread ------------------------------------------------
+    void SetTransport(CNetTransportBase* transport) { transport_ = transport; }
+    CNetTransportBase* Transport() const { return transport_; }
+
+    // A fresh context into `out` while the internet handle is open.
+    bool CreateContext(std::unique_ptr<CContextHttx>& out);
+    // A fresh request, or a copy of `from`, into `out`. False for a template
+    // of another kind.
+    bool CreateRequest(std::unique_ptr<CRequestHttx>& out, const IRequestHttx* from = nullptr);
+
+    // Posts to the transport; what could not be posted is destroyed and the
+    // result is false.
+    bool PostCreateContext(std::unique_ptr<CContextHttx> context);
+    bool PostModifyContext(std::unique_ptr<CContextHttx> changes);
+    bool PostDestroyContext(std::uint32_t contextId);
+    bool SendRequest(std::unique_ptr<CRequestHttx> request);
+    bool CancelRequest(std::uint32_t contextId, std::uint32_t requestId);
+    bool QueryStatistics();
+
+    // Closes all of this client's contexts on the transport thread and waits
+    // up to timeoutMs (-1: for ever). False after a failed post or a
+    // time-out.
+    bool Detach(int timeoutMs);
+
+    // Signalled by the transport when a detach is done.
+    CSyncEvent& DetachEvent() { return detached_; }
+
+private:
+    bool Post(std::uint32_t message, std::int64_t lParam);
+
+    CNetTransportBase* transport_ = nullptr;
+    CSyncEvent detached_;
+};
+
+} // namespace NetEx

@@ -1,0 +1,96 @@
+#pragma once
+// The records that travel between a client's thread and the transport thread
+// with the transport's window messages, and the message numbers themselves.
+// Each record belongs to one thread at a time: the poster until the message
+// is handled, then the handler (or the client it is handed to).
+
+#include "base/Buffer.h"
+#include "platform/Internet.h"
+#include "platform/Window.h"
+
+#include <cstdint>
+#include <string>
+
+namespace NetEx {
+
+// The transport window's messages (WM_USER + n); 11 has no handler.
+enum TransportMessage : std::uint32_t {
+    kMsgSetLogClock = plat::WM_USER + 0,
+    kMsgQueryStatistics = plat::WM_USER + 1,
+    kMsgDetachClient = plat::WM_USER + 2,
+    kMsgOpenInternet = plat::WM_USER + 3,
+    kMsgCloseInternet = plat::WM_USER + 4,
+    kMsgSetLogSettings = plat::WM_USER + 5,
+    kMsgCreateContext = plat::WM_USER + 6,
+    kMsgModifyContext = plat::WM_USER + 7,
+    kMsgDestroyContext = plat::WM_USER + 8,
+    kMsgSendRequest = plat::WM_USER + 9,
+    kMsgCancelRequest = plat::WM_USER + 10,
+    kMsgStatusNotice = plat::WM_USER + 12,
+    // Posted by the HTTP layer when the internet handle has work.
+    kMsgPumpInternet = plat::WM_USER + 13,
+};
+
+// What OpenInternet carries.
+struct InternetParams {
+    std::string userAgent;
+    std::uint32_t accessType = plat::INTERNET_OPEN_TYPE_PRECONFIG;
+    std::string proxy;
+    std::string proxyBypass;
+};
+
+// What SetLogSettings carries. An empty key writes the HTTP logs in plain
+// text; the folder ends with a separator.
+struct HttpLogSettings {
+    bool enabled = false;
+    bool flushEachRecord = false;
+    std::string folder;
+    std::uint32_t reserved = 0;
+    CBuffer key;
+    std::uint32_t openSize = 4096;
+    std::uint32_t bufferSize = 4096;
+};
+
+// What OnError hands to the client.
+struct NetErrorInfo {
+    enum Kind : std::uint32_t {
+        kNotOpen = 1,   // the internet handle is not open
+        kFailed = 2,    // the operation failed with `code`
+        kNoContext = 3, // the client has no context with this id
+    };
+    static constexpr std::uint32_t kNoRequest = 0x80000000u;
+
+    std::uint32_t kind = 0;
+    std::uint32_t code = 0;
+    std::uint32_t reserved = 0;
+    std::uint32_t contextId = 0;
+    std::uint32_t requestId = kNoRequest;
+};
+
+// What OnStatistics hands to the client: the transport's byte totals.
+struct NetStatistics {
+    std::uint64_t bytesSent = 0;
+    std::uint64_t bytesReceived = 0;
+    std::uint8_t reserved[16] = {};
+};
+
+// A status notice of the HTTP layer as the status callback copied it.
+struct StatusNotice {
+    plat::HINTERNET handle = 0;
+    std::uintptr_t context = 0; // the address of the context
+    std::uint32_t status = 0;
+    CBuffer info;
+};
+
+// The block CancelRequest carries.
+struct CancelBlock {
+    std::uint32_t contextId = 0;
+    std::uint32_t requestId = 0;
+};
+
+// An object OnReserved may carry; that callback is never raised.
+struct NetReservedInfo {
+    virtual ~NetReservedInfo() = default;
+};
+
+} // namespace NetEx

@@ -1,0 +1,216 @@
+// The request's part of an exchange on the wire: open, send, block-wise
+// reads straight into the response body, and the response information.
+// Transport thread only; the context decides what follows each step.
+
+#include "net/ContextHttx.h"
+#include "net/RequestHttx.h"
+#include "platform/Error.h"
+#include "platform/Time.h"
+
+#include <limits>
+
+namespace NetEx {
+
+namespace {
+
+// Time-out options set on every request handle, in this order.
+constexpr std::uint32_t kTimeoutOptions[] = {
+    plat::INTERNET_OPTION_CONNECT_TIMEOUT,   plat::INTERNET_OPTION_RECEIVE_TIMEOUT,
+    plat::INTERNET_OPTION_SEND_TIMEOUT,      plat::INTERNET_OPTION_DATA_RECEIVE_TIMEOUT,
+    plat::INTERNET_OPTION_DATA_SEND_TIMEOUT, plat::INTERNET_OPTION_RECEIVE_TIMEOUT,
+    plat::INTERNET_OPTION_SEND_TIMEOUT,      plat::INTERNET_OPTION_DISCONNECTED_TIMEOUT,
+    plat::INTERNET_OPTION_LISTEN_TIMEOUT,
+};
+
+// An available count no data query can give: the mark of an unset value.
+constexpr std::uint32_t kImpossibleAvailable = 0xCCCCCCCCu;
+
+// Response texts end with two zero bytes that count in their size.
+void StoreText(CBuffer* buffer, const std::string& text) {
+    buffer->Clear();
+    buffer->Append(text);
+    buffer->Append("\0\0", 2);
+}
+
+} // namespace
+
+void CRequestHttx::Attach(CContextHttx* context) {
+    context_ = context;
+    if (readBlock_ != 0 && readBlock_ > context->GetBgs())
+        readBlock_ = context->GetBgs();
+    url_.Merge(context->GetUrl(), mergeArgs_);
+}
+
+void CRequestHttx::Fail(std::uint32_t code) {
+    errorCode_ = code;
+    errorKind_ = kErrorKindFailed;
+}
+
+void CRequestHttx::SetFailure(std::uint32_t code) {
+    Fail(code);
+}
+
+bool CRequestHttx::TakeResend() {
+    if (resends_ >= CContextHttx::kMaxInvalidCaResends)
+        return false;
+    ++resends_;
+    return true;
+}
+
+void CRequestHttx::CloseHandle() {
+    if (handle_ != 0)
+        plat::CloseInternetHandle(handle_);
+    handle_ = 0;
+}
+
+bool CRequestHttx::Open() {
+    if (state_ != kCreated)
+        return false;
+    std::uint32_t flags = openFlags_;
+    if (context_->GetUrl().Scheme() == plat::INTERNET_SCHEME_HTTPS)
+        flags |= plat::INTERNET_FLAG_SECURE;
+    else
+        flags &= ~static_cast<std::uint32_t>(plat::INTERNET_FLAG_SECURE);
+    handle_ = plat::OpenRequest(context_->Connection(), VerbOf(method_), url_.GetObjectText(),
+                                "*/*", flags, reinterpret_cast<std::uintptr_t>(context_));
+    errorCode_ = plat::GetLastError();
+    if (handle_ == 0) {
+        Fail(errorCode_);
+        return false;
+    }
+    state_ = kOpened;
+    return true;
+}
+
+bool CRequestHttx::Send() {
+    if (state_ != kOpened && state_ != kSent)
+        return false;
+    std::uint32_t timeout = timeout_ != 0 ? timeout_ : context_->GetTimeout();
+    for (std::uint32_t option : kTimeoutOptions)
+        plat::SetInternetOption(handle_, option, timeout);
+    if (securityFlags_ != 0) {
+        std::uint32_t flags = 0;
+        plat::QueryInternetOption(handle_, plat::INTERNET_OPTION_SECURITY_FLAGS, &flags);
+        plat::SetInternetOption(handle_, plat::INTERNET_OPTION_SECURITY_FLAGS,
+                                flags | securityFlags_);
+    }
+    std::string headers(headers_.View());
+    headers += extraHeader_;
+    if (plat::SendRequest(handle_, headers, body_.View())) {
+        errorCode_ = 0;
+        state_ = kSent;
+        return true;
+    }
+    errorCode_ = plat::GetLastError();
+    if (errorCode_ == plat::kErrIoPending) {
+        state_ = kSent;
+        return true;
+    }
+    Fail(errorCode_);
+    return false;
+}
+
+bool CRequestHttx::MakeRoom(std::uint32_t room) {
+    if (room > std::numeric_limits<std::size_t>::max() - bodyUsed_ ||
+        bodyUsed_ + room > std::numeric_limits<std::uint32_t>::max())
+        return false;
+    if (responseBody_.Size() < bodyUsed_ + room)
+        responseBody_.Resize(bodyUsed_ + room);
+    return true;
+}
+
+void CRequestHttx::Commit() {
+    if (read_.buffer != nullptr) {
+        bodyUsed_ += read_.length;
+        passSize_ += read_.length;
+        read_ = ReadDescriptor{};
+    }
+    if (adaptive_ && passSize_ != 0 && readStartMs_ != 0) {
+        std::int64_t elapsed = plat::GetUtcMs() - readStartMs_;
+        readBlock_ = NextAdaptiveBlock(
+            passSize_, elapsed > 0 ? static_cast<std::uint64_t>(elapsed) : 0, context_->GetBgs());
+    }
+}
+
+void CRequestHttx::Read() {
+    if (state_ == kSent)
+        state_ = kReceiving;
+    if (state_ != kReceiving) {
+        Fail(plat::kErrInvalidHandle);
+        return;
+    }
+    errorCode_ = 0;
+    passSize_ = 0;
+    Commit();
+    for (;;) {
+        available_ = 0;
+        if (!plat::QueryDataAvailable(handle_, &available_)) {
+            errorCode_ = plat::GetLastError();
+            if (errorCode_ != plat::kErrIoPending)
+                errorKind_ = kErrorKindFailed;
+            break;
+        }
+        if (available_ == kImpossibleAvailable) {
+            Fail(plat::kErrNotEnoughMemory);
+            break;
+        }
+        if (available_ == 0) {
+            QueryResponse();
+            state_ = kFinished;
+            if (IsRedirect())
+                ++redirectCount_;
+            break;
+        }
+        if (!MakeRoom(std::max(available_, readBlock_))) {
+            QueryResponse();
+            errorCode_ = plat::kErrInsufficientBuffer;
+            state_ = kFinished;
+            break;
+        }
+        if (adaptive_)
+            readStartMs_ = plat::GetUtcMs();
+        std::uint32_t room = static_cast<std::uint32_t>(responseBody_.Size() - bodyUsed_);
+        std::uint32_t length = readBlock_ != 0 ? readBlock_ : room;
+        read_.buffer = responseBody_.Data() + bodyUsed_;
+        read_.length = 0;
+        if (plat::ReadResponse(handle_, read_.buffer, length, &read_.length)) {
+            // An empty read is the body's end: the next query says so.
+            Commit();
+            continue;
+        }
+        errorCode_ = plat::GetLastError();
+        if (errorCode_ != plat::kErrIoPending) {
+            read_ = ReadDescriptor{};
+            errorKind_ = kErrorKindFailed;
+        }
+        break;
+    }
+    if (connectionClosed_ && state_ == kReceiving && errorCode_ == plat::kErrIoPending) {
+        read_ = ReadDescriptor{};
+        Fail(plat::kErrInternetConnectionReset);
+        state_ = kFinished;
+    }
+    if (state_ != kReceiving || errorCode_ != plat::kErrIoPending)
+        responseBody_.Resize(bodyUsed_);
+}
+
+void CRequestHttx::QueryResponse() {
+    plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_STATUS_CODE | plat::HTTP_QUERY_FLAG_NUMBER,
+                              &statusCode_);
+    std::string text;
+    if (IsRedirect()) {
+        location_.Clear();
+        if (plat::QueryResponseInfo(handle_, plat::HTTP_QUERY_LOCATION, &text))
+            location_.Append(text);
+    }
+    if (wantSentHeaders_ && plat::QueryResponseInfo(handle_,
+                                                    plat::HTTP_QUERY_RAW_HEADERS_CRLF |
+                                                        plat::HTTP_QUERY_FLAG_REQUEST_HEADERS,
+                                                    &text))
+        StoreText(&sentHeaders_, text);
+    if (wantResponseHeaders_ &&
+        plat::QueryResponseInfo(handle_, plat::HTTP_QUERY_RAW_HEADERS_CRLF, &text))
+        StoreText(&responseHeaders_, text);
+}
+
+} // namespace NetEx

@@ -1,0 +1,27 @@
+#include "net/SyncEvent.h"
+
+#include <chrono>
+
+namespace NetEx {
+
+void CSyncEvent::Set() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = true;
+    changed_.notify_all();
+}
+
+void CSyncEvent::Reset() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    set_ = false;
+}
+
+bool CSyncEvent::Wait(int timeoutMs) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (timeoutMs < 0) {
+        changed_.wait(lock, [this] { return set_; });
+        return true;
+    }
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
+}
+
+} // namespace NetEx
