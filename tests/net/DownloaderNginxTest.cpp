@@ -1,5 +1,5 @@
 // The downloader against a real nginx: ranges, redirects, the manifest's
-// time argument and the KB probe as a production server answers them.
+// time argument as a production server answers them.
 
 #include "DownloaderTestSupport.h"
 
@@ -69,23 +69,6 @@ TEST_F(DownloaderNginxTest, RedirectChains) {
     EXPECT_EQ(error->a, NetEx::kDownloadUpdate);
     EXPECT_EQ(error->c, 302);
     EXPECT_EQ(notify_.Last("part"), nullptr);
-}
-
-TEST_F(DownloaderNginxTest, KBProbeReadsTheServersLength) {
-    ASSERT_TRUE(StartNginx());
-    ASSERT_TRUE(downloader_->DownloadKB(nginx_.BaseUrl() + "/pkg.zip"));
-    ASSERT_TRUE(AwaitResults(1));
-    EXPECT_EQ(downloader_->KBTotal(), static_cast<std::int32_t>(content_.size()));
-    const dltest::Event* first = nullptr;
-    for (const auto& event : notify_.events) {
-        if (event.name == "kbPart" && !first)
-            first = &event;
-    }
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(first->a, 0);
-    EXPECT_EQ(first->b, static_cast<std::int64_t>(content_.size()));
-    EXPECT_EQ(notify_.events.back().name, "kb");
-    EXPECT_EQ(notify_.events.back().body, content_);
 }
 
 } // namespace
