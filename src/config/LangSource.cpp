@@ -86,7 +86,9 @@ bool ParseLangSource(std::string_view source, std::vector<std::string>* strings,
             return fail("no tab after the id");
         std::uint32_t id = 0;
         if (!ParseId(line.substr(0, tab), &id))
-            return fail("\"" + std::string(line.substr(0, tab)) + "\" is not an id (0 to 65535)");
+            return fail(std::string(1, '"')
+                            .append(line.substr(0, tab))
+                            .append("\" is not an id (0 to 65535)"));
         bool valid = false;
         plat::Utf8ToWide(line, &valid);
         if (!valid)

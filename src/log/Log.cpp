@@ -92,7 +92,8 @@ bool CLog::WriteBlock(const void* data, std::size_t length) {
 void CLog::SetFill(char fill, int lineWidth) {
     fill_ = fill;
     lineWidth_ = std::max(lineWidth, 0);
-    fillText_ = " " + std::string(static_cast<std::size_t>(lineWidth_), fill_);
+    fillText_.assign(1, ' ');
+    fillText_.append(static_cast<std::size_t>(lineWidth_), fill_);
 }
 
 bool CLog::WriteSectionHeader(std::string_view title) {

@@ -75,7 +75,9 @@ std::string FormatOffset(std::int64_t offsetMs) {
 std::string BuildText(std::int64_t nowUtcMs, std::int64_t offsetMs, const std::string& zone) {
     const std::int64_t shown = nowUtcMs + offsetMs;
     const plat::SystemTime t = plat::LocalTimeFromUtcMs(shown);
-    std::string text = " " + FormatOffset(offsetMs) + "[";
+    std::string text(1, ' ');
+    text += FormatOffset(offsetMs);
+    text.push_back('[');
     if (!zone.empty())
         text += zone + " ";
     const int milliseconds = static_cast<int>(((shown % 1000) + 1000) % 1000);

@@ -141,7 +141,10 @@ private:
             return Fail(error, "a section header must end with \"]\"");
         std::string_view inner = Trim(text.substr(1, text.size() - 2));
         seen_.clear();
-        sectionName_.assign("[").append(inner).append("]");
+        sectionName_.clear();
+        sectionName_.push_back('[');
+        sectionName_.append(inner);
+        sectionName_.push_back(']');
         if (inner == "client" || inner == "launcher" || inner == "ignore") {
             if (!sections_.insert(std::string(inner)).second)
                 return Fail(error, "section " + sectionName_ + " is given twice");

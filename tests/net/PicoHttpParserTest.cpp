@@ -62,7 +62,7 @@ TEST(PicoHttpParserTest, MalformedHeads) {
 TEST(PicoHttpParserTest, HeaderTableLimitAndReset) {
     std::string head = "HTTP/1.1 200 OK\r\n";
     for (std::size_t i = 0; i < CPicoHttpParser::kMaxHeaders; ++i)
-        head += "H" + std::to_string(i) + ": v\r\n";
+        head.append(1, 'H').append(std::to_string(i)).append(": v\r\n");
     CPicoHttpParser parser;
     ASSERT_EQ(Parse(parser, head + "\r\n"), 0);
     EXPECT_EQ(parser.HeaderCount(), CPicoHttpParser::kMaxHeaders);

@@ -370,8 +370,15 @@ bool InternetSession::Send(HINTERNET handle, std::string_view headers, std::stri
     bool bareIpv6 =
         connection.server.find(':') != std::string::npos && connection.server.front() != '[';
     setup.url = secure ? "https://" : "http://";
-    setup.url += bareIpv6 ? "[" + connection.server + "]" : connection.server;
-    setup.url += ":" + std::to_string(port) + EscapeObject(request->Object());
+    // Appended piece by piece: "text" + string trips a false -Wrestrict in GCC 12.
+    if (bareIpv6)
+        setup.url.push_back('[');
+    setup.url += connection.server;
+    if (bareIpv6)
+        setup.url.push_back(']');
+    setup.url.push_back(':');
+    setup.url += std::to_string(port);
+    setup.url += EscapeObject(request->Object());
     setup.user = connection.user;
     setup.password = connection.password;
     setup.userAgent = userAgent_;
