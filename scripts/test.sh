@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds everything with warnings as errors under
-# AddressSanitizer and UndefinedBehaviorSanitizer with GCC and with Clang, runs
-# each fuzz target of the Clang build briefly, then runs every test.
+# AddressSanitizer and UndefinedBehaviorSanitizer with GCC and with Clang (and
+# once optimised with GCC), runs each fuzz target of the Clang build briefly,
+# then runs every test.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -16,6 +17,13 @@ CC=gcc CXX=g++ cmake -S . -B "$build" -G Ninja \
   -DLAUNCHER_WERROR=ON \
   -DLAUNCHER_SANITIZE=ON
 cmake --build "$build"
+
+# An optimised GCC build: the optimiser finds warnings a debug build does not.
+release_build=${RELEASE_BUILD_DIR:-build-release-check}
+CC=gcc CXX=g++ cmake -S . -B "$release_build" -G Ninja \
+  -DCMAKE_BUILD_TYPE=Release \
+  -DLAUNCHER_WERROR=ON
+cmake --build "$release_build"
 
 # Clang: the whole tree must build warning-free too; the fuzz targets come
 # with it.
