@@ -8,6 +8,8 @@
 #include "config/UrlSelector.h"
 #include "logic/ILauncherLogic.h"
 #include "logic/WizardView.h"
+#include "net/Downloader.h"
+#include "net/NetTransport.h"
 #include "platform/OsVersion.h"
 #include "platform/Window.h"
 #include "skin/Dialog.h"
@@ -20,7 +22,9 @@
 
 class CLogImplW;
 
-class CLogic final : public ILauncherLogic, public ISkinFormNotify {
+class CLogic final : public ILauncherLogic,
+                     public ISkinFormNotify,
+                     public NetEx::IDownloaderNotify {
 public:
     CLogic();
     ~CLogic() override;
@@ -42,6 +46,21 @@ public:
     bool OnTimer(std::uint64_t timerId);
     void OnBtnClicked(int id) override;
     void OnCBNSelChange(unsigned commandWord) override;
+
+    // The downloader's results, on the window thread.
+    void fireCUDFileReceived(const CBuffer& body) override;
+    void fireKBFilePartReceived(std::int32_t received, std::int32_t total) override;
+    void fireKBFileReceived(const CBuffer& body) override;
+    void fireLicenseReceived(const CBuffer& body) override;
+    void fireUpdateXmlReceived(const CBuffer& body) override;
+    void fireFilePartReceived(const CBuffer& body, bool failed) override;
+    void fireFileReceived() override;
+    void fireFilePartProgress(std::uint32_t bytes, bool inFlight) override;
+    void fireAffiliateUpdated() override;
+    void fireNetError(std::uint32_t kind, std::uint32_t errorCode, std::uint32_t status,
+                      const std::string& body) override;
+    // Requests the update manifest from the selected server.
+    bool RequestManifest();
     // Deletes the assistant copy and ends the message loop.
     void FinishAndQuit();
     // Starts the launcher file of that name from the installation folder with
@@ -57,6 +76,10 @@ public:
     void SetWizardView(IWizardView* view) { viewOverride_ = view; }
 
     // State read by the flows and by tests.
+    int Attempts() const { return attempts_; }
+    const std::wstring& LastErrorText() const { return lastErrorText_; }
+    const std::string& ManifestText() const { return manifestText_; }
+    NetEx::CDownloader& Downloader() { return downloader_; }
     int RunMode() const { return runMode_; }
     bool NeedNetwork() const { return needNetwork_; }
     bool Portable() const { return portable_; }
@@ -94,6 +117,14 @@ private:
     void OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result);
     void OnMessageBoxButton(int id);
     void ShowError(int stringId, int context);
+    bool StartNetwork();
+    void StopNetwork();
+    // The retry of a failed request's own stage; false when its attempts ran out.
+    bool RetryStage(int stage);
+    void ResumeStep();
+    // Downloads the client update data from the next data-update address, or
+    // ends at the server-address page or the network failure page.
+    void RefreshClientUpdateData();
     // A step whose part of the launcher is not built yet: logged plainly.
     void NotBuilt(const wchar_t* what);
 
@@ -153,6 +184,14 @@ private:
     bool ucrtPresent_ = true;
     std::string kbUrl_;
     config::CUrlSelector urlSelector_;
+
+    // Network; the transport outlives the downloader that uses it.
+    std::unique_ptr<NetEx::CNetTransport> transport_;
+    NetEx::CDownloader downloader_;
+    int attempts_ = 0;   // failed attempts of the current request on this server
+    int resumeStep_ = 0; // 5 license, 6 manifest, 7 file download, 9 assistant command
+    std::wstring lastErrorText_;
+    std::string manifestText_;
 
     // Window and exit bookkeeping.
     CDialog dialog_;

@@ -39,7 +39,10 @@ bool ReadRequired(const config::CConfigDocument& doc, const config::TextKey& key
 } // namespace
 
 CLogic::CLogic() = default;
-CLogic::~CLogic() = default;
+CLogic::~CLogic() {
+    // A run that never reached uninit still ends its network side in order.
+    StopNetwork();
+}
 
 void CLogic::SetCommandLineState(const CommandLineState& state) {
     uninstallPath_ = state.quotedPath;

@@ -9,6 +9,7 @@
 #include "logic/AssistantResults.h"
 #include "logic/LauncherMessages.h"
 #include "logic/RecordingWizardView.h"
+#include "net/RequestHttx.h"
 #include "platform/Process.h"
 
 #include <tinyxml2.h>
@@ -31,9 +32,17 @@ enum : int {
 IWizardView& CLogic::View() {
     if (viewOverride_)
         return *viewOverride_;
-    if (!headlessView_)
-        headlessView_ =
+    if (!headlessView_) {
+        auto view =
             std::make_unique<CRecordingWizardView>([this](int id) { return GetString(id); }, log_);
+        // Nobody can answer a box in a run without a window: it is cancelled,
+        // which ends the run.
+        view->SetBoxAnswer([this] {
+            Log(L"No window to answer the message box: Cancel");
+            dialog_.Click(kBtnMboxCancel);
+        });
+        headlessView_ = std::move(view);
+    }
     return *headlessView_;
 }
 
@@ -137,6 +146,13 @@ void CLogic::MessageLoop() {
         plat::DispatchMessage(msg);
     }
     Log(L"Msg cycle - finish");
+    // Completed requests still queued carry objects that now belong to
+    // nobody: release them without running their callbacks.
+    while (plat::PeekMessage(&msg)) {
+        if (msg.message == eWindowsMessage_DownloadCompleted && msg.wParam == 0 && msg.lParam != 0)
+            std::unique_ptr<NetEx::CRequestHttx>(
+                reinterpret_cast<NetEx::CRequestHttx*>(msg.lParam));
+    }
 }
 
 void CLogic::FinishAndQuit() {
@@ -147,21 +163,6 @@ void CLogic::FinishAndQuit() {
 
 void CLogic::ShowError(int stringId, int context) {
     View().ShowMessageBox(GetString(stringId), context, kBoxButtonsOk, true, 0);
-    // Nobody can answer a box in a run without a window: take its OK.
-    if (!viewOverride_) {
-        Log(L"No window to answer the message box: OK");
-        dialog_.Click(kBtnMboxOk);
-    }
-}
-
-bool CLogic::OnTimer(std::uint64_t timerId) {
-    if (timerId < eRetryTimer_ClientUpdateData || timerId > eRetryTimer_UpdateFile)
-        return false;
-    dialog_.KillTimer(timerId);
-    if (exiting_)
-        return true;
-    NotBuilt(L"retrying a failed request");
-    return true;
 }
 
 bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
@@ -190,9 +191,13 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         return true;
     case eWindowsMessage_UnpackThreadFinished:
     case eWindowsMessage_CheckThreadFinished:
-    case eWindowsMessage_DownloadCompleted:
-    case eWindowsMessage_DownloadProgress:
         NotBuilt(L"the update cycle");
+        return true;
+    case eWindowsMessage_DownloadCompleted:
+        downloader_.OnCompletedMessage(wParam, lParam);
+        return true;
+    case eWindowsMessage_DownloadProgress:
+        downloader_.OnProgressMessage(lParam);
         return true;
     case eWindowsMessage_UninstallThreadFinished:
         NotBuilt(L"the uninstallation");

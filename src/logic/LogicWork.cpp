@@ -27,14 +27,17 @@ bool CLogic::StartWork() {
     }
     if (needNetwork_) {
         View().ShowFirstPage(3);
-        if (!networkStarted_) {
-            // The network transport is the next layer to come; until then
-            // its start fails as a failed start does.
-            NotBuilt(L"the network transport");
+        if (!networkStarted_ && !StartNetwork()) {
             ShowError(71, kBoxFatal);
             return true;
         }
     }
+    if (!ucrtPresent_)
+        NotBuilt(L"downloading the platform update");
+    else if (runMode_ != rmInstall || singlePageMode_)
+        RequestManifest();
+    else
+        downloader_.DownloadLicense(licensePath_);
     return true;
 }
 
@@ -56,13 +59,7 @@ void CLogic::Uninit() {
         Log(L"Stop uninstaller thread");
     else
         Log(L"Stop checker & unpaker threads");
-    if (networkStarted_) {
-        Log(L"Downloader uninit .. ", false);
-        Log(L"OK");
-        Log(L"Net transport shutdown .. ", false);
-        Log(L"OK");
-        networkStarted_ = false;
-    }
+    StopNetwork();
     blank();
     blank();
     Log(L"Delete fonts from temp");

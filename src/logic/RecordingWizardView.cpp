@@ -11,8 +11,9 @@ namespace {
 std::wstring FormatOne(std::wstring directive, const TextValue& value) {
     wchar_t conversion = directive.back();
     directive.pop_back();
-    while (!directive.empty() && (directive.back() == L'l' || directive.back() == L'h' || directive.back() == L'z' ||
-                             directive.back() == L'j' || directive.back() == L't' || directive.back() == L'L'))
+    while (!directive.empty() &&
+           (directive.back() == L'l' || directive.back() == L'h' || directive.back() == L'z' ||
+            directive.back() == L'j' || directive.back() == L't' || directive.back() == L'L'))
         directive.pop_back();
     wchar_t buffer[512];
     int written = -1;
@@ -136,6 +137,8 @@ void CRecordingWizardView::ShowMessageBox(const std::wstring& text, int context,
         log_->Write(L" --------------------------------------", true);
     }
     Record("ShowMessageBox", -1, text, context);
+    if (answer_)
+        answer_();
 }
 
 void CRecordingWizardView::ShowConfirm(int stringId, int context, int buttons, bool error) {

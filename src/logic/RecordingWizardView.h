@@ -26,6 +26,10 @@ public:
 
     CRecordingWizardView(StringLookup strings, CLogImplW* log);
 
+    // Called after a message box is recorded: a run without a window uses it
+    // to answer the box, since nobody else can.
+    void SetBoxAnswer(std::function<void()> answer) { answer_ = std::move(answer); }
+
     void SetCaption(const std::wstring& caption) override;
     void InitTextControls() override;
     void SetControlText(int controlId, int stringId) override;
@@ -55,6 +59,7 @@ private:
 
     StringLookup strings_;
     CLogImplW* log_;
+    std::function<void()> answer_;
     std::vector<Entry> entries_;
     std::wstring caption_;
     int currentPage_ = 0;

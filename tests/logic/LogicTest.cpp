@@ -10,6 +10,8 @@
 #include "rarpack/RarStoreWriter.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "support/TestHttpServer.h"
+#include "support/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +23,8 @@ namespace {
 
 const std::string kRegPath = "Software\\LogicTest\\Game";
 
-std::string ConfigXml(const std::map<std::string, std::string>& drop = {}) {
+std::string ConfigXml(const std::map<std::string, std::string>& drop = {},
+                      const std::string& loginUrls = "<URL>http://127.0.0.1:1/a</URL>") {
     auto part = [&](const std::string& key, const std::string& text) {
         return drop.count(key) ? std::string() : text;
     };
@@ -30,14 +33,13 @@ std::string ConfigXml(const std::map<std::string, std::string>& drop = {}) {
            part("fullName", "<fullName>The Game</fullName>") +
            "<log><logLauncher enable='1'/></log>"
            "<languages><enable lang='en' file='en.lso' long='English' locale='' id='1' "
-           "icon='0'/></languages>"
+           "icon='0'/></languages><urlUpdate>/game/</urlUpdate>"
            "</common><themes><theme name='t' path='theme_t'/></themes>" +
            part("launch",
                 "<launch>" + part("WindowClassName", "<WindowClassName>GameWnd</WindowClassName>") +
                     part("Process", "<Process>game.exe</Process>") + "</launch>") +
-           "<ClientUpdateData><Face "
-           "id='game'><LoginURLs><URL>http://127.0.0.1:1/a</URL></LoginURLs>"
-           "</Face></ClientUpdateData></config>";
+           "<ClientUpdateData><Face id='game'><LoginURLs>" + loginUrls +
+           "</LoginURLs></Face></ClientUpdateData></config>";
 }
 
 std::string Archive(const std::string& config) {
@@ -59,6 +61,7 @@ public:
     explicit HookedView(CLogImplW* log)
         : inner([](int id) { return L"text" + std::to_wstring(id); }, log) {}
     std::function<void()> onBox;
+    std::function<void()> onFirstPage; // once the window exists, before the work starts
 
     void SetCaption(const std::wstring& c) override { inner.SetCaption(c); }
     void InitTextControls() override { inner.InitTextControls(); }
@@ -66,7 +69,11 @@ public:
     void SetFormattedText(int c, const std::vector<TextValue>& v) override {
         inner.SetFormattedText(c, v);
     }
-    void ShowFirstPage(int stage) override { inner.ShowFirstPage(stage); }
+    void ShowFirstPage(int stage) override {
+        inner.ShowFirstPage(stage);
+        if (auto hook = std::exchange(onFirstPage, nullptr))
+            hook();
+    }
     void ShowMessageBox(const std::wstring& text, int context, int buttons, bool error,
                         int extra) override {
         inner.ShowMessageBox(text, context, buttons, error, extra);
@@ -91,6 +98,10 @@ public:
 class LogicTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // An earlier run on this thread may have left its quit message behind.
+        plat::Msg stale;
+        while (plat::PeekMessage(&stale)) {
+        }
         previous = std::filesystem::current_path();
         std::filesystem::current_path(dir.NarrowPath()); // "CUD.dat" and "CIF.dat" land here
         ASSERT_TRUE(log.Open(dir.File(L"launcher.log")));
@@ -211,9 +222,8 @@ TEST_F(LogicTest, ExitMessageEndsTheLoopOfANormalRun) {
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
     HookedView view(&log);
     logic.SetWizardView(&view);
-    // The network transport cannot start yet: its error box appears; the
-    // client-start confirmation then arrives as a real posted message.
-    view.onBox = [&] {
+    // The client-start confirmation arrives as a real posted message.
+    view.onFirstPage = [&] {
         ASSERT_TRUE(plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0));
     };
     ASSERT_TRUE(logic.Run(&failure));
@@ -228,7 +238,7 @@ TEST_F(LogicTest, AssistantAnswersAreLoggedByCommand) {
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
     HookedView view(&log);
     logic.SetWizardView(&view);
-    view.onBox = [&] {
+    view.onFirstPage = [&] {
         plat::HWND w = logic.DialogWindow();
         const std::pair<int, int> answers[] = {{1, 6},  {2, 0}, {3, 14}, {5, 0},
                                                {6, 40}, {8, 5}, {9, 0},  {7, 0}};
@@ -280,7 +290,7 @@ TEST_F(LogicTest, SilentDownloaderWaitsForBothEnds) {
     HookedView view(&log);
     logic.SetWizardView(&view);
     logic.SetSilentMode(true);
-    view.onBox = [&] {
+    view.onFirstPage = [&] {
         plat::HWND w = logic.DialogWindow();
         // The client start alone does not end a silent downloader...
         ASSERT_TRUE(plat::PostMessage(w, eWindowsMessage_Exit, 0, 0));
@@ -322,7 +332,7 @@ TEST_F(LogicTest, TrayExitCommandEndsTheSilentDownload) {
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
     HookedView view(&log);
     logic.SetWizardView(&view);
-    view.onBox = [&] {
+    view.onFirstPage = [&] {
         ASSERT_TRUE(
             plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, kTrayCommandExit, 0));
     };
@@ -331,6 +341,53 @@ TEST_F(LogicTest, TrayExitCommandEndsTheSilentDownload) {
     EXPECT_NE(text.find("Exit .. silentDownload\r\n"), std::string::npos) << text;
     // The command was taken before dispatch: no click reached the buttons.
     EXPECT_EQ(text.find("CLogic::OnBtnClicked"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
+    // Two servers answer the manifest with 503, which gives up on a server at
+    // once; the third answers with the packed manifest.
+    testsupport::TestHttpServer busy1, busy2, good;
+    for (auto* server : {&busy1, &busy2, &good})
+        ASSERT_TRUE(server->Start());
+    busy1.On("/game/update.rxml", testsupport::Reply::Text(503, "busy"));
+    busy2.On("/game/update.rxml", testsupport::Reply::Text(503, "busy"));
+    testsupport::ZipWriter zip;
+    zip.Add("update.xml", "<manifest clientVersion='1.0'/>");
+    good.ServeFile("/game/update.rxml", zip.Finish());
+    std::string urls;
+    for (auto* server : {&busy1, &busy2, &good})
+        urls += "<URL>" + server->Url("") + "</URL>";
+
+    // An installed folder: the run updates and asks for the manifest first.
+    plat::RegistryKey key;
+    ASSERT_TRUE(
+        key.Create(plat::RegistryRoot::LocalMachine, plat::Utf8ToWide(kRegPath) + L"\\Install"));
+    ASSERT_TRUE(key.WriteString(L"Directory", plat::GetExecutableFolder()));
+
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml({}, urls), &failure)) << failure.text;
+    ASSERT_EQ(logic.RunMode(), rmUpdate);
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    // The manifest arrives, and the update cycle behind it is not built yet:
+    // its error box ends the run.
+    view.onBox = [&] { plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0); };
+    ASSERT_TRUE(logic.Run(&failure));
+    logic.Uninit();
+
+    EXPECT_EQ(busy1.RequestCount(), 1u);
+    EXPECT_EQ(busy2.RequestCount(), 1u);
+    ASSERT_EQ(good.RequestCount(), 1u);
+    EXPECT_EQ(good.Requests()[0].target.rfind("/game/update.rxml?", 0), 0u);
+    EXPECT_EQ(logic.ManifestText(), "<manifest clientVersion='1.0'/>");
+    std::string text = LogText();
+    EXPECT_NE(text.find("attempts run out"), std::string::npos) << text;
+    EXPECT_NE(text.find("--- start Update.xml ---"), std::string::npos) << text;
 }
 
 } // namespace
