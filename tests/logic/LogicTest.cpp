@@ -24,7 +24,8 @@ namespace {
 const std::string kRegPath = "Software\\LogicTest\\Game";
 
 std::string ConfigXml(const std::map<std::string, std::string>& drop = {},
-                      const std::string& loginUrls = "<URL>http://127.0.0.1:1/a</URL>") {
+                      const std::string& loginUrls = "<URL>http://127.0.0.1:1/a</URL>",
+                      const std::string& dataUpdateUrls = "") {
     auto part = [&](const std::string& key, const std::string& text) {
         return drop.count(key) ? std::string() : text;
     };
@@ -38,8 +39,10 @@ std::string ConfigXml(const std::map<std::string, std::string>& drop = {},
            part("launch",
                 "<launch>" + part("WindowClassName", "<WindowClassName>GameWnd</WindowClassName>") +
                     part("Process", "<Process>game.exe</Process>") + "</launch>") +
-           "<ClientUpdateData><Face id='game'><LoginURLs>" + loginUrls +
-           "</LoginURLs></Face></ClientUpdateData></config>";
+           "<ClientUpdateData><Face id='game'><LoginURLs>" + loginUrls + "</LoginURLs>" +
+           (dataUpdateUrls.empty() ? std::string()
+                                   : "<DataUpdateURLs>" + dataUpdateUrls + "</DataUpdateURLs>") +
+           "</Face></ClientUpdateData></config>";
 }
 
 std::string Archive(const std::string& config) {
@@ -388,6 +391,55 @@ TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
     std::string text = LogText();
     EXPECT_NE(text.find("attempts run out"), std::string::npos) << text;
     EXPECT_NE(text.find("--- start Update.xml ---"), std::string::npos) << text;
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LogicTest, FreshClientUpdateDataNamesTheServerThatAnswers) {
+    // The only configured server is busy; the client update data fetched
+    // from the data-update address names a new one, and the manifest request
+    // is repeated there.
+    testsupport::TestHttpServer busy, data, fresh;
+    for (auto* server : {&busy, &data, &fresh})
+        ASSERT_TRUE(server->Start());
+    busy.On("/game/update.rxml", testsupport::Reply::Text(503, "busy"));
+    data.On("/cud.xml",
+            testsupport::Reply::Text(200, "<ClientUpdateData><Face id='game'><LoginURLs><URL>" +
+                                              fresh.Url("") +
+                                              "</URL></LoginURLs></Face></ClientUpdateData>"));
+    testsupport::ZipWriter zip;
+    zip.Add("update.xml", "<manifest clientVersion='2.0'/>");
+    fresh.ServeFile("/game/update.rxml", zip.Finish());
+
+    plat::RegistryKey key;
+    ASSERT_TRUE(
+        key.Create(plat::RegistryRoot::LocalMachine, plat::Utf8ToWide(kRegPath) + L"\\Install"));
+    ASSERT_TRUE(key.WriteString(L"Directory", plat::GetExecutableFolder()));
+
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(
+        logic,
+        ConfigXml({}, "<URL>" + busy.Url("") + "</URL>", "<URL>" + data.Url("/cud.xml") + "</URL>"),
+        &failure))
+        << failure.text;
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    view.onBox = [&] { plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0); };
+    ASSERT_TRUE(logic.Run(&failure));
+    logic.Uninit();
+
+    EXPECT_EQ(busy.RequestCount(), 1u);
+    ASSERT_EQ(data.RequestCount(), 1u);
+    // The client update data request carries the launcher's User-Agent line.
+    EXPECT_EQ(data.Requests()[0].Header("User-Agent").rfind("game ", 0), 0u);
+    EXPECT_EQ(fresh.RequestCount(), 1u);
+    EXPECT_EQ(logic.ManifestText(), "<manifest clientVersion='2.0'/>");
+    EXPECT_EQ(logic.UrlSelector().SelectedUrl(), fresh.Url(""));
+    // The merged data was saved for the next run.
+    EXPECT_NE(testsupport::ReadTestFile(dir.File(L"CUD.dat")).size(), 0u);
 }
 
 } // namespace
