@@ -27,10 +27,12 @@ public:
     void Append(std::string_view text) { Append(text.data(), text.size()); }
     void Resize(std::size_t size) { bytes_.resize(size); }
     void Reserve(std::size_t size) { bytes_.reserve(size); }
+    std::size_t Capacity() const { return bytes_.capacity(); }
     void Clear() { bytes_.clear(); }
     // Drops the first `count` bytes.
     void Consume(std::size_t count) {
-        bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes_.size())));
+        bytes_.erase(bytes_.begin(),
+                     bytes_.begin() + static_cast<std::ptrdiff_t>(std::min(count, bytes_.size())));
     }
     std::string_view View() const {
         return {reinterpret_cast<const char*>(bytes_.data()), bytes_.size()};

@@ -114,8 +114,21 @@ bool CRequestHttx::MakeRoom(std::uint32_t room) {
     if (room > std::numeric_limits<std::size_t>::max() - bodyUsed_ ||
         bodyUsed_ + room > std::numeric_limits<std::uint32_t>::max())
         return false;
-    if (responseBody_.Size() < bodyUsed_ + room)
-        responseBody_.Resize(bodyUsed_ + room);
+    std::size_t needed = bodyUsed_ + room;
+    if (responseBody_.Capacity() < needed) {
+        // When the server said how long the body is, make room for all of it
+        // (and one more read) at once: growing step by step would hold the
+        // old and the new copy together at every step.
+        std::uint32_t length = 0;
+        if (plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_CONTENT_LENGTH, &length) &&
+            length > bodyUsed_)
+            responseBody_.Reserve(std::max<std::size_t>(
+                needed, static_cast<std::size_t>(length) +
+                            std::max<std::size_t>(room, context_ ? context_->GetBgs() : 0) +
+                            (std::size_t{1} << 20)));
+    }
+    if (responseBody_.Size() < needed)
+        responseBody_.Resize(needed);
     return true;
 }
 
