@@ -122,6 +122,19 @@ protected:
             return false;
         return logic.Init(rc, argument, failure);
     }
+    // The executable's folder recorded as an installation: runs update.
+    void RecordExecutableFolderAsInstalled() {
+        plat::RegistryKey key;
+        ASSERT_TRUE(key.Create(plat::RegistryRoot::LocalMachine,
+                               plat::Utf8ToWide(kRegPath) + L"\\Install"));
+        ASSERT_TRUE(key.WriteString(L"Directory", plat::GetExecutableFolder()));
+    }
+    // An "update.rxml" answer: the manifest packed in a ZIP.
+    static std::string PackedManifest(const std::string& xml) {
+        testsupport::ZipWriter zip;
+        zip.Add("update.xml", xml);
+        return zip.Finish();
+    }
     std::string LogText() {
         log.Close();
         return testsupport::ReadTestFile(dir.File(L"launcher.log"));
@@ -172,12 +185,7 @@ TEST_F(LogicTest, RunModeFollowsTheRecordedInstallations) {
         EXPECT_FALSE(logic.Fast()); // only an update keeps "/fast"
         EXPECT_EQ(logic.FormSize(), 0);
     }
-    // The executable's folder recorded as an installation: an update.
-    std::wstring exeFolder = plat::GetExecutableFolder();
-    plat::RegistryKey key;
-    ASSERT_TRUE(
-        key.Create(plat::RegistryRoot::LocalMachine, plat::Utf8ToWide(kRegPath) + L"\\Install"));
-    ASSERT_TRUE(key.WriteString(L"Directory", exeFolder));
+    RecordExecutableFolderAsInstalled();
     CLogic logic;
     LogicFailure failure;
     CommandLineState state;
@@ -282,10 +290,6 @@ TEST_F(LogicTest, OnlyTheRetryTimersAreHandled) {
     EXPECT_FALSE(logic.OnUserMessage(plat::WM_USER + 9999, 0, 0));
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(LogicTest, SilentDownloaderWaitsForBothEnds) {
     CLogic logic;
     LogicFailure failure;
@@ -325,10 +329,6 @@ TEST_F(LogicTest, RestartThroughAMissingFileShowsTheFatalError) {
               std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(LogicTest, TrayExitCommandEndsTheSilentDownload) {
     CLogic logic;
     LogicFailure failure;
@@ -346,10 +346,6 @@ TEST_F(LogicTest, TrayExitCommandEndsTheSilentDownload) {
     EXPECT_EQ(text.find("CLogic::OnBtnClicked"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
     // Two servers answer the manifest with 503, which gives up on a server at
     // once; the third answers with the packed manifest.
@@ -358,18 +354,13 @@ TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
         ASSERT_TRUE(server->Start());
     busy1.On("/game/update.rxml", testsupport::Reply::Text(503, "busy"));
     busy2.On("/game/update.rxml", testsupport::Reply::Text(503, "busy"));
-    testsupport::ZipWriter zip;
-    zip.Add("update.xml", "<manifest clientVersion='1.0'/>");
-    good.ServeFile("/game/update.rxml", zip.Finish());
+    good.ServeFile("/game/update.rxml", PackedManifest("<manifest clientVersion='1.0'/>"));
     std::string urls;
     for (auto* server : {&busy1, &busy2, &good})
         urls += "<URL>" + server->Url("") + "</URL>";
 
     // An installed folder: the run updates and asks for the manifest first.
-    plat::RegistryKey key;
-    ASSERT_TRUE(
-        key.Create(plat::RegistryRoot::LocalMachine, plat::Utf8ToWide(kRegPath) + L"\\Install"));
-    ASSERT_TRUE(key.WriteString(L"Directory", plat::GetExecutableFolder()));
+    RecordExecutableFolderAsInstalled();
 
     CLogic logic;
     LogicFailure failure;
@@ -393,10 +384,6 @@ TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
     EXPECT_NE(text.find("--- start Update.xml ---"), std::string::npos) << text;
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(LogicTest, FreshClientUpdateDataNamesTheServerThatAnswers) {
     // The only configured server is busy; the client update data fetched
     // from the data-update address names a new one, and the manifest request
@@ -409,14 +396,9 @@ TEST_F(LogicTest, FreshClientUpdateDataNamesTheServerThatAnswers) {
             testsupport::Reply::Text(200, "<ClientUpdateData><Face id='game'><LoginURLs><URL>" +
                                               fresh.Url("") +
                                               "</URL></LoginURLs></Face></ClientUpdateData>"));
-    testsupport::ZipWriter zip;
-    zip.Add("update.xml", "<manifest clientVersion='2.0'/>");
-    fresh.ServeFile("/game/update.rxml", zip.Finish());
+    fresh.ServeFile("/game/update.rxml", PackedManifest("<manifest clientVersion='2.0'/>"));
 
-    plat::RegistryKey key;
-    ASSERT_TRUE(
-        key.Create(plat::RegistryRoot::LocalMachine, plat::Utf8ToWide(kRegPath) + L"\\Install"));
-    ASSERT_TRUE(key.WriteString(L"Directory", plat::GetExecutableFolder()));
+    RecordExecutableFolderAsInstalled();
 
     CLogic logic;
     LogicFailure failure;
