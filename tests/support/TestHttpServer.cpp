@@ -224,12 +224,12 @@ void TestHttpServer::ServeFile(const std::string& path, std::string content) {
             reply.body = content;
             return reply;
         }
-        std::string spec = range.substr(kUnit.size());
-        std::size_t dash = spec.find('-');
-        std::size_t first = std::stoul(spec.substr(0, dash));
+        std::string rangeText = range.substr(kUnit.size());
+        std::size_t dash = rangeText.find('-');
+        std::size_t first = std::stoul(rangeText.substr(0, dash));
         std::size_t last = content.size() - 1;
-        if (dash + 1 < spec.size())
-            last = std::min(last, static_cast<std::size_t>(std::stoul(spec.substr(dash + 1))));
+        if (dash + 1 < rangeText.size())
+            last = std::min(last, static_cast<std::size_t>(std::stoul(rangeText.substr(dash + 1))));
         std::string total = std::to_string(content.size());
         if (first >= content.size() || first > last) {
             reply.status = 416;
