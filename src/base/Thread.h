@@ -36,6 +36,8 @@ public:
     virtual bool Stop(int timeoutMs);
 
     bool HasThread() const { return thread_.joinable(); }
+    // A thread exists and its body has not returned yet.
+    bool IsActive() const { return HasThread() && !IsFinished(); }
     const std::string& Name() const { return name_; }
 
 protected:

@@ -14,6 +14,8 @@
 #include "platform/Window.h"
 #include "skin/Dialog.h"
 #include "skin/SkinFormNotify.h"
+#include "update/CheckerThread.h"
+#include "update/UnpackerThread.h"
 
 #include <cstdint>
 #include <memory>
@@ -61,6 +63,13 @@ public:
                       const std::string& body) override;
     // Requests the update manifest from the selected server.
     bool RequestManifest();
+    // A file request whose answer is not what was asked for: counted as a
+    // failed attempt, logged and retried after a second.
+    void ReportUnexpectedAnswer();
+    // The system's description of the code after the prefix, in a box.
+    void ShowSystemError(const std::wstring& prefix, plat::ErrorCode code);
+    // A file that could not be written, with the code and its description.
+    void ShowFileError(const std::string& path, plat::ErrorCode code);
     // Deletes the assistant copy and ends the message loop.
     void FinishAndQuit();
     // Starts the launcher file of that name from the installation folder with
@@ -74,11 +83,18 @@ public:
     // a wizard view to use instead of the headless one.
     void SetResourceArchive(const std::string* archiveBytes) { archiveOverride_ = archiveBytes; }
     void SetWizardView(IWizardView* view) { viewOverride_ = view; }
+    // Tests: the installation folder of an update run instead of the
+    // executable's own folder.
+    void SetInstallFolder(const std::wstring& folder) { installFolder_ = folder; }
 
     // State read by the flows and by tests.
     int Attempts() const { return attempts_; }
     const std::wstring& LastErrorText() const { return lastErrorText_; }
     const std::string& ManifestText() const { return manifestText_; }
+    const std::wstring& InstallFolder() const { return installFolder_; }
+    const update::DownloadQueue& Queue() const { return queue_; }
+    const logic::DownloadCounters& Counters() const { return counters_; }
+    std::uint32_t UnpackTotal() const { return unpackTotal_; }
     NetEx::CDownloader& Downloader() { return downloader_; }
     int RunMode() const { return runMode_; }
     bool NeedNetwork() const { return needNetwork_; }
@@ -125,6 +141,31 @@ private:
     // Downloads the client update data from the next data-update address, or
     // ends at the server-address page or the network failure page.
     void RefreshClientUpdateData();
+    // The update cycle (LogicCheck.cpp, LogicDownload.cpp, LogicUnpack.cpp).
+    void StartCheck();
+    void OnCheckThreadFinished(plat::WPARAM document, plat::LPARAM status);
+    void OnServerInfoReady();
+    // The installation folder exists and the check may compare it.
+    void PrepareInstalledFolder();
+    // Whether the client may run now and what that means for the download;
+    // false when the run ends here.
+    bool DecideClientBeforeDownload();
+    void processStartDownload();
+    // Resumes what "tmp" holds; true when a package went to the unpacker.
+    bool PrepareQueue();
+    void HandOverToUnpacker(update::DownloadTask* task, bool fromTmp, bool damaged);
+    void StartNextDownload();
+    bool ContinueDownload();
+    void OnUnpackThreadFinished(plat::LPARAM result);
+    void processAfterDownload();
+    // The change actions; true when they ask the launcher to end.
+    bool ApplyActions();
+    void RefreshProgress(std::int64_t unpackedBytes);
+    // The client's process runs from the installation folder.
+    bool ClientRunning() const;
+    std::wstring TempFileOf(const update::DownloadTask& task) const;
+    // The launch page, or the launch button: the client would start here.
+    void ReachLaunchStep(const wchar_t* how);
     // A step whose part of the launcher is not built yet: logged plainly.
     void NotBuilt(const wchar_t* what);
 
@@ -192,6 +233,20 @@ private:
     int resumeStep_ = 0; // 5 license, 6 manifest, 7 file download, 9 assistant command
     std::wstring lastErrorText_;
     std::string manifestText_;
+
+    // Update cycle. The queue and the counters are declared before the
+    // threads that write into them.
+    std::wstring installFolder_;
+    std::string oldManifestText_;
+    update::DownloadQueue queue_;
+    logic::DownloadCounters counters_;
+    std::uint32_t unpackTotal_ = 0;
+    bool launcherOnly_ = false;
+    bool newLauncherReady_ = false;
+    std::wstring launcherVersion_;
+    const update::CManifestDocument* parsedManifest_ = nullptr;
+    update::CUnpackerThread unpacker_;
+    update::CCheckerThread checker_;
 
     // Window and exit bookkeeping.
     CDialog dialog_;

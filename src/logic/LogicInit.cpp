@@ -144,6 +144,13 @@ bool CLogic::Init(int rc, const std::wstring& argument, LogicFailure* failure) {
         formSize_ = 2;
     if (runMode_ != rmUpdate)
         fast_ = false;
+    // An update works on the folder the launcher runs from; an installation
+    // chooses its folder on the wizard's pages.
+    if (installFolder_.empty() && runMode_ != rmInstall) {
+        installFolder_ = plat::GetExecutableFolder();
+        while (installFolder_.size() > 1 && installFolder_.back() == plat::PathSeparator())
+            installFolder_.pop_back();
+    }
 
     std::wstring patchedLanguage = base::Utf8ToWide(config::ReadStubValue("LANGUAGE", 134));
     if (!configuration_.languages.SelectStartupLanguage(

@@ -10,7 +10,6 @@
 #include "logic/NetErrors.h"
 #include "net/ContextHttx.h"
 #include "platform/Process.h"
-#include "update/ManifestTransport.h"
 
 namespace {
 
@@ -91,8 +90,7 @@ bool CLogic::RetryStage(int stage) {
                                             TextValue{TextValue::Integer, attempts_, 0, {}}});
         return RequestManifest();
     }
-    NotBuilt(L"continuing a file download");
-    return false;
+    return ContinueDownload();
 }
 
 void CLogic::ResumeStep() {
@@ -178,8 +176,11 @@ void CLogic::fireNetError(std::uint32_t kind, std::uint32_t errorCode, std::uint
     if (reaction.logLine)
         Log(reaction.logLine);
     if (reaction.logNetworkError) {
-        std::wstring name =
-            kind == logic::eNetRequest_Manifest ? base::Utf8ToWide(manifestRName_) : std::wstring();
+        std::wstring name;
+        if (kind == logic::eNetRequest_Manifest)
+            name = base::Utf8ToWide(manifestRName_);
+        else if (!queue_.empty())
+            name = base::Utf8ToWide(queue_.front().name);
         if (log_)
             log_->WriteNewLines(1);
         Log(logic::NetworkErrorLogText(name, errorCode, error.detail, static_cast<int>(status)));
@@ -194,31 +195,6 @@ void CLogic::fireNetError(std::uint32_t kind, std::uint32_t errorCode, std::uint
         dialog_.SetTimer(reaction.timerId, reaction.timerMs);
 }
 
-void CLogic::fireUpdateXmlReceived(const CBuffer& body) {
-    Log(L"update.rxml Received");
-    update::ManifestTransport transport;
-    std::string text;
-    if (!update::ReceiveManifest(transport, body.View(), &text)) {
-        attempts_ = kMaxAttempts + 1;
-        fireNetError(logic::eNetRequest_Manifest, 0, 0, base::WideToUtf8(GetString(21)));
-        return;
-    }
-    manifestText_ = text;
-    auto blank = [this] {
-        if (log_)
-            log_->WriteNewLines(1);
-    };
-    blank();
-    Log(L"--- start Update.xml ---");
-    blank();
-    Log(base::Utf8ToWide(text));
-    blank();
-    Log(L"--- end Update.xml ---");
-    blank();
-    NotBuilt(L"the check of the installation against the manifest");
-    ShowError(101, kBoxFatal);
-}
-
 void CLogic::fireLicenseReceived(const CBuffer&) {
     NotBuilt(L"the licence page");
     ShowError(101, kBoxFatal);
@@ -231,15 +207,5 @@ void CLogic::fireKBFilePartReceived(std::int32_t received, std::int32_t total) {
 void CLogic::fireKBFileReceived(const CBuffer&) {
     NotBuilt(L"installing the platform update");
 }
-
-void CLogic::fireFilePartReceived(const CBuffer&, bool) {
-    NotBuilt(L"storing a received part");
-}
-
-void CLogic::fireFileReceived() {
-    NotBuilt(L"finishing a received file");
-}
-
-void CLogic::fireFilePartProgress(std::uint32_t, bool) {}
 
 void CLogic::fireAffiliateUpdated() {}

@@ -20,6 +20,7 @@ namespace {
 enum : int {
     kBtnCaptionClose = 12345,
     kBtnCloseUninstall = 12346,
+    kBtnLaunch = 12394,
     kBtnMboxYes = 12412,
     kBtnMboxNo = 12413,
     kBtnMboxOk = 12414,
@@ -190,8 +191,10 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         NotBuilt(L"tasks from a running client");
         return true;
     case eWindowsMessage_UnpackThreadFinished:
+        OnUnpackThreadFinished(lParam);
+        return true;
     case eWindowsMessage_CheckThreadFinished:
-        NotBuilt(L"the update cycle");
+        OnCheckThreadFinished(wParam, lParam);
         return true;
     case eWindowsMessage_DownloadCompleted:
         downloader_.OnCompletedMessage(wParam, lParam);
@@ -203,7 +206,7 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         NotBuilt(L"the uninstallation");
         return true;
     case eWindowsMessage_UnpackProgress:
-        View().RefreshProgress(lParam);
+        RefreshProgress(lParam);
         return true;
     case eWindowsMessage_UninstallProgress:
         View().ShowWorkProgress(static_cast<int>(lParam));
@@ -332,6 +335,10 @@ void CLogic::OnBtnClicked(int id) {
         Log(L"ID_BTN_CAPTION_CLOSE");
         FinishAndQuit();
         return;
+    case kBtnLaunch:
+        Log(L"ID_BTN_LAUNCH");
+        ReachLaunchStep(L"the launch button");
+        return;
     case kBtnMboxYes:
         Log(L"ID_MBOX_BTN_YES");
         break;
@@ -363,6 +370,15 @@ void CLogic::OnMessageBoxButton(int id) {
     if (id == kBtnMboxOk &&
         (context == kBoxFatal || (context == kBoxChooseAgain && runMode_ != rmInstall))) {
         FinishAndQuit();
+        return;
+    }
+    if (id == kBtnMboxRetry && (context == kBoxManifestFailed || context == kBoxUpdateFailed)) {
+        // Back to the page and the failed request once more.
+        attempts_ = 1;
+        if (context == kBoxManifestFailed)
+            RetryStage(6);
+        else
+            ContinueDownload();
         return;
     }
     if (id == kBtnMboxYes && context == kBoxExitDuringInstall) {

@@ -55,10 +55,17 @@ void CLogic::Uninit() {
         Log(L"Send finish to client");
         plat::PostMessage(clientWindow_, eWindowsMessage_ClientFinish, 0, 2);
     }
-    if (portable_ && runMode_ == rmUninstaller)
+    if (portable_ && runMode_ == rmUninstaller) {
         Log(L"Stop uninstaller thread");
-    else
+    } else {
         Log(L"Stop checker & unpaker threads");
+        checker_.Abort();
+        checker_.Stop(1000);
+        unpacker_.RequestStop();
+        unpacker_.Stop(1000);
+        // What arrived in this run stays on disk for the next one to resume.
+        unpacker_.FlushParts();
+    }
     StopNetwork();
     blank();
     blank();

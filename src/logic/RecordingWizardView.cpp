@@ -172,8 +172,38 @@ void CRecordingWizardView::ShowUninstallResult(bool success) {
     Record("ShowUninstallResult", id, strings_(id), success ? 1 : 0);
 }
 
-void CRecordingWizardView::RefreshProgress(std::int64_t unpackedBytes) {
-    Record("RefreshProgress", -1, {}, unpackedBytes);
+void CRecordingWizardView::RefreshProgress(const logic::ProgressInputs& inputs,
+                                           std::int64_t unpackedBytes) {
+    logic::ProgressDisplay display = logic::ComputeProgress(inputs, unpackedBytes, &unpackedKb_);
+    // Only a change of the bar is kept: a long download reports often.
+    int step = display.barPosition / 10;
+    if (!entries_.empty() && entries_.back().operation == "RefreshProgress" &&
+        entries_.back().value == display.barPosition && loggedDownload_ == display.downloading)
+        return;
+    std::vector<TextValue> info;
+    if (display.downloading)
+        info = {TextValue{TextValue::StringId, 4, 0, {}},
+                TextValue{TextValue::Real, 0, display.doneKb, {}},
+                TextValue{TextValue::Real, 0, display.totalKb, {}}};
+    else
+        info = {TextValue{TextValue::StringId, 16, 0, {}},
+                TextValue{TextValue::Integer, static_cast<std::int64_t>(display.percent), 0, {}},
+                TextValue{TextValue::Text, 0, 0, L"%"}};
+    Record("RefreshProgress", display.downloading ? 4 : 16, RenderFormatted(info),
+           display.barPosition);
+    if (log_ && (step != loggedStep_ || display.downloading != loggedDownload_)) {
+        log_->Write(
+            std::wstring(display.downloading ? L"Download progress: " : L"Unpack progress: ") +
+                std::to_wstring(display.barPosition) + L" %",
+            true);
+    }
+    loggedStep_ = step;
+    loggedDownload_ = display.downloading;
+}
+
+void CRecordingWizardView::ShowLaunchPage() {
+    currentPage_ = 4;
+    Record("ShowLaunchPage", -1, {}, 0);
 }
 
 void CRecordingWizardView::ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) {

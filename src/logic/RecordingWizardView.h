@@ -1,7 +1,8 @@
 #pragma once
 // A wizard view without a window: it records every page operation (page,
 // language string, text, progress value) and writes the message boxes to the
-// launcher log. Used by the headless run and by tests; window thread only.
+// launcher log, with the progress in steps of ten percent. Used by the
+// headless run and by tests; window thread only.
 
 #include "logic/WizardView.h"
 
@@ -43,7 +44,8 @@ public:
     void ShowDownloadPage() override;
     void ShowUninstallProgressPage() override;
     void ShowUninstallResult(bool success) override;
-    void RefreshProgress(std::int64_t unpackedBytes) override;
+    void RefreshProgress(const logic::ProgressInputs& inputs, std::int64_t unpackedBytes) override;
+    void ShowLaunchPage() override;
     void ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) override;
     void ShowWorkProgress(int percent) override;
     int CurrentPage() const override { return currentPage_; }
@@ -64,4 +66,7 @@ private:
     std::wstring caption_;
     int currentPage_ = 0;
     int boxContext_ = 0;
+    std::uint32_t unpackedKb_ = 0;
+    int loggedStep_ = -1; // the last tenth of the bar written to the log
+    bool loggedDownload_ = false;
 };

@@ -4,6 +4,8 @@
 // skinned dialog implements it for a visible run; a recording view keeps what
 // was shown for the headless run and for tests. Window thread only.
 
+#include "logic/UpdateProgress.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -60,7 +62,12 @@ public:
     virtual void ShowUninstallProgressPage() = 0;
     virtual void ShowUninstallResult(bool success) = 0;
 
-    virtual void RefreshProgress(std::int64_t unpackedBytes) = 0;
+    // The download or unpack progress from the launcher's counters; a value
+    // above 0 is the unpacker's latest report.
+    virtual void RefreshProgress(const logic::ProgressInputs& inputs,
+                                 std::int64_t unpackedBytes) = 0;
+    // The launch step: the page from which the client starts.
+    virtual void ShowLaunchPage() = 0;
     virtual void ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) = 0;
     virtual void ShowWorkProgress(int percent) = 0;
 

@@ -121,14 +121,18 @@ bool CRequestHttx::MakeRoom(std::uint32_t room) {
         // old and the new copy together at every step.
         std::uint32_t length = 0;
         if (plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_CONTENT_LENGTH, &length) &&
-            length > bodyUsed_)
+            length > bodyUsed_) {
             responseBody_.Reserve(std::max<std::size_t>(
                 needed, static_cast<std::size_t>(length) +
                             std::max<std::size_t>(room, context_ ? context_->GetBgs() : 0) +
                             (std::size_t{1} << 20)));
+            plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_,
+                                    responseBody_.Capacity() - bodyUsed_);
+        }
     }
+    // Reads write the new room before anyone looks at it.
     if (responseBody_.Size() < needed)
-        responseBody_.Resize(needed);
+        responseBody_.ResizeForWrite(needed);
     return true;
 }
 

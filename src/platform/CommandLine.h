@@ -22,8 +22,7 @@ std::wstring JoinArguments(const std::vector<std::wstring>& arguments);
 // the blank that ends the program token). A quoted token is taken up to its
 // closing quote; an unquoted one is the longest blank-delimited prefix that
 // names an existing file, else the first blank-delimited word.
-void SplitProgramToken(const std::wstring& commandLine, std::wstring* program,
-                       std::wstring* rest);
+void SplitProgramToken(const std::wstring& commandLine, std::wstring* program, std::wstring* rest);
 
 // A command line made from a program path and a tail; the path is always
 // quoted.

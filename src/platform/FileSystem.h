@@ -62,8 +62,14 @@ std::vector<FindEntry> FindFiles(const std::wstring& pattern);
 // The wildcard rule of FindFiles on its own.
 bool MatchWildcard(const std::wstring& pattern, const std::wstring& name);
 
-// Bytes available to the caller on the volume holding `path`.
+// Bytes available to the caller on the volume holding `path`. The
+// environment variable LAUNCHER_FREE_SPACE (a decimal byte count) stands in
+// for the volume's answer, so that tests can run a machine short of space.
 bool GetDiskFreeSpace(const std::wstring& path, std::uint64_t* freeBytes);
+
+// Deletes the folder with everything below it; links are removed, never
+// followed. True when nothing is left of it (also when it did not exist).
+bool DeleteFolderTree(const std::wstring& path);
 
 // Path helpers. The separator of the platform, and the conversion of
 // archive member and manifest paths ("\" separated) into native paths.

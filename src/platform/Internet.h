@@ -23,6 +23,7 @@
 #include "platform/Error.h"
 #include "platform/Window.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -215,6 +216,10 @@ bool QueryDataAvailable(HINTERNET request, std::uint32_t* available);
 // layer then fills `buffer` and `*read` before it sends notice 100, so both
 // must stay valid until that notice or until the handle is closed.
 bool ReadResponse(HINTERNET request, void* buffer, std::uint32_t size, std::uint32_t* read);
+// A hint, on any thread: `size` bytes at `data` are about to receive a
+// response body front to back. A large buffer is then backed by large pages
+// where the system has them, which cuts the page faults of filling it.
+void PrepareBodyBuffer(void* data, std::size_t size);
 
 // HttpQueryInfo, once the send has completed: a level of the list above as
 // text (RAW_HEADERS_CRLF gives the status line and header lines, each ending

@@ -30,8 +30,8 @@ struct OsVersionRecord {
     std::uint16_t suiteMask = 0;
     std::uint8_t productType = 0;
     std::uint16_t nativeArchitecture = kArchX86;
-    bool serverR2 = false;        // the system reports Windows Server 2003 R2
-    bool hasProductInfo = false;  // GetProductInfo was available
+    bool serverR2 = false;       // the system reports Windows Server 2003 R2
+    bool hasProductInfo = false; // GetProductInfo was available
     std::uint32_t productInfo = 0;
 };
 

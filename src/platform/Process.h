@@ -22,6 +22,9 @@ std::wstring GetExecutableFolder();
 FileVersion GetOwnFileVersion();
 // True when the process runs with administrator rights (root on POSIX).
 bool IsProcessElevated();
+// True when a process of this user's session runs the executable file at
+// `path` (compared as the system resolves it).
+bool IsProgramRunning(const std::wstring& path);
 
 // The process's command line without the program name, as one text. It is
 // set once by InitProcessCommandLine from main's arguments.

@@ -8,7 +8,7 @@ namespace plat {
 // Same fields as the Windows SYSTEMTIME record.
 struct SystemTime {
     int year = 0;
-    int month = 0; // 1..12
+    int month = 0;     // 1..12
     int dayOfWeek = 0; // 0 = Sunday
     int day = 0;
     int hour = 0;

@@ -60,6 +60,8 @@ void CCheckerThread::CleanupFile(const std::wstring& folder, const std::wstring&
     if (CleanupSkipsFile(full, name))
         return;
     const std::wstring relative = ManifestRelativePath(installDir_, full);
+    if (CleanupSparesLauncherFile(relative))
+        return;
     const auto listed = files.find(relative);
     if (listed != files.end()) {
         // A file that cannot be opened counts as empty with CRC 0.

@@ -66,6 +66,20 @@ bool CleanupSkipsFile(std::wstring_view fullPath, std::wstring_view name) {
     return fullPath.size() < 5 || base::EqualsNoCase(ExtensionOf(name), L"log");
 }
 
+bool CleanupSparesLauncherFile(std::wstring_view relativePath) {
+    static constexpr std::wstring_view kStateFiles[] = {
+        L"guest.dat",  L"update.xml",  L"cud.dat",    L"cif.dat",
+        L"addpkg.dat", L"applist.dat", L"silent.dat", L"uninstall.dat",
+    };
+    if (relativePath.rfind(L"tmp\\", 0) == 0)
+        return true;
+    for (std::wstring_view name : kStateFiles) {
+        if (relativePath == name)
+            return true;
+    }
+    return false;
+}
+
 bool CleanupKeepsUnlistedFile(const std::wstring& relativePath, std::wstring_view name,
                               const std::set<std::wstring>& ignoredPaths,
                               const std::set<std::wstring>& ignoredNames) {

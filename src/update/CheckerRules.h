@@ -35,6 +35,13 @@ std::set<std::wstring> ChooseNeededPackages(const ChangedList& changed,
 // shorter than 5 characters.
 bool CleanupSkipsFile(std::wstring_view fullPath, std::wstring_view name);
 
+// The launcher's own working files are never the cleanup's: the partly
+// downloaded packages under "tmp" (a later run resumes them) and the state
+// files at the installation's root (portable mark, saved manifest, server
+// data, add-package and shortcut lists). `relativePath` is in the
+// manifest's form: lowercased, "\" separated.
+bool CleanupSparesLauncherFile(std::wstring_view relativePath);
+
 // For a file the manifest does not list: true when the ignore lists protect
 // it (its relative path, its lowercased name, or "*." and its extension).
 // A name without "." or starting with "." is protected only by the first two.

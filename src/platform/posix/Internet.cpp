@@ -7,10 +7,15 @@
 #include "platform/posix/InternetSession.h"
 
 #include <charconv>
+#include <sys/mman.h>
+#include <unistd.h>
 
 namespace plat {
 
 namespace {
+
+// Below this a buffer gains nothing from large pages.
+constexpr std::size_t kLargePageWorthy = std::size_t{8} << 20;
 
 using posix::InternetSession;
 using Kind = InternetSession::Kind;
@@ -148,6 +153,18 @@ bool ReadResponse(HINTERNET request, void* buffer, std::uint32_t size, std::uint
     session->Rearm();
     SetLastError(error);
     return done;
+}
+
+void PrepareBodyBuffer(void* data, std::size_t size) {
+    if (data == nullptr || size < kLargePageWorthy || getenv("H5_NOHUGE"))
+        return;
+    // Only whole pages of the buffer may be advised.
+    auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
+    auto begin = reinterpret_cast<std::uintptr_t>(data);
+    std::uintptr_t first = (begin + page - 1) & ~(page - 1);
+    std::uintptr_t last = (begin + size) & ~(page - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
 }
 
 bool QueryResponseInfo(HINTERNET request, std::uint32_t level, std::string* text) {

@@ -5,6 +5,11 @@
 #include "platform/posix/ErrnoMap.h"
 
 #include <cerrno>
+#include <cstdlib>
+#include <dirent.h>
+#include <limits.h>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace plat {
@@ -46,6 +51,33 @@ FileVersion GetOwnFileVersion() {
 
 bool IsProcessElevated() {
     return ::geteuid() == 0;
+}
+
+bool IsProgramRunning(const std::wstring& path) {
+    char resolved[PATH_MAX];
+    if (!::realpath(WideToUtf8(path).c_str(), resolved))
+        return false;
+    DIR* proc = ::opendir("/proc");
+    if (!proc)
+        return false;
+    bool found = false;
+    char target[PATH_MAX];
+    while (dirent* entry = ::readdir(proc)) {
+        if (entry->d_name[0] < '0' || entry->d_name[0] > '9')
+            continue;
+        std::string link = std::string("/proc/") + entry->d_name + "/exe";
+        // Processes of other users cannot be read and do not count.
+        ssize_t length = ::readlink(link.c_str(), target, sizeof target - 1);
+        if (length <= 0)
+            continue;
+        target[length] = '\0';
+        if (std::string_view(target) == resolved) {
+            found = true;
+            break;
+        }
+    }
+    ::closedir(proc);
+    return found;
 }
 
 } // namespace plat

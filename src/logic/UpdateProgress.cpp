@@ -1,0 +1,58 @@
+#include "logic/UpdateProgress.h"
+
+#include "base/Strings.h"
+#include "platform/FileSystem.h"
+
+namespace logic {
+
+void CountPartProgress(DownloadCounters* counters, std::uint32_t bytes, bool inFlight) {
+    if (inFlight) {
+        counters->current += bytes;
+        return;
+    }
+    counters->committed += bytes;
+    counters->current = counters->committed;
+}
+
+ProgressDisplay ComputeProgress(const ProgressInputs& inputs, std::int64_t unpackedBytes,
+                                std::uint32_t* unpackedKb) {
+    // The display counts in 32-bit units and single-precision kilobytes.
+    float totalKb = static_cast<float>(static_cast<std::uint32_t>(inputs.totalBytes)) / 1024.0f;
+    float doneKb = static_cast<float>(static_cast<std::uint32_t>(inputs.currentBytes)) / 1024.0f;
+    if (totalKb == 0)
+        totalKb = doneKb;
+    if (unpackedBytes > 0)
+        *unpackedKb = static_cast<std::uint32_t>(unpackedBytes / 1024);
+
+    ProgressDisplay display;
+    display.doneKb = doneKb;
+    display.totalKb = totalKb;
+    display.downloading = doneKb < totalKb || inputs.launcherOnly;
+    if (display.downloading) {
+        display.percent = totalKb == 0 ? 100.0 : static_cast<double>(doneKb * 100.0f / totalKb);
+    } else {
+        std::uint32_t unpackKb = inputs.unpackTotal / 1024;
+        display.percent =
+            unpackKb == 0 ? 100.0 : static_cast<double>(*unpackedKb * 100u / unpackKb);
+    }
+    int position = static_cast<int>(display.percent);
+    display.barPosition = position < 0 ? 0 : (position > 100 ? 100 : position);
+    return display;
+}
+
+std::wstring TempFileName(const std::wstring& installDir, const update::DownloadTask& task,
+                          const std::wstring& launcherVersion) {
+    std::wstring tmp = plat::JoinPath(installDir, L"tmp");
+    std::wstring name = base::Utf8ToWide(task.name);
+    if (base::EqualsNoCase(name, L"Launcher.exe"))
+        return plat::JoinPath(
+            tmp, base::FormatW(L"%ls.%ls.%u", name.c_str(), launcherVersion.c_str(), task.size));
+    return plat::JoinPath(tmp, base::FormatW(L"%08X.%u", task.crc32, task.size));
+}
+
+bool IsPackageName(std::string_view name) {
+    std::size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && name.substr(dot) == ".pkg";
+}
+
+} // namespace logic
