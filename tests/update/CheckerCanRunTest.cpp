@@ -73,14 +73,20 @@ TEST_F(CheckerTest, CleanupDeletesStrayAndDamagedFilesOnly) {
                             FileXml("Bin\\game.exe", kGood) + FileXml("Bin\\damaged.dat", kGood)) +
                     "<IGNORE><FILE file=\"*\\*.cfg\"/><FILE file=\"*\\ReadMe.txt\"/>"
                     "<FILE file=\"Cache\\data.bin\"/></IGNORE>");
-    const std::vector<std::string> kept = {"bin/game.exe",    "trace.LOG",      "user.cfg",
-                                           "Docs/README.TXT", "Cache/data.bin", "Launcher.exe"};
-    const std::vector<std::string> deleted = {"bin/damaged.dat", "notes", "x.tmp", ".hidden",
-                                              "Cache/other.bin"};
+    // The launcher's own state and its partly downloaded packages stay too.
+    const std::vector<std::string> kept = {
+        "bin/game.exe",   "trace.LOG",    "user.cfg",         "Docs/README.TXT",
+        "Cache/data.bin", "Launcher.exe", "guest.dat",        "update.xml",
+        "CUD.dat",        "addpkg.dat",   "tmp/1A2B3C4D.500", "tmp/Launcher.exe.1.0.0.2.900"};
+    const std::vector<std::string> deleted = {"bin/damaged.dat", "notes",           "x.tmp",
+                                              ".hidden",         "Cache/other.bin", "bin/guest.dat",
+                                              "tmpfile"};
     Install("bin/game.exe", kGood);
     Install("bin/damaged.dat", "bad");
-    for (const char* name : {"trace.LOG", "user.cfg", "Docs/README.TXT", "Cache/data.bin", "notes",
-                             "x.tmp", ".hidden", "Cache/other.bin"})
+    for (const char* name :
+         {"trace.LOG", "user.cfg", "Docs/README.TXT", "Cache/data.bin", "notes", "x.tmp", ".hidden",
+          "Cache/other.bin", "guest.dat", "update.xml", "CUD.dat", "addpkg.dat", "tmp/1A2B3C4D.500",
+          "tmp/Launcher.exe.1.0.0.2.900", "bin/guest.dat", "tmpfile"})
         Install(name, "stray");
 
     InitNormal(fresh, {}, false);

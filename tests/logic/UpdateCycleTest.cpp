@@ -1,0 +1,314 @@
+#include "LogicFixture.h"
+
+#include "base/Crc32.h"
+#include "base/Strings.h"
+#include "platform/FileSystem.h"
+#include "update/Publisher.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <random>
+
+namespace {
+
+using namespace logictest;
+
+// Bytes that do not compress away, so packages keep a real size.
+std::string Noise(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+// "bytes=A-B" or "bytes=A-" of a request; false without a usable range.
+bool RangeOf(const testsupport::ReceivedRequest& request, std::size_t size, std::size_t* first,
+             std::size_t* last) {
+    std::string range = request.Header("Range");
+    if (range.rfind("bytes=", 0) != 0)
+        return false;
+    std::size_t dash = range.find('-');
+    *first = std::strtoull(range.c_str() + 6, nullptr, 10);
+    std::string tail = range.substr(dash + 1);
+    *last = tail.empty() ? size - 1 : std::strtoull(tail.c_str(), nullptr, 10);
+    // A last byte past the end means the end, as HTTP has it.
+    *last = std::min(*last, size - 1);
+    return *first <= *last;
+}
+
+// A package answer that honours ranges and lets a test spoil one answer.
+testsupport::Reply RangeReply(const testsupport::ReceivedRequest& request,
+                              const std::string& content) {
+    std::size_t first = 0, last = 0;
+    if (!RangeOf(request, content.size(), &first, &last))
+        return testsupport::Reply::Text(200, content);
+    testsupport::Reply reply =
+        testsupport::Reply::Text(206, content.substr(first, last - first + 1));
+    reply.headers.push_back({"Content-Range", "bytes " + std::to_string(first) + "-" +
+                                                  std::to_string(last) + "/" +
+                                                  std::to_string(content.size())});
+    return reply;
+}
+
+// An update of a published client, served by the test server, into the
+// fixture's installation folder.
+class UpdateCycleTest : public LogicTest {
+protected:
+    void SetUp() override {
+        LogicTest::SetUp();
+        ASSERT_TRUE(server.Start());
+        RecordExecutableFolderAsInstalled();
+        WriteClient("Bin\\game.exe", Noise(300000, 1));
+        WriteClient("Bin\\lib.dll", Noise(200000, 2));
+        WriteClient("Data\\a.pak", Noise(400000, 3));
+        WriteClient("Data\\b.pak", Noise(100000, 4));
+        WriteClient("Extra\\readme.txt", "read me\n");
+    }
+
+    void WriteClient(const std::string& relative, const std::string& bytes) {
+        testsupport::WriteTestFile(client.File(plat::NativePath(plat::Utf8ToWide(relative))),
+                                   bytes);
+    }
+    std::wstring Installed(const std::string& relative) const {
+        return installDir.File(plat::NativePath(plat::Utf8ToWide(relative)));
+    }
+    std::string Published(const std::string& name) const {
+        return testsupport::ReadTestFile(published.File(plat::Utf8ToWide(name)));
+    }
+
+    // Publishes the client with three full packages (and the extra lines)
+    // and serves every published file under "/game/".
+    void Publish(const std::string& extra = {}) {
+        std::string description = "[client]\nversion = 1.0.0\n"
+                                  "[package base.pkg]\ntype = full\nfiles = Bin\n"
+                                  "[package data.pkg]\ntype = full\nfiles = Data\n"
+                                  "[package extra.pkg]\ntype = full\nfiles = Extra\n" +
+                                  extra;
+        testsupport::WriteTestFile(dir.File(L"release.txt"), description);
+        update::PublishOptions options;
+        options.descriptionPath = dir.File(L"release.txt");
+        options.clientFolder = client.Path();
+        options.outputFolder = published.Path();
+        update::CPublisher publisher(options);
+        std::string error;
+        ASSERT_TRUE(publisher.Run(&error)) << error;
+        for (const auto& entry : plat::FindFiles(published.File(L"*")))
+            server.ServeFile("/game/" + plat::WideToUtf8(entry.name),
+                             Published(plat::WideToUtf8(entry.name)));
+    }
+
+    // One launcher run on the installation; a message box ends it.
+    std::string RunUpdate(const std::string& servers = {}) {
+        CLogic logic;
+        LogicFailure failure;
+        EXPECT_TRUE(Start(
+            logic, ConfigXml({}, servers.empty() ? "<URL>" + server.Url("") + "</URL>" : servers),
+            &failure))
+            << failure.text;
+        CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
+        view.SetBoxAnswer(
+            [&] { plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0); });
+        logic.SetWizardView(&view);
+        EXPECT_TRUE(logic.Run(&failure));
+        logic.Uninit();
+        entries = view.Entries();
+        log.Close();
+        std::string text = testsupport::ReadTestFile(dir.File(L"launcher.log"));
+        EXPECT_TRUE(log.Open(dir.File(L"launcher.log")));
+        return text;
+    }
+
+    // The package requests the server saw, in order.
+    std::vector<std::string> PackageRequests(const testsupport::TestHttpServer& from) const {
+        std::vector<std::string> names;
+        for (const auto& request : from.Requests()) {
+            std::string path = request.target.substr(0, request.target.find('?'));
+            if (path.size() > 4 && path.compare(path.size() - 4, 4, ".pkg") == 0)
+                names.push_back(path.substr(path.rfind('/') + 1));
+        }
+        return names;
+    }
+    bool Shown(const char* operation, int stringId, std::int64_t value) const {
+        for (const auto& entry : entries)
+            if (entry.operation == operation && entry.stringId == stringId && entry.value == value)
+                return true;
+        return false;
+    }
+    std::wstring TempFileFor(const std::string& package) const {
+        std::string bytes = Published(package);
+        return installDir.File(base::FormatW(L"tmp/%08X.%u",
+                                             base::Crc32(bytes.data(), bytes.size()),
+                                             static_cast<unsigned>(bytes.size())));
+    }
+    void ExpectClientInstalled() {
+        for (const char* name :
+             {"Bin\\game.exe", "Bin\\lib.dll", "Data\\a.pak", "Data\\b.pak", "Extra\\readme.txt"}) {
+            EXPECT_EQ(
+                testsupport::ReadTestFile(Installed(name)),
+                testsupport::ReadTestFile(client.File(plat::NativePath(plat::Utf8ToWide(name)))))
+                << name;
+        }
+    }
+
+    testsupport::TempDir client, published;
+    testsupport::TestHttpServer server;
+    std::vector<CRecordingWizardView::Entry> entries;
+};
+
+TEST_F(UpdateCycleTest, EmptyFolderGetsTheWholeClientThenARepairFetchesOnlyWhatDiffers) {
+    Publish();
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    EXPECT_EQ(PackageRequests(server),
+              (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("update.xml")), Published("update.xml"));
+    EXPECT_FALSE(plat::DirectoryExists(installDir.File(L"tmp")));
+    for (const char* line :
+         {"Init check thread\r\n", "bCanDelete = true\r\n", "Server info ready\r\n",
+          "Finish check thread .. OK\r\n", "processStartDownload();\r\n", "bCanRun = false\r\n",
+          "Init/start unpack thread\r\n", "Add task for unpacker: data.pkg\r\n",
+          "Finish unpack thread .. OK\r\n", "processAfterDownload();\r\n",
+          "Remove tmp directory\r\n", "Save update.xml\r\n",
+          "Launch step reached (the launch button)\r\n"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << text;
+    EXPECT_TRUE(Shown("ShowDownloadPage", 18, 0));
+    // The bar went from the download to the end of the unpacking.
+    EXPECT_TRUE(Shown("RefreshProgress", 4, 0));
+    EXPECT_TRUE(Shown("RefreshProgress", 16, 100));
+
+    // A damaged and a missing file of two packages, and a stray file.
+    testsupport::WriteTestFile(Installed("Data\\a.pak"), "damaged");
+    ASSERT_TRUE(plat::DeleteFile(Installed("Bin\\lib.dll")));
+    testsupport::WriteTestFile(Installed("Bin\\notes"), "stray");
+    testsupport::WriteTestFile(Installed("Bin\\trace.log"), "kept");
+    testsupport::TestHttpServer second;
+    ASSERT_TRUE(second.Start());
+    for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "extra.pkg"})
+        second.ServeFile(std::string("/game/") + name, Published(name));
+    text = RunUpdate("<URL>" + second.Url("") + "</URL>");
+    ExpectClientInstalled();
+    EXPECT_EQ(PackageRequests(second), (std::vector<std::string>{"base.pkg", "data.pkg"}));
+    EXPECT_FALSE(plat::FileExists(Installed("Bin\\notes")));
+    EXPECT_TRUE(plat::FileExists(Installed("Bin\\trace.log")));
+    EXPECT_NE(text.find("Load old update.xml\r\n"), std::string::npos);
+
+    // Everything matches now: the client may run, nothing is fetched.
+    testsupport::TestHttpServer third;
+    ASSERT_TRUE(third.Start());
+    third.ServeFile("/game/update.rxml", Published("update.rxml"));
+    text = RunUpdate("<URL>" + third.Url("") + "</URL>");
+    EXPECT_TRUE(PackageRequests(third).empty());
+    EXPECT_NE(text.find("bCanRun = true\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Launch step reached (the launch page)\r\n"), std::string::npos);
+}
+
+TEST_F(UpdateCycleTest, BrokenConnectionResumesFromTheBytesThatArrived) {
+    Publish();
+    const std::string data = Published("data.pkg");
+    const std::size_t cut = data.size() * 6 / 10;
+    std::vector<std::string> ranges;
+    server.On("/game/data.pkg", [&](const testsupport::ReceivedRequest& request) {
+        ranges.push_back(request.Header("Range"));
+        testsupport::Reply reply = RangeReply(request, data);
+        if (ranges.size() == 1)
+            reply.cutAfter = cut;
+        return reply;
+    });
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    ASSERT_EQ(ranges.size(), 2u) << text;
+    // Each request asks from its offset for the remaining length.
+    EXPECT_EQ(ranges[0], "bytes=0-" + std::to_string(data.size()));
+    EXPECT_EQ(ranges[1], "bytes=" + std::to_string(cut) + "-" + std::to_string(data.size()));
+    EXPECT_NE(text.find("fireFilePartReceived() : bError\r\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("continue downloading attempt #1\r\n"), std::string::npos);
+    EXPECT_NE(text.find("Network error, Request: data.pkg"), std::string::npos);
+}
+
+TEST_F(UpdateCycleTest, TemporaryFilesOfAnEarlierRunAreUsedOrDiscarded) {
+    Publish();
+    // data.pkg arrived whole before; base.pkg's file is longer than the
+    // package, so it cannot be the package.
+    testsupport::WriteTestFile(TempFileFor("data.pkg"), Published("data.pkg"));
+    testsupport::WriteTestFile(TempFileFor("base.pkg"), Published("base.pkg") + "xx");
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    EXPECT_EQ(PackageRequests(server), (std::vector<std::string>{"base.pkg", "extra.pkg"}));
+    EXPECT_NE(text.find("Add task for unpacker: data.pkg\r\n  .. from tmp file: "),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Add task for unpacker: base.pkg\r\n  .. from tmp file: "),
+              std::string::npos);
+    EXPECT_NE(text.find("    .. warning: crc or size is not correct, file will be added to "
+                        "download queue\r\n"),
+              std::string::npos);
+    for (const auto& request : server.Requests()) {
+        if (request.target.rfind("/game/base.pkg", 0) == 0) {
+            EXPECT_EQ(request.Header("Range").rfind("bytes=0-", 0), 0u);
+        }
+    }
+}
+
+TEST_F(UpdateCycleTest, CorruptedPackageIsDeletedQueuedAgainAndReported) {
+    Publish();
+    std::string spoiled = Published("data.pkg");
+    spoiled[spoiled.size() / 2] ^= 0x55;
+    server.ServeFile("/game/data.pkg", spoiled);
+    std::string text = RunUpdate();
+    EXPECT_NE(text.find("    .. warning: crc or size is not correct"), std::string::npos) << text;
+    EXPECT_TRUE(Shown("ShowMessageBox", -1, kBoxUpdateFailed));
+    EXPECT_NE(text.find("text40\r\n"), std::string::npos);
+    EXPECT_FALSE(plat::FileExists(TempFileFor("data.pkg")));
+    EXPECT_FALSE(plat::FileExists(Installed("Data\\a.pak")));
+}
+
+TEST_F(UpdateCycleTest, FreeSpaceMustHoldTheWholeDownload) {
+    Publish();
+    std::uint64_t total =
+        Published("base.pkg").size() + Published("data.pkg").size() + Published("extra.pkg").size();
+    {
+        testsupport::ScopedEnv space("LAUNCHER_FREE_SPACE", std::to_string(total - 1));
+        std::string text = RunUpdate();
+        EXPECT_TRUE(PackageRequests(server).empty());
+        EXPECT_TRUE(Shown("ShowConfirm", 22, kBoxChooseAgain)) << text;
+    }
+    testsupport::ScopedEnv space("LAUNCHER_FREE_SPACE", std::to_string(total));
+    RunUpdate();
+    ExpectClientInstalled();
+}
+
+TEST_F(UpdateCycleTest, IncrementReplacesFullPackagesWhenCheaper) {
+    Publish("[package patch.pkg]\ntype = increment\nfiles = Bin\\game.exe\n");
+    RunUpdate();
+    ExpectClientInstalled();
+    testsupport::WriteTestFile(Installed("Bin\\game.exe"), "old build");
+    testsupport::TestHttpServer second;
+    ASSERT_TRUE(second.Start());
+    for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "extra.pkg", "patch.pkg"})
+        second.ServeFile(std::string("/game/") + name, Published(name));
+    RunUpdate("<URL>" + second.Url("") + "</URL>");
+    ExpectClientInstalled();
+    EXPECT_EQ(PackageRequests(second), (std::vector<std::string>{"patch.pkg"}));
+}
+
+TEST_F(UpdateCycleTest, BusyServerIsLeftAfterOneAttempt) {
+    Publish();
+    testsupport::TestHttpServer busy;
+    ASSERT_TRUE(busy.Start());
+    busy.ServeFile("/game/update.rxml", Published("update.rxml"));
+    for (const char* name : {"/game/base.pkg", "/game/data.pkg", "/game/extra.pkg"})
+        busy.On(name, testsupport::Reply::Text(503, "busy"));
+    std::string text =
+        RunUpdate("<URL>" + busy.Url("") + "</URL><URL>" + server.Url("") + "</URL>");
+    ExpectClientInstalled();
+    EXPECT_EQ(PackageRequests(busy), (std::vector<std::string>{"base.pkg"}));
+    EXPECT_EQ(PackageRequests(server),
+              (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
+    EXPECT_NE(text.find("attempts run out\r\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("continue downloading attempt #2"), std::string::npos);
+}
+
+} // namespace
