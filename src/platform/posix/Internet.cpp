@@ -156,7 +156,7 @@ bool ReadResponse(HINTERNET request, void* buffer, std::uint32_t size, std::uint
 }
 
 void PrepareBodyBuffer(void* data, std::size_t size) {
-    if (data == nullptr || size < kLargePageWorthy || getenv("H5_NOHUGE"))
+    if (data == nullptr || size < kLargePageWorthy)
         return;
     // Only whole pages of the buffer may be advised.
     auto page = static_cast<std::uintptr_t>(sysconf(_SC_PAGESIZE));
