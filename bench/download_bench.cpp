@@ -1,16 +1,21 @@
 // One large file fetched by the downloader as a single update range, with
 // its settings (one context, 4 MiB read bound, adaptive read blocks): the
 // benchmark thread plays the launcher window, pumping the posted progress
-// and completion messages. Reports bytes per second and the process's peak
-// resident memory (VmHWM).
+// and completion messages. Reports bytes per second, the first download's
+// rate apart from the later ones' (the first one's body lands in memory the
+// process never touched before), the process's peak resident memory (VmHWM)
+// above the body's size, and, from the same run, curl fetching the same file
+// to /dev/null as often (curl_MiB_per_s, and ours as a share of it).
 //
 // The file is written into a folder that an HTTP server on 127.0.0.1 serves
-// (start nginx on it by hand; compare with `curl -o /dev/null URL`).
+// (start nginx on it by hand).
 //
 // Environment:
 //   DOWNLOAD_BENCH_MB      file size in MiB (default 64)
 //   DOWNLOAD_BENCH_ROOT    the served folder (default /tmp/download-bench)
 //   DOWNLOAD_BENCH_SERVER  the server (default http://127.0.0.1:8089)
+//   DOWNLOAD_BENCH_RUNS    downloads per run (default 3)
+//   DOWNLOAD_BENCH_CURL    the curl program (default curl; "none" skips it)
 
 #include "net/ContextHttx.h"
 #include "net/Downloader.h"
@@ -19,7 +24,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -40,6 +47,22 @@ std::uint64_t PeakResidentKiB() {
             return std::strtoull(line.c_str() + 6, nullptr, 10);
     }
     return 0;
+}
+
+// Seconds curl takes to fetch the URL to /dev/null; negative when it fails
+// or does not get `size` bytes.
+double CurlSeconds(const std::string& curl, const std::string& url, std::uint64_t size) {
+    std::string command =
+        curl + " -s -o /dev/null -w '%{size_download} %{time_total}' '" + url + "'";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe == nullptr)
+        return -1;
+    unsigned long long bytes = 0;
+    double seconds = -1;
+    int fields = std::fscanf(pipe, "%llu %lf", &bytes, &seconds);
+    if (pclose(pipe) != 0 || fields != 2 || bytes != size || seconds <= 0)
+        return -1;
+    return seconds;
 }
 
 // Writes the file unless a previous run left one of the right size.
@@ -118,7 +141,11 @@ void BM_DownloadOneRange(benchmark::State& state) {
     }
     WindowStandIn handler;
     plat::HWND window = plat::CreateWindow(L"DownloadBench", L"", &handler, true);
+    using Seconds = std::chrono::duration<double>;
+    Seconds first{0};
+    Seconds later{0};
     for (auto _ : state) {
+        auto start = std::chrono::steady_clock::now();
         CountingNotify notify;
         {
             NetEx::CDownloader downloader;
@@ -140,15 +167,45 @@ void BM_DownloadOneRange(benchmark::State& state) {
             state.SkipWithError("download failed or short");
             break;
         }
+        Seconds took = std::chrono::steady_clock::now() - start;
+        (first.count() == 0 ? first : later) += took;
         state.counters["progress_MiB"] = static_cast<double>(notify.progress) / (1 << 20);
     }
     plat::DestroyWindow(window);
     transport.Stop(5000);
+    const auto runs = static_cast<double>(state.iterations());
+    const double mib = static_cast<double>(size) / (1 << 20);
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * size));
     state.counters["peak_rss_MiB"] = static_cast<double>(PeakResidentKiB()) / 1024.0;
+    state.counters["rss_over_body_MiB"] = state.counters["peak_rss_MiB"] - mib;
+    if (first.count() > 0)
+        state.counters["first_MiB_per_s"] = mib / first.count();
+    if (later.count() > 0)
+        state.counters["later_MiB_per_s"] = mib * (runs - 1) / later.count();
+
+    const std::string curl = EnvText("DOWNLOAD_BENCH_CURL", "curl");
+    if (curl == "none" || state.iterations() == 0 || first.count() == 0)
+        return;
+    double curlSeconds = 0;
+    for (std::int64_t i = 0; i < state.iterations(); ++i) {
+        double seconds = CurlSeconds(curl, server + "/bench.bin", size);
+        if (seconds < 0)
+            return; // no curl figures: the download's own still stand
+        curlSeconds += seconds;
+    }
+    const double ours = mib * runs / (first + later).count();
+    const double theirs = mib * runs / curlSeconds;
+    state.counters["MiB_per_s"] = ours;
+    state.counters["curl_MiB_per_s"] = theirs;
+    state.counters["share_of_curl"] = ours / theirs;
 }
 
-BENCHMARK(BM_DownloadOneRange)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+int Runs() {
+    int runs = std::atoi(EnvText("DOWNLOAD_BENCH_RUNS", "3").c_str());
+    return runs > 0 ? runs : 3;
+}
+
+BENCHMARK(BM_DownloadOneRange)->Unit(benchmark::kMillisecond)->Iterations(Runs())->UseRealTime();
 
 } // namespace
 
