@@ -172,6 +172,8 @@ private:
     static bool UserMessageThunk(void* context, std::uint32_t message, plat::WPARAM wParam,
                                  plat::LPARAM lParam);
     static bool TimerThunk(void* context, std::uint64_t timerId);
+    // Runs on the termination watcher's thread: only posts.
+    static void TerminationThunk(void* context);
 
     plat::OsInfo os_;
     CLogImplW* log_ = nullptr;

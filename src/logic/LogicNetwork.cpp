@@ -144,7 +144,14 @@ void CLogic::RefreshClientUpdateData() {
             urlSelector_.RejectCustomUrl();
         return;
     }
-    ShowError(26, kBoxFatal);
+    // The network failure page: the last failure's text, and Retry repeats
+    // the stage that failed.
+    int context = resumeStep_ == kStageLicense        ? kBoxLicenseFailed
+                  : resumeStep_ == kStageManifest     ? kBoxManifestFailed
+                  : resumeStep_ == kStageFileDownload ? kBoxUpdateFailed
+                                                      : kBoxFatal;
+    View().ShowMessageBox(lastErrorText_.empty() ? GetString(26) : lastErrorText_, context,
+                          kBoxButtonsRetryCancel, true, 0);
 }
 
 void CLogic::fireCUDFileReceived(const CBuffer& body) {
@@ -187,8 +194,10 @@ void CLogic::fireNetError(std::uint32_t kind, std::uint32_t errorCode, std::uint
         if (log_)
             log_->WriteNewLines(1);
     }
-    if (reaction.storeText)
+    if (reaction.storeText) {
         lastErrorText_ = error.text;
+        View().ShowNetworkError(error.text);
+    }
     if (reaction.showMessageBox)
         View().ShowMessageBox(error.text, kBoxFatal, kBoxButtonsOk, false, 0);
     if (reaction.timerId)

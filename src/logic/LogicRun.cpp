@@ -11,6 +11,7 @@
 #include "logic/RecordingWizardView.h"
 #include "net/RequestHttx.h"
 #include "platform/Process.h"
+#include "platform/Termination.h"
 
 #include <tinyxml2.h>
 
@@ -50,6 +51,10 @@ IWizardView& CLogic::View() {
 bool CLogic::UserMessageThunk(void* context, std::uint32_t message, plat::WPARAM wParam,
                               plat::LPARAM lParam) {
     return static_cast<CLogic*>(context)->OnUserMessage(message, wParam, lParam);
+}
+
+void CLogic::TerminationThunk(void* context) {
+    static_cast<CLogic*>(context)->dialog_.Click(kBtnCaptionClose);
 }
 
 bool CLogic::TimerThunk(void* context, std::uint64_t timerId) {
@@ -100,7 +105,11 @@ bool CLogic::Run(LogicFailure* failure) {
         StartWork();
     }
 
+    // A request to end from outside closes the window like its close button,
+    // so that uninit keeps what was downloaded.
+    plat::SetTerminationCallback(&CLogic::TerminationThunk, this);
     MessageLoop();
+    plat::SetTerminationCallback(nullptr, nullptr);
     dialog_.Destroy();
     return true;
 }
@@ -372,13 +381,11 @@ void CLogic::OnMessageBoxButton(int id) {
         FinishAndQuit();
         return;
     }
-    if (id == kBtnMboxRetry && (context == kBoxManifestFailed || context == kBoxUpdateFailed)) {
+    if (id == kBtnMboxRetry && (context == kBoxLicenseFailed || context == kBoxManifestFailed ||
+                                context == kBoxUpdateFailed)) {
         // Back to the page and the failed request once more.
         attempts_ = 1;
-        if (context == kBoxManifestFailed)
-            RetryStage(6);
-        else
-            ContinueDownload();
+        RetryStage(context == kBoxLicenseFailed ? 5 : context == kBoxManifestFailed ? 6 : 7);
         return;
     }
     if (id == kBtnMboxYes && context == kBoxExitDuringInstall) {

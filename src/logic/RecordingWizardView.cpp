@@ -201,6 +201,14 @@ void CRecordingWizardView::RefreshProgress(const logic::ProgressInputs& inputs,
     loggedDownload_ = display.downloading;
 }
 
+void CRecordingWizardView::ShowNetworkError(const std::wstring& text) {
+    if (log_) {
+        log_->Write(L"Network error shown:", true);
+        log_->Write(text, true);
+    }
+    Record("ShowNetworkError", -1, text, 0);
+}
+
 void CRecordingWizardView::ShowLaunchPage() {
     currentPage_ = 4;
     Record("ShowLaunchPage", -1, {}, 0);

@@ -46,6 +46,7 @@ public:
     void ShowUninstallResult(bool success) override;
     void RefreshProgress(const logic::ProgressInputs& inputs, std::int64_t unpackedBytes) override;
     void ShowLaunchPage() override;
+    void ShowNetworkError(const std::wstring& text) override;
     void ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) override;
     void ShowWorkProgress(int percent) override;
     int CurrentPage() const override { return currentPage_; }

@@ -66,6 +66,9 @@ public:
     // above 0 is the unpacker's latest report.
     virtual void RefreshProgress(const logic::ProgressInputs& inputs,
                                  std::int64_t unpackedBytes) = 0;
+    // The text of the last network failure on the page that waits for the
+    // retry (a maintenance notice, or the error with its codes).
+    virtual void ShowNetworkError(const std::wstring& text) = 0;
     // The launch step: the page from which the client starts.
     virtual void ShowLaunchPage() = 0;
     virtual void ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) = 0;

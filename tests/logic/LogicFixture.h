@@ -99,6 +99,7 @@ public:
         inner.RefreshProgress(i, b);
     }
     void ShowLaunchPage() override { inner.ShowLaunchPage(); }
+    void ShowNetworkError(const std::wstring& t) override { inner.ShowNetworkError(t); }
     void ShowKbProgress(std::int64_t r, std::int64_t t) override { inner.ShowKbProgress(r, t); }
     void ShowWorkProgress(int p) override { inner.ShowWorkProgress(p); }
     int CurrentPage() const override { return inner.CurrentPage(); }

@@ -101,12 +101,14 @@ protected:
     }
 
     // One launcher run on the installation; a message box ends it.
-    std::string RunUpdate(const std::string& servers = {}) {
+    std::string RunUpdate(const std::string& servers = {}, const std::string& dataUrls = {}) {
         CLogic logic;
         LogicFailure failure;
-        EXPECT_TRUE(Start(
-            logic, ConfigXml({}, servers.empty() ? "<URL>" + server.Url("") + "</URL>" : servers),
-            &failure))
+        EXPECT_TRUE(
+            Start(logic,
+                  ConfigXml({}, servers.empty() ? "<URL>" + server.Url("") + "</URL>" : servers,
+                            dataUrls),
+                  &failure))
             << failure.text;
         CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
         view.SetBoxAnswer(
@@ -309,6 +311,29 @@ TEST_F(UpdateCycleTest, BusyServerIsLeftAfterOneAttempt) {
               (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
     EXPECT_NE(text.find("attempts run out\r\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("continue downloading attempt #2"), std::string::npos);
+}
+
+TEST_F(UpdateCycleTest, AllServersFailingRefreshesTheServerDataAndResumesTheDownload) {
+    Publish();
+    testsupport::TestHttpServer busy, data, fresh;
+    for (auto* other : {&busy, &data, &fresh})
+        ASSERT_TRUE(other->Start());
+    busy.ServeFile("/game/update.rxml", Published("update.rxml"));
+    busy.On("/game/base.pkg", testsupport::Reply::Text(503, "busy"));
+    data.On("/cud.xml",
+            testsupport::Reply::Text(200, "<ClientUpdateData><Face id='game'><LoginURLs><URL>" +
+                                              fresh.Url("") +
+                                              "</URL></LoginURLs></Face></ClientUpdateData>"));
+    for (const char* name : {"base.pkg", "data.pkg", "extra.pkg"})
+        fresh.ServeFile(std::string("/game/") + name, Published(name));
+    std::string text =
+        RunUpdate("<URL>" + busy.Url("") + "</URL>", "<URL>" + data.Url("/cud.xml") + "</URL>");
+    ExpectClientInstalled();
+    EXPECT_EQ(PackageRequests(busy), (std::vector<std::string>{"base.pkg"}));
+    EXPECT_EQ(data.RequestCount(), 1u);
+    EXPECT_EQ(PackageRequests(fresh),
+              (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
+    EXPECT_NE(text.find("list depleted"), std::string::npos) << text;
 }
 
 } // namespace

@@ -1,0 +1,326 @@
+#include "E2eSupport.h"
+#include "base/Crc32.h"
+#include "platform/FileSystem.h"
+#include "support/NginxServer.h"
+#include "support/ScopedEnv.h"
+#include "support/TestHttpServer.h"
+#include "update/Publisher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <ctime>
+#include <random>
+#include <thread>
+
+namespace {
+
+std::string Noise(std::size_t size, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(size, '\0');
+    for (char& c : bytes)
+        c = static_cast<char>(random() & 0xFF);
+    return bytes;
+}
+
+// The real launcher updating a portable installation from a published client.
+class UpdateRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WriteClient("DemoGame.exe", Noise(600000, 1));
+        WriteClient("Bin/module.dll", Noise(300000, 2));
+        WriteClient("Data/pak1.pak", Noise(10 * 1024 * 1024, 3));
+        WriteClient("Docs/readme.txt", "The demo game.\n");
+        launcher = e2e::CopyLauncher(game);
+        testsupport::WriteTestFile(game.File(L"guest.dat"), "");
+    }
+
+    void WriteClient(const std::string& relative, const std::string& bytes) {
+        testsupport::WriteTestFile(client.File(plat::Utf8ToWide(relative)), bytes);
+    }
+    std::wstring Installed(const std::string& relative) const {
+        return game.File(plat::Utf8ToWide(relative));
+    }
+    std::string Published(const std::string& name) const {
+        return testsupport::ReadTestFile(root.File(L"demo/" + plat::Utf8ToWide(name)));
+    }
+    bool ClientInstalled() const {
+        for (const char* name :
+             {"DemoGame.exe", "Bin/module.dll", "Data/pak1.pak", "Docs/readme.txt"}) {
+            if (testsupport::ReadTestFile(Installed(name)) !=
+                testsupport::ReadTestFile(client.File(plat::Utf8ToWide(name))))
+                return false;
+        }
+        return true;
+    }
+
+    // Three full packages and an increment for the game executable, under
+    // "demo/" of the server folder.
+    void Publish() {
+        testsupport::WriteTestFile(
+            root.File(L"release.txt"),
+            "[client]\nversion = 1.0.1\n"
+            "[package base.pkg]\ntype = full\nfiles = DemoGame.exe\nfiles = Bin\n"
+            "[package data.pkg]\ntype = full\ncompression = store\nfiles = Data\n"
+            "[package docs.pkg]\ntype = full\nfiles = Docs\n"
+            "[package patch.pkg]\ntype = increment\nfiles = DemoGame.exe\n");
+        update::PublishOptions options;
+        options.descriptionPath = root.File(L"release.txt");
+        options.clientFolder = client.Path();
+        options.outputFolder = root.File(L"demo");
+        update::CPublisher publisher(options);
+        std::string error;
+        ASSERT_TRUE(publisher.Run(&error)) << error;
+    }
+    void ServePublished(testsupport::TestHttpServer& server) {
+        for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "docs.pkg", "patch.pkg"})
+            server.ServeFile(std::string("/demo/") + name, Published(name));
+    }
+
+    // Points the launcher copy at the servers (comma-separated).
+    void Personalise(const std::string& servers) {
+        ASSERT_EQ(e2e::Run(e2e::StubpatchPath(),
+                           {launcher, L"--set", plat::Utf8ToWide("SERVER_URL=" + servers), L"--set",
+                            L"UPDATE_PATH=/demo/"}),
+                  0u);
+    }
+
+    // Runs the launcher in its folder; the log of this run.
+    std::string RunLauncher() {
+        RemoveLogs();
+        EXPECT_EQ(e2e::Run(launcher, {}, game.Path()), 0u);
+        return LauncherLog();
+    }
+    void RemoveLogs() {
+        for (const auto& entry : plat::FindFiles(game.File(L"*.log")))
+            plat::DeleteFile(game.File(entry.name));
+    }
+    std::string LauncherLog() const {
+        auto logs = plat::FindFiles(game.File(L"*.Launcher.exe.log"));
+        return logs.size() == 1 ? testsupport::ReadTestFile(game.File(logs[0].name))
+                                : std::string();
+    }
+    // The packages a run fetched, from its log, in order.
+    static std::vector<std::string> Fetched(const std::string& log) {
+        std::vector<std::string> names;
+        const std::string task = "Add task for unpacker: ";
+        for (std::size_t at = log.find(task); at != std::string::npos;
+             at = log.find(task, at + 1)) {
+            std::size_t end = log.find("\r\n", at);
+            if (log.compare(end + 2, 25, "  .. from received file: ") == 0)
+                names.push_back(log.substr(at + task.size(), end - at - task.size()));
+        }
+        return names;
+    }
+
+    testsupport::TempDir home, client, root, game;
+    testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", home.NarrowPath() + "hkcu"};
+    testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", home.NarrowPath() + "hklm"};
+    std::wstring launcher;
+};
+
+TEST_F(UpdateRunTest, InstallRepairAndIncrementFromNginx) {
+    Publish();
+    testsupport::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start(root.NarrowPath()));
+    Personalise(nginx.BaseUrl());
+
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"base.pkg", "data.pkg", "docs.pkg"}));
+    EXPECT_NE(log.find("Launch step reached"), std::string::npos) << log;
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("update.xml")), Published("update.xml"));
+
+    // Two damaged files of one package, a deleted one of another, a stray.
+    testsupport::WriteTestFile(Installed("Data/pak1.pak"), "damaged");
+    testsupport::WriteTestFile(Installed("Data/pak2.pak"), "unknown");
+    ASSERT_TRUE(plat::DeleteFile(Installed("Docs/readme.txt")));
+    testsupport::WriteTestFile(Installed("Bin/stray.tmp"), "stray");
+    log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"data.pkg", "docs.pkg"}));
+    EXPECT_FALSE(plat::FileExists(Installed("Bin/stray.tmp")));
+    EXPECT_FALSE(plat::FileExists(Installed("Data/pak2.pak")));
+
+    // Only the executable differs: its increment is cheaper than base.pkg.
+    testsupport::WriteTestFile(Installed("DemoGame.exe"), "old build");
+    log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"patch.pkg"}));
+}
+
+TEST_F(UpdateRunTest, KilledRunResumesFromWhatReachedTheDisk) {
+    Publish();
+    // Slow enough that the 10 MB package is still on its way when the run
+    // is killed, after the first package was unpacked.
+    testsupport::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start(root.NarrowPath(), {}, 2 * 1024 * 1024));
+    Personalise(nginx.BaseUrl());
+    RemoveLogs();
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(launcher, L"");
+    info.workingFolder = game.Path();
+    plat::Process run;
+    ASSERT_TRUE(run.Start(info));
+    for (int i = 0; i < 3000 && !plat::FileExists(Installed("Bin/module.dll")); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(plat::FileExists(Installed("Bin/module.dll"))) << LauncherLog();
+    run.Terminate(9);
+    run.Wait(e2e::kWatchdogMs);
+    EXPECT_FALSE(plat::FileExists(Installed("Data/pak1.pak")));
+
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"data.pkg", "docs.pkg"}));
+}
+
+TEST_F(UpdateRunTest, TerminationRequestClosesTheRunLikeItsCloseButton) {
+    Publish();
+    testsupport::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start(root.NarrowPath(), {}, 2 * 1024 * 1024));
+    Personalise(nginx.BaseUrl());
+    RemoveLogs();
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(launcher, L"");
+    info.workingFolder = game.Path();
+    plat::Process run;
+    ASSERT_TRUE(run.Start(info));
+    for (int i = 0; i < 3000 && LauncherLog().find("data.pkg?1.0.1 (begin: 0") == std::string::npos;
+         ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ::kill(static_cast<pid_t>(run.Id()), SIGTERM);
+    ASSERT_TRUE(run.Wait(e2e::kWatchdogMs));
+    std::uint32_t code = 1;
+    EXPECT_TRUE(run.GetExitCode(&code));
+    EXPECT_EQ(code, 0u);
+    std::string log = LauncherLog();
+    EXPECT_NE(log.find("CLogic::OnBtnClicked: ID_BTN_CAPTION_CLOSE\r\n"), std::string::npos) << log;
+    EXPECT_NE(log.find("--- Uninit finished ---"), std::string::npos);
+    EXPECT_NE(log.find("Launcher finished"), std::string::npos);
+}
+
+TEST_F(UpdateRunTest, BrokenConnectionAtSixtyPercentResumesAtTheNewOffset) {
+    Publish();
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    ServePublished(server);
+    const std::string data = Published("data.pkg");
+    const std::size_t cut = data.size() * 6 / 10;
+    std::vector<std::string> ranges;
+    server.On("/demo/data.pkg", [&](const testsupport::ReceivedRequest& request) {
+        ranges.push_back(request.Header("Range"));
+        std::size_t first = std::strtoull(ranges.back().c_str() + 6, nullptr, 10);
+        testsupport::Reply reply = testsupport::Reply::Text(206, data.substr(first));
+        if (ranges.size() == 1)
+            reply.cutAfter = cut;
+        return reply;
+    });
+    Personalise(server.Url(""));
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    ASSERT_EQ(ranges.size(), 2u) << log;
+    EXPECT_EQ(ranges[1].rfind("bytes=" + std::to_string(cut) + "-", 0), 0u) << ranges[1];
+    EXPECT_NE(log.find("continue downloading attempt #1\r\n"), std::string::npos);
+}
+
+TEST_F(UpdateRunTest, CorruptedPackageIsDeletedAndReported) {
+    Publish();
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    ServePublished(server);
+    std::string spoiled = Published("docs.pkg");
+    spoiled[spoiled.size() / 3] ^= 0x20;
+    server.ServeFile("/demo/docs.pkg", spoiled);
+    Personalise(server.Url(""));
+    std::string log = RunLauncher();
+    EXPECT_NE(log.find("    .. warning: crc or size is not correct, file will be added to "
+                       "download queue\r\n"),
+              std::string::npos)
+        << log;
+    EXPECT_NE(log.find("CRC check failed\nOne or more files were corrupted during downloading."),
+              std::string::npos);
+    // The temporary file is named after the package the manifest announced.
+    const std::string announced = Published("docs.pkg");
+    char name[32];
+    std::snprintf(name, sizeof name, "tmp/%08X.%u", base::Crc32(announced.data(), announced.size()),
+                  static_cast<unsigned>(announced.size()));
+    EXPECT_FALSE(plat::FileExists(Installed(name)));
+}
+
+TEST_F(UpdateRunTest, BusyAndSilentServersAreLeftAfterOneAttempt) {
+    Publish();
+    testsupport::TestHttpServer busy, silent, good;
+    for (auto* server : {&busy, &silent, &good})
+        ASSERT_TRUE(server->Start());
+    busy.On("/demo/update.rxml", testsupport::Reply::Text(503, "busy"));
+    testsupport::Reply late = testsupport::Reply::Text(200, "late");
+    late.delayMs = 30000; // past the launcher's 15 s time-out
+    silent.On("/demo/update.rxml", late);
+    ServePublished(good);
+    Personalise(busy.Url("") + "," + silent.Url("") + "," + good.Url(""));
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    EXPECT_EQ(busy.RequestCount(), 1u);
+    EXPECT_EQ(silent.RequestCount(), 1u);
+    EXPECT_NE(log.find("System error code: 12002"), std::string::npos) << log;
+    // Each server gets its first attempt only.
+    EXPECT_EQ(log.find("continue downloading xml attempt #2"), std::string::npos);
+}
+
+TEST_F(UpdateRunTest, FreeSpaceOneByteShortStopsBeforeTheDownload) {
+    Publish();
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    ServePublished(server);
+    Personalise(server.Url(""));
+    std::size_t total =
+        Published("base.pkg").size() + Published("data.pkg").size() + Published("docs.pkg").size();
+    {
+        testsupport::ScopedEnv space("LAUNCHER_FREE_SPACE", std::to_string(total - 1));
+        std::string log = RunLauncher();
+        EXPECT_NE(log.find("Insufficient disk space\r\n"), std::string::npos) << log;
+        EXPECT_EQ(log.find("filePartReceived"), std::string::npos);
+    }
+    testsupport::ScopedEnv space("LAUNCHER_FREE_SPACE", std::to_string(total));
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+}
+
+TEST_F(UpdateRunTest, MaintenanceAnswerInTheCurrentLanguageWithLocalEndTime) {
+    // The end of the maintenance two hours ahead, shown in the launcher's
+    // time zone (three hours east of UTC) in German.
+    testsupport::ScopedEnv zone("TZ", "XYZ-3");
+    std::time_t end = std::time(nullptr) + 2 * 3600;
+    std::tm utc{};
+    gmtime_r(&end, &utc);
+    auto field = [](const char* name, int value) {
+        return "<span class='" + std::string(name) + "'>" + std::to_string(value) + "</span>";
+    };
+    std::string page =
+        "<html><body><div id='time'>" + field("year", utc.tm_year + 1900) +
+        field("month", utc.tm_mon + 1) + field("day", utc.tm_mday) + field("hour", utc.tm_hour) +
+        field("minute", utc.tm_min) +
+        "</div><div id='en'><p class='title'>Maintenance</p><p class='line1'>Back soon.</p></div>"
+        "<div id='de'><p class='title'>Wartung</p><p class='line1'>Wir sind gleich zur&#252;ck."
+        "</p><p class='line2'>Voraussichtlich bis <span class='time'>x</span>.</p></div>"
+        "</body></html>";
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    server.On("/demo/update.rxml", testsupport::Reply::Text(503, page));
+    ASSERT_EQ(e2e::Run(e2e::StubpatchPath(), {launcher, L"--set", L"LANGUAGE=de"}), 0u);
+    Personalise(server.Url(""));
+    std::string log = RunLauncher();
+
+    char clock[16];
+    std::snprintf(clock, sizeof clock, "%02d:%02d", (utc.tm_hour + 3) % 24, utc.tm_min);
+    std::size_t text = log.find("Wir sind gleich zur\xC3\xBC"
+                                "ck.\n\nVoraussichtlich bis ");
+    ASSERT_NE(text, std::string::npos) << log;
+    std::size_t line = log.find("\r\n", text);
+    std::string shown = log.substr(text, line - text);
+    EXPECT_NE(shown.find(std::string(clock) + "."), std::string::npos) << shown;
+    EXPECT_EQ(log.find("Back soon."), std::string::npos);
+}
+
+} // namespace
