@@ -313,6 +313,49 @@ TEST_F(UpdateCycleTest, BusyServerIsLeftAfterOneAttempt) {
     EXPECT_EQ(text.find("continue downloading attempt #2"), std::string::npos);
 }
 
+// The manifest with data.pkg announced as `bytes`.
+std::string ReplacedPackage(const std::string& manifest, const std::string& bytes) {
+    std::size_t pack = manifest.find("file=\"data.pkg\"");
+    std::size_t end = manifest.find('>', pack);
+    std::string xml = manifest.substr(0, pack) + "file=\"data.pkg\" crc=\"" +
+                      std::to_string(base::Crc32(bytes.data(), bytes.size())) + "\" size=\"" +
+                      std::to_string(bytes.size()) + "\"" + manifest.substr(end);
+    return xml;
+}
+
+TEST_F(UpdateCycleTest, UnpackFailuresShowThePackageOrTheFileError) {
+    Publish();
+    // A package that is no archive: the unpacker's failure, string 19.
+    const std::string garbage = Noise(5000, 9);
+    server.ServeFile("/game/update.rxml",
+                     PackedManifest(ReplacedPackage(Published("update.xml"), garbage)));
+    server.ServeFile("/game/data.pkg", garbage);
+    std::string text = RunUpdate();
+    EXPECT_NE(text.find("Finish unpack thread .. Fail\r\n"), std::string::npos) << text;
+    EXPECT_TRUE(Shown("ShowConfirm", 19, kBoxFatal));
+
+    // A file that cannot be written (a folder stands in its place): the file
+    // error names it with the system's code.
+    testsupport::TestHttpServer second;
+    ASSERT_TRUE(second.Start());
+    for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "extra.pkg"})
+        second.ServeFile(std::string("/game/") + name, Published(name));
+    ASSERT_TRUE(plat::DeleteFolderTree(installDir.File(L"Data")));
+    ASSERT_TRUE(plat::CreateDirectoryTree(Installed("Data\\a.pak\\inner")));
+    text = RunUpdate("<URL>" + second.Url("") + "</URL>");
+    // The strings of the test language take no name; the code and the
+    // system's text follow them.
+    bool shown = false;
+    for (const auto& entry : entries) {
+        if (entry.operation == "ShowMessageBox" && entry.value == kBoxFatal &&
+            entry.text.rfind(L"text20\ntext39\ntext6: ", 0) == 0 &&
+            entry.text.find(L"\ntext7:\n") != std::wstring::npos)
+            shown = true;
+    }
+    EXPECT_TRUE(shown) << text;
+    EXPECT_NE(text.find("a.pak"), std::string::npos);
+}
+
 TEST_F(UpdateCycleTest, AllServersFailingRefreshesTheServerDataAndResumesTheDownload) {
     Publish();
     testsupport::TestHttpServer busy, data, fresh;
