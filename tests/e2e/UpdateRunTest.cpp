@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 #include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
+#include "support/TestData.h"
 #include "support/TestHttpServer.h"
 #include "update/Publisher.h"
 
@@ -11,26 +12,18 @@
 #include <chrono>
 #include <csignal>
 #include <ctime>
-#include <random>
+#include <functional>
 #include <thread>
 
 namespace {
-
-std::string Noise(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
 
 // The real launcher updating a portable installation from a published client.
 class UpdateRunTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        WriteClient("DemoGame.exe", Noise(600000, 1));
-        WriteClient("Bin/module.dll", Noise(300000, 2));
-        WriteClient("Data/pak1.pak", Noise(10 * 1024 * 1024, 3));
+        WriteClient("DemoGame.exe", testsupport::NoiseBytes(600000, 1));
+        WriteClient("Bin/module.dll", testsupport::NoiseBytes(300000, 2));
+        WriteClient("Data/pak1.pak", testsupport::NoiseBytes(10 * 1024 * 1024, 3));
         WriteClient("Docs/readme.txt", "The demo game.\n");
         launcher = e2e::CopyLauncher(game);
         testsupport::WriteTestFile(game.File(L"guest.dat"), "");
@@ -91,6 +84,18 @@ protected:
         RemoveLogs();
         EXPECT_EQ(e2e::Run(launcher, {}, game.Path()), 0u);
         return LauncherLog();
+    }
+    // Starts the launcher and waits (up to 15 s) until `reached` holds.
+    bool StartLauncherUntil(plat::Process* run, const std::function<bool()>& reached) {
+        RemoveLogs();
+        plat::ProcessStartInfo info;
+        info.commandLine = plat::BuildCommandLine(launcher, L"");
+        info.workingFolder = game.Path();
+        if (!run->Start(info))
+            return false;
+        for (int i = 0; i < 3000 && !reached(); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        return reached();
     }
     void RemoveLogs() {
         for (const auto& entry : plat::FindFiles(game.File(L"*.log")))
@@ -157,15 +162,10 @@ TEST_F(UpdateRunTest, KilledRunResumesFromWhatReachedTheDisk) {
     testsupport::NginxServer nginx;
     ASSERT_TRUE(nginx.Start(root.NarrowPath(), {}, 2 * 1024 * 1024));
     Personalise(nginx.BaseUrl());
-    RemoveLogs();
-    plat::ProcessStartInfo info;
-    info.commandLine = plat::BuildCommandLine(launcher, L"");
-    info.workingFolder = game.Path();
     plat::Process run;
-    ASSERT_TRUE(run.Start(info));
-    for (int i = 0; i < 3000 && !plat::FileExists(Installed("Bin/module.dll")); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    ASSERT_TRUE(plat::FileExists(Installed("Bin/module.dll"))) << LauncherLog();
+    ASSERT_TRUE(StartLauncherUntil(&run, [&] {
+        return plat::FileExists(Installed("Bin/module.dll"));
+    })) << LauncherLog();
     run.Terminate(9);
     run.Wait(e2e::kWatchdogMs);
     EXPECT_FALSE(plat::FileExists(Installed("Data/pak1.pak")));
@@ -180,15 +180,10 @@ TEST_F(UpdateRunTest, TerminationRequestClosesTheRunLikeItsCloseButton) {
     testsupport::NginxServer nginx;
     ASSERT_TRUE(nginx.Start(root.NarrowPath(), {}, 2 * 1024 * 1024));
     Personalise(nginx.BaseUrl());
-    RemoveLogs();
-    plat::ProcessStartInfo info;
-    info.commandLine = plat::BuildCommandLine(launcher, L"");
-    info.workingFolder = game.Path();
     plat::Process run;
-    ASSERT_TRUE(run.Start(info));
-    for (int i = 0; i < 3000 && LauncherLog().find("data.pkg?1.0.1 (begin: 0") == std::string::npos;
-         ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(StartLauncherUntil(&run, [&] {
+        return LauncherLog().find("data.pkg?1.0.1 (begin: 0") != std::string::npos;
+    })) << LauncherLog();
     ::kill(static_cast<pid_t>(run.Id()), SIGTERM);
     ASSERT_TRUE(run.Wait(e2e::kWatchdogMs));
     std::uint32_t code = 1;

@@ -3,26 +3,17 @@
 #include "base/Crc32.h"
 #include "base/Strings.h"
 #include "platform/FileSystem.h"
+#include "support/TestData.h"
 #include "update/Publisher.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <random>
 
 namespace {
 
 using namespace logictest;
-
-// Bytes that do not compress away, so packages keep a real size.
-std::string Noise(std::size_t size, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(size, '\0');
-    for (char& c : bytes)
-        c = static_cast<char>(random() & 0xFF);
-    return bytes;
-}
 
 // "bytes=A-B" or "bytes=A-" of a request; false without a usable range.
 bool RangeOf(const testsupport::ReceivedRequest& request, std::size_t size, std::size_t* first,
@@ -61,10 +52,10 @@ protected:
         LogicTest::SetUp();
         ASSERT_TRUE(server.Start());
         RecordExecutableFolderAsInstalled();
-        WriteClient("Bin\\game.exe", Noise(300000, 1));
-        WriteClient("Bin\\lib.dll", Noise(200000, 2));
-        WriteClient("Data\\a.pak", Noise(400000, 3));
-        WriteClient("Data\\b.pak", Noise(100000, 4));
+        WriteClient("Bin\\game.exe", testsupport::NoiseBytes(300000, 1));
+        WriteClient("Bin\\lib.dll", testsupport::NoiseBytes(200000, 2));
+        WriteClient("Data\\a.pak", testsupport::NoiseBytes(400000, 3));
+        WriteClient("Data\\b.pak", testsupport::NoiseBytes(100000, 4));
         WriteClient("Extra\\readme.txt", "read me\n");
     }
 
@@ -326,7 +317,7 @@ std::string ReplacedPackage(const std::string& manifest, const std::string& byte
 TEST_F(UpdateCycleTest, UnpackFailuresShowThePackageOrTheFileError) {
     Publish();
     // A package that is no archive: the unpacker's failure, string 19.
-    const std::string garbage = Noise(5000, 9);
+    const std::string garbage = testsupport::NoiseBytes(5000, 9);
     server.ServeFile("/game/update.rxml",
                      PackedManifest(ReplacedPackage(Published("update.xml"), garbage)));
     server.ServeFile("/game/data.pkg", garbage);
