@@ -231,6 +231,8 @@ private:
     // Network; the transport outlives the downloader that uses it.
     std::unique_ptr<NetEx::CNetTransport> transport_;
     NetEx::CDownloader downloader_;
+    // A request is tried this often on one server before the next server.
+    static constexpr int kMaxAttempts = 5;
     int attempts_ = 0;   // failed attempts of the current request on this server
     int resumeStep_ = 0; // 5 license, 6 manifest, 7 file download, 9 assistant command
     std::wstring lastErrorText_;

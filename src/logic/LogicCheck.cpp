@@ -19,7 +19,7 @@ void CLogic::fireUpdateXmlReceived(const CBuffer& body) {
     std::string text;
     if (!update::ReceiveManifest(transport, body.View(), &text)) {
         // An unreadable manifest is not asked for again on this server.
-        attempts_ = 6;
+        attempts_ = kMaxAttempts + 1;
         fireNetError(logic::eNetRequest_Manifest, 0, 0, base::WideToUtf8(GetString(21)));
         return;
     }

@@ -14,7 +14,6 @@
 
 namespace {
 
-constexpr int kMaxAttempts = 5;
 constexpr int kAttemptTextControl = 12406;
 
 } // namespace

@@ -21,7 +21,6 @@ enum : int {
     kStageAssistantCommand = 9,
 };
 
-constexpr int kMaxAttempts = 5;
 constexpr int kTransportTimeoutMs = 5000;
 
 } // namespace
