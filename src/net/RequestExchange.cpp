@@ -126,8 +126,7 @@ bool CRequestHttx::MakeRoom(std::uint32_t room) {
                 needed, static_cast<std::size_t>(length) +
                             std::max<std::size_t>(room, context_ ? context_->GetBgs() : 0) +
                             (std::size_t{1} << 20)));
-            plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_,
-                                    responseBody_.Capacity() - bodyUsed_);
+            plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_, length - bodyUsed_);
         }
     }
     // Reads write the new room before anyone looks at it.
@@ -149,6 +148,10 @@ void CRequestHttx::Commit() {
     }
 }
 
+bool CRequestHttx::ReadOnAfter() const {
+    return readBlock_ != 0 && read_.buffer != nullptr && read_.length != 0;
+}
+
 void CRequestHttx::Read() {
     if (state_ == kSent)
         state_ = kReceiving;
@@ -158,27 +161,34 @@ void CRequestHttx::Read() {
     }
     errorCode_ = 0;
     passSize_ = 0;
+    // With a read block the room is known without asking what is there, so
+    // a read that brought bytes is followed by another read: when nothing
+    // more has come, that one waits, and the next bytes land in the body
+    // directly instead of waiting in the HTTP layer to be copied.
+    bool readOn = ReadOnAfter();
     Commit();
     for (;;) {
-        available_ = 0;
-        if (!plat::QueryDataAvailable(handle_, &available_)) {
-            errorCode_ = plat::GetLastError();
-            if (errorCode_ != plat::kErrIoPending)
-                errorKind_ = kErrorKindFailed;
-            break;
+        if (!readOn) {
+            available_ = 0;
+            if (!plat::QueryDataAvailable(handle_, &available_)) {
+                errorCode_ = plat::GetLastError();
+                if (errorCode_ != plat::kErrIoPending)
+                    errorKind_ = kErrorKindFailed;
+                break;
+            }
+            if (available_ == kImpossibleAvailable) {
+                Fail(plat::kErrNotEnoughMemory);
+                break;
+            }
+            if (available_ == 0) {
+                QueryResponse();
+                state_ = kFinished;
+                if (IsRedirect())
+                    ++redirectCount_;
+                break;
+            }
         }
-        if (available_ == kImpossibleAvailable) {
-            Fail(plat::kErrNotEnoughMemory);
-            break;
-        }
-        if (available_ == 0) {
-            QueryResponse();
-            state_ = kFinished;
-            if (IsRedirect())
-                ++redirectCount_;
-            break;
-        }
-        if (!MakeRoom(std::max(available_, readBlock_))) {
+        if (!MakeRoom(readOn ? readBlock_ : std::max(available_, readBlock_))) {
             QueryResponse();
             errorCode_ = plat::kErrInsufficientBuffer;
             state_ = kFinished;
@@ -192,6 +202,7 @@ void CRequestHttx::Read() {
         read_.length = 0;
         if (plat::ReadResponse(handle_, read_.buffer, length, &read_.length)) {
             // An empty read is the body's end: the next query says so.
+            readOn = ReadOnAfter();
             Commit();
             continue;
         }

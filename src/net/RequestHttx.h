@@ -184,6 +184,9 @@ public:
 
 private:
     void Commit();
+    // True when the read that just ended brought bytes and a read block
+    // applies: the next step is another read rather than a data query.
+    bool ReadOnAfter() const;
     void QueryResponse();
     bool MakeRoom(std::uint32_t room);
     void Fail(std::uint32_t code);

@@ -212,9 +212,11 @@ bool SendRequest(HINTERNET request, std::string_view headers, std::string_view b
 // number.
 bool QueryDataAvailable(HINTERNET request, std::uint32_t* available);
 // InternetReadFileEx: copies up to `size` body bytes into `buffer`; *read is
-// 0 at the end of the body. With nothing there yet: false with 997; the
-// layer then fills `buffer` and `*read` before it sends notice 100, so both
-// must stay valid until that notice or until the handle is closed.
+// 0 at the end of the body. Bytes already received are returned at once,
+// however few. With nothing there yet: false with 997; the layer then fills
+// `buffer` as the body arrives, completely or up to the body's end (or a
+// failure), sets `*read` and sends notice 100, so both must stay valid until
+// that notice or until the handle is closed.
 bool ReadResponse(HINTERNET request, void* buffer, std::uint32_t size, std::uint32_t* read);
 // A hint, on any thread: `size` bytes at `data` are about to receive a
 // response body front to back. A large buffer is then backed by large pages

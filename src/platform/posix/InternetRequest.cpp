@@ -12,11 +12,14 @@ namespace plat::posix {
 
 namespace {
 
-// Body bytes kept for the reader before libcurl is asked to hold back.
-constexpr std::size_t kHighWater = 1 << 20;
+// Body bytes kept for the reader, while no read waits for them, before
+// libcurl is asked to hold back. A waiting read takes the bytes straight
+// into its own buffer, so this only bridges the time between two reads.
+constexpr std::size_t kHighWater = 256 << 10;
 // The most one socket read hands over: libcurl's default of 16 KiB costs a
-// read and a body callback per 16 KiB, which bounds a fast download.
-constexpr long kReceiveChunk = 512L << 10;
+// socket read per 16 KiB, which bounds a fast download; much more than this
+// only adds to what libcurl copies aside when the reader holds it back.
+constexpr long kReceiveChunk = 256L << 10;
 // Below this the transfer resumes.
 constexpr std::size_t kLowWater = kHighWater / 2;
 
@@ -111,6 +114,7 @@ void InternetRequest::ResetResponse() {
     waiting_ = Waiting::Nothing;
     readBuffer_ = nullptr;
     readSize_ = 0;
+    readFilled_ = 0;
     readDone_ = nullptr;
 }
 
@@ -122,7 +126,8 @@ bool InternetRequest::Readable() const {
 
 bool InternetRequest::HasNews() const {
     return closedNoticeDue_ || (sendPending_ && (headersDone_ || over_)) ||
-           (waiting_ != Waiting::Nothing && (Buffered() > 0 || over_));
+           (waiting_ == Waiting::Available && (Buffered() > 0 || over_)) ||
+           (waiting_ == Waiting::Read && (readFilled_ == readSize_ || over_));
 }
 
 bool InternetRequest::Busy() const {
@@ -310,13 +315,23 @@ void InternetRequest::HeaderLine(std::string_view line) {
 
 size_t InternetRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<InternetRequest*>(self);
-    if (request->Buffered() >= kHighWater) {
+    std::size_t length = size * count;
+    if (request->waiting_ == Waiting::Read && request->readFilled_ < request->readSize_) {
+        // The waiting read's buffer is where the bytes go, with no stop in
+        // between; what does not fit waits for the next read (a chunk is
+        // taken whole or not at all).
+        std::size_t fits = std::min<std::size_t>(length, request->readSize_ - request->readFilled_);
+        std::memcpy(static_cast<char*>(request->readBuffer_) + request->readFilled_, data, fits);
+        request->readFilled_ += static_cast<std::uint32_t>(fits);
+        request->body_.append(data + fits, length - fits);
+    } else if (request->Buffered() >= kHighWater) {
         request->paused_ = true;
         return CURL_WRITEFUNC_PAUSE;
+    } else {
+        request->body_.append(data, length);
     }
-    request->body_.append(data, size * count);
     request->lastProgress_ = Clock::now();
-    return size * count;
+    return length;
 }
 
 int InternetRequest::OnProgress(void* self, curl_off_t, curl_off_t downNow, curl_off_t upTotal,
@@ -350,7 +365,6 @@ std::uint32_t InternetRequest::Take(void* buffer, std::uint32_t size) {
         body_.erase(0, bodyRead_);
         bodyRead_ = 0;
     }
-    Resume();
     return count;
 }
 
@@ -388,6 +402,7 @@ bool InternetRequest::Read(void* buffer, std::uint32_t size, std::uint32_t* read
         return Fail(kErrInternetIncorrectHandleState);
     if (Buffered() > 0) {
         *read = Take(buffer, size);
+        Resume();
         return true;
     }
     if (over_) {
@@ -396,11 +411,22 @@ bool InternetRequest::Read(void* buffer, std::uint32_t size, std::uint32_t* read
         *read = 0;
         return true;
     }
+    // The body's next bytes go straight into the buffer as they arrive; the
+    // read completes once the buffer is full or the body is over.
     waiting_ = Waiting::Read;
     readBuffer_ = buffer;
     readSize_ = size;
+    readFilled_ = 0;
     readDone_ = read;
     return Fail(kErrIoPending);
+}
+
+void InternetRequest::EndWait() {
+    waiting_ = Waiting::Nothing;
+    readBuffer_ = nullptr;
+    readSize_ = 0;
+    readFilled_ = 0;
+    readDone_ = nullptr;
 }
 
 bool InternetRequest::QueryHeader(std::string_view name, std::string* value) const {
@@ -480,29 +506,28 @@ void InternetRequest::Advance(std::deque<InternetNotice>* notices) {
             Complete(notices, 0,
                      failure_ != kErrSuccess ? failure_ : kErrHttpInvalidServerResponse);
     }
-    if (waiting_ == Waiting::Nothing || (Buffered() == 0 && !over_))
-        return;
-    Waiting waiting = waiting_;
-    waiting_ = Waiting::Nothing;
-    if (Buffered() > 0) {
-        if (waiting == Waiting::Available) {
+    if (waiting_ == Waiting::Available && (Buffered() > 0 || over_)) {
+        EndWait();
+        if (Buffered() > 0)
             Complete(notices,
                      static_cast<std::uint32_t>(std::min<std::size_t>(
                          Buffered(), std::numeric_limits<std::uint32_t>::max())),
                      kErrSuccess);
-        } else {
-            *readDone_ = Take(readBuffer_, readSize_);
+        else
+            Complete(notices, 0, failure_);
+    } else if (waiting_ == Waiting::Read && (readFilled_ == readSize_ || over_)) {
+        // A read that got bytes succeeds with them; a failure comes with the
+        // next call.
+        std::uint32_t filled = readFilled_;
+        std::uint32_t* done = readDone_;
+        EndWait();
+        if (filled > 0 || failure_ == kErrSuccess) {
+            *done = filled;
             Complete(notices, 1, kErrSuccess);
+        } else {
+            Complete(notices, 0, failure_);
         }
-    } else if (failure_ != kErrSuccess) {
-        Complete(notices, 0, failure_);
-    } else {
-        if (waiting == Waiting::Read)
-            *readDone_ = 0;
-        Complete(notices, waiting == Waiting::Read ? 1 : 0, kErrSuccess);
     }
-    readBuffer_ = nullptr;
-    readDone_ = nullptr;
 }
 
 } // namespace plat::posix

@@ -107,6 +107,7 @@ private:
     std::size_t Buffered() const { return body_.size() - bodyRead_; }
     std::uint32_t Take(void* buffer, std::uint32_t size);
     void Resume();
+    void EndWait();
     void Notify(std::deque<InternetNotice>* notices, std::uint32_t status, std::string info);
     void Complete(std::deque<InternetNotice>* notices, std::uint32_t result, ErrorCode error);
 
@@ -154,6 +155,7 @@ private:
     Waiting waiting_ = Waiting::Nothing;
     void* readBuffer_ = nullptr;
     std::uint32_t readSize_ = 0;
+    std::uint32_t readFilled_ = 0; // bytes already in readBuffer_
     std::uint32_t* readDone_ = nullptr;
 };
 

@@ -1,5 +1,6 @@
 #include "platform/posix/InternetWaker.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -28,24 +29,38 @@ InternetWaker::~InternetWaker() {
 }
 
 void InternetWaker::Arm(std::vector<Watch> watches, int timeoutMs) {
+    bool timed = timeoutMs >= 0;
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0));
+    bool interrupt = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        // Each pump re-arms, and so does each read or data query; waking the
+        // watcher only to wait on the same sockets again would cost a thread
+        // switch each time.
+        if (armed_ && watches == watches_ && (timed ? timed_ && deadline_ <= deadline : !timed_))
+            return;
         watches_ = std::move(watches);
-        timeoutMs_ = timeoutMs;
+        timed_ = timed;
+        deadline_ = deadline;
         armed_ = true;
         ++generation_;
+        interrupt = polling_;
     }
     changed_.notify_all();
-    Interrupt();
+    if (interrupt)
+        Interrupt();
 }
 
 void InternetWaker::Disarm() {
+    bool interrupt = false;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         armed_ = false;
         ++generation_;
+        interrupt = polling_;
     }
-    Interrupt();
+    if (interrupt)
+        Interrupt();
 }
 
 void InternetWaker::Interrupt() {
@@ -67,10 +82,15 @@ void InternetWaker::Run() {
             if (stopping_)
                 return;
             generation = generation_;
-            timeoutMs = timeoutMs_;
+            if (timed_) {
+                auto left =
+                    std::chrono::ceil<std::chrono::milliseconds>(deadline_ - Clock::now()).count();
+                timeoutMs = static_cast<int>(std::clamp<std::int64_t>(left, 0, 1 << 30));
+            }
             fds.clear();
             for (const Watch& watch : watches_)
                 fds.push_back(pollfd{watch.fd, watch.events, 0});
+            polling_ = true;
         }
         fds.push_back(pollfd{wakeFd_, POLLIN, 0});
         int ready = poll(fds.data(), fds.size(), timeoutMs);
@@ -83,11 +103,12 @@ void InternetWaker::Run() {
         }
         bool socketReady = ready > (fds.back().revents != 0 ? 1 : 0);
         bool timedOut = ready == 0;
-        if (!socketReady && !timedOut)
-            continue; // interrupted: look at the (possibly new) watch set
         std::lock_guard<std::mutex> lock(mutex_);
+        polling_ = false;
         if (stopping_)
             return;
+        if (!socketReady && !timedOut)
+            continue; // interrupted: look at the (possibly new) watch set
         if (!armed_ || generation != generation_)
             continue;
         armed_ = false;

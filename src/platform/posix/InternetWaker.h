@@ -7,6 +7,7 @@
 
 #include "platform/Window.h"
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -22,6 +23,7 @@ public:
     struct Watch {
         int fd = -1;
         short events = 0; // POLLIN / POLLOUT
+        bool operator==(const Watch&) const = default;
     };
 
     InternetWaker(HWND window, std::uint32_t message, std::uint64_t wParam);
@@ -31,7 +33,8 @@ public:
 
     bool Started() const { return wakeFd_ >= 0; }
     // Owner: watch these sockets for up to timeoutMs (-1: no time limit, 0:
-    // post at once). Replaces what was watched before.
+    // post at once). Replaces what was watched before; a wait already armed
+    // on the same sockets that ends no later goes on undisturbed.
     void Arm(std::vector<Watch> watches, int timeoutMs);
     // Owner: watch nothing until the next Arm.
     void Disarm();
@@ -43,14 +46,17 @@ private:
     HWND window_;
     std::uint32_t message_;
     std::uint64_t wParam_;
-    int wakeFd_ = -1; // eventfd that cuts a wait short when the watch set changes
+    int wakeFd_ = -1; // eventfd that cuts a poll short when the watch set changes
 
     std::mutex mutex_;
     std::condition_variable changed_;
+    using Clock = std::chrono::steady_clock;
     std::vector<Watch> watches_;
-    int timeoutMs_ = -1;
+    bool timed_ = false;           // a time limit applies,
+    Clock::time_point deadline_;   // and this is when it runs out
     std::uint64_t generation_ = 0; // counts Arm and Disarm calls
     bool armed_ = false;
+    bool polling_ = false; // inside poll: a change must cut the wait short
     bool stopping_ = false;
     std::thread thread_;
 };
