@@ -1,0 +1,140 @@
+#pragma once
+// A small TLS peer for the HTTPS tests: a self-signed certificate made for
+// each server (its subject alternative name and whether it has expired are
+// the test's choice), one fixed answer per connection, on a thread of its
+// own; connections whose handshake fails are dropped and counted.
+
+#include <arpa/inet.h>
+#include <cstdint>
+#include <mutex>
+#include <netinet/in.h>
+#include <openssl/ssl.h>
+#include <openssl/x509v3.h>
+#include <poll.h>
+#include <string>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
+
+namespace inettest {
+
+// Serves one fixed answer per connection over TLS on 127.0.0.1, on its own
+// thread; connections whose handshake fails are dropped.
+class TlsServer {
+public:
+    TlsServer(const std::string& subjectAltName, bool expired) {
+        EVP_PKEY* key = EVP_EC_gen("P-256");
+        X509* cert = X509_new();
+        X509_set_version(cert, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
+        X509_gmtime_adj(X509_getm_notBefore(cert), expired ? -2 * 86400 : -3600);
+        X509_gmtime_adj(X509_getm_notAfter(cert), expired ? -86400 : 86400);
+        X509_set_pubkey(cert, key);
+        X509_NAME* name = X509_get_subject_name(cert);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("launcher test"), -1, -1,
+                                   0);
+        X509_set_issuer_name(cert, name);
+        X509V3_CTX v3;
+        X509V3_set_ctx_nodb(&v3);
+        X509V3_set_ctx(&v3, cert, cert, nullptr, nullptr, 0);
+        X509_EXTENSION* san =
+            X509V3_EXT_conf_nid(nullptr, &v3, NID_subject_alt_name, subjectAltName.c_str());
+        X509_add_ext(cert, san, -1);
+        X509_EXTENSION_free(san);
+        X509_sign(cert, key, EVP_sha256());
+        context_ = SSL_CTX_new(TLS_server_method());
+        SSL_CTX_use_certificate(context_, cert);
+        SSL_CTX_use_PrivateKey(context_, key);
+        X509_free(cert);
+        EVP_PKEY_free(key);
+
+        listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        wakeFd_ = eventfd(0, EFD_CLOEXEC);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        listen(listenFd_, 4);
+        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
+        port_ = ntohs(address.sin_port);
+        thread_ = std::thread([this] { Run(); });
+    }
+    ~TlsServer() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopped_ = true;
+            if (activeFd_ >= 0)
+                shutdown(activeFd_, SHUT_RDWR);
+        }
+        std::uint64_t one = 1;
+        ssize_t written = write(wakeFd_, &one, sizeof one);
+        (void)written;
+        thread_.join();
+        close(listenFd_);
+        close(wakeFd_);
+        SSL_CTX_free(context_);
+    }
+    std::uint16_t Port() const { return port_; }
+    // Connections accepted so far, handshakes that failed included.
+    int Connections() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return connections_;
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
+            if (poll(fds, 2, -1) < 0 || fds[1].revents != 0)
+                return;
+            int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+            if (fd < 0)
+                continue;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (stopped_) {
+                    close(fd);
+                    return;
+                }
+                activeFd_ = fd;
+                ++connections_;
+            }
+            Answer(fd);
+            std::lock_guard<std::mutex> lock(mutex_);
+            activeFd_ = -1;
+            close(fd);
+        }
+    }
+    void Answer(int fd) {
+        SSL* ssl = SSL_new(context_);
+        SSL_set_fd(ssl, fd);
+        if (SSL_accept(ssl) == 1) {
+            std::string head;
+            char chunk[1024];
+            int got = 0;
+            while (head.find("\r\n\r\n") == std::string::npos &&
+                   (got = SSL_read(ssl, chunk, sizeof chunk)) > 0)
+                head.append(chunk, static_cast<std::size_t>(got));
+            const char answer[] = "HTTP/1.1 200 OK\r\nContent-Length: 6\r\n"
+                                  "Connection: close\r\n\r\nsecure";
+            SSL_write(ssl, answer, sizeof answer - 1);
+            SSL_shutdown(ssl);
+        }
+        SSL_free(ssl);
+    }
+
+    SSL_CTX* context_ = nullptr;
+    int listenFd_ = -1;
+    int wakeFd_ = -1;
+    std::uint16_t port_ = 0;
+    mutable std::mutex mutex_;
+    int connections_ = 0;
+    bool stopped_ = false;
+    int activeFd_ = -1;
+    std::thread thread_;
+};
+
+} // namespace inettest
