@@ -59,10 +59,10 @@ public:
     void Append(std::string_view text) { Append(text.data(), text.size()); }
     // New bytes are zero.
     void Resize(std::size_t size) {
-        std::size_t old = size_;
-        ResizeForWrite(size);
-        if (size > old)
-            std::memset(bytes_ + old, 0, size - old);
+        if (size > size_)
+            ZeroExtend(size);
+        else
+            size_ = size;
     }
     // New bytes hold whatever the memory held: for a caller that writes
     // them before anything reads them.
@@ -86,6 +86,13 @@ public:
     std::string_view View() const { return {reinterpret_cast<const char*>(bytes_), size_}; }
 
 private:
+    // Kept out of line: inlined into a caller that only ever shrinks, GCC 12
+    // warns about the clearing that caller never reaches.
+    [[gnu::noinline]] void ZeroExtend(std::size_t size) {
+        Grow(size);
+        std::memset(bytes_ + size_, 0, size - size_);
+        size_ = size;
+    }
     // Room for `size` bytes, growing by half at least so that appends stay cheap.
     void Grow(std::size_t size) {
         if (size > capacity_)
