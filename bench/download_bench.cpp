@@ -5,7 +5,8 @@
 // rate apart from the later ones' (the first one's body lands in memory the
 // process never touched before), the process's peak resident memory (VmHWM)
 // above the body's size, and, from the same run, curl fetching the same file
-// to /dev/null as often (curl_MiB_per_s, and ours as a share of it).
+// to /dev/null as often (curl_MiB_per_s, and ours as a share of it, over all
+// downloads and over the later ones).
 //
 // The file is written into a folder that an HTTP server on 127.0.0.1 serves
 // (start nginx on it by hand).
@@ -198,6 +199,8 @@ void BM_DownloadOneRange(benchmark::State& state) {
     state.counters["MiB_per_s"] = ours;
     state.counters["curl_MiB_per_s"] = theirs;
     state.counters["share_of_curl"] = ours / theirs;
+    if (later.count() > 0)
+        state.counters["later_share_of_curl"] = mib * (runs - 1) / later.count() / theirs;
 }
 
 int Runs() {
