@@ -128,6 +128,9 @@ private:
     bool SearchClientWindow();
     bool CreateDialog(LogicFailure* failure);
     void MessageLoop();
+    // Empties the window thread's queue after the loop; completed requests
+    // in it are destroyed unseen.
+    void DropQueuedMessages();
     void OnExitMessage(plat::WPARAM reason);
     void OnAssistantInitResult(plat::WPARAM processId, plat::LPARAM result);
     void OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result);

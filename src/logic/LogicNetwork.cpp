@@ -67,6 +67,9 @@ void CLogic::StopNetwork() {
     downloader_.SetTransport(nullptr);
     transport_.reset();
     networkStarted_ = false;
+    // A request may have completed after the message loop ended; with the
+    // transport gone nothing else can arrive.
+    DropQueuedMessages();
 }
 
 bool CLogic::RequestManifest() {

@@ -156,8 +156,13 @@ void CLogic::MessageLoop() {
         plat::DispatchMessage(msg);
     }
     Log(L"Msg cycle - finish");
+    DropQueuedMessages();
+}
+
+void CLogic::DropQueuedMessages() {
     // Completed requests still queued carry objects that now belong to
     // nobody: release them without running their callbacks.
+    plat::Msg msg;
     while (plat::PeekMessage(&msg)) {
         if (msg.message == eWindowsMessage_DownloadCompleted && msg.wParam == 0 && msg.lParam != 0)
             std::unique_ptr<NetEx::CRequestHttx>(
