@@ -5,12 +5,14 @@
 // own; connections whose handshake fails are dropped and counted.
 
 #include <arpa/inet.h>
+#include <csignal>
 #include <cstdint>
 #include <mutex>
 #include <netinet/in.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <pthread.h>
 #include <string>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -86,6 +88,13 @@ public:
 
 private:
     void Run() {
+        // A client that hangs up after a refused certificate makes the
+        // answer's write fail; without this it would raise SIGPIPE and end
+        // the whole test program.
+        sigset_t pipe;
+        sigemptyset(&pipe);
+        sigaddset(&pipe, SIGPIPE);
+        pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         for (;;) {
             pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
             if (poll(fds, 2, -1) < 0 || fds[1].revents != 0)
