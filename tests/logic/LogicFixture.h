@@ -31,7 +31,8 @@ inline const std::string kRegPath = "Software\\LogicTest\\Game";
 
 inline std::string ConfigXml(const std::map<std::string, std::string>& drop = {},
                              const std::string& loginUrls = "<URL>http://127.0.0.1:1/a</URL>",
-                             const std::string& dataUpdateUrls = "") {
+                             const std::string& dataUpdateUrls = "",
+                             const std::string& moreCommon = "") {
     auto part = [&](const std::string& key, const std::string& text) {
         return drop.count(key) ? std::string() : text;
     };
@@ -40,8 +41,8 @@ inline std::string ConfigXml(const std::map<std::string, std::string>& drop = {}
            part("fullName", "<fullName>The Game</fullName>") +
            "<log><logLauncher enable='1'/></log>"
            "<languages><enable lang='en' file='en.lso' long='English' locale='' id='1' "
-           "icon='0'/></languages><urlUpdate>/game/</urlUpdate>"
-           "</common><themes><theme name='t' path='theme_t'/></themes>" +
+           "icon='0'/></languages><urlUpdate>/game/</urlUpdate>" +
+           moreCommon + "</common><themes><theme name='t' path='theme_t'/></themes>" +
            part("launch",
                 "<launch>" + part("WindowClassName", "<WindowClassName>GameWnd</WindowClassName>") +
                     part("Process", "<Process>game.exe</Process>") + "</launch>") +

@@ -92,13 +92,14 @@ protected:
     }
 
     // One launcher run on the installation; a message box ends it.
-    std::string RunUpdate(const std::string& servers = {}, const std::string& dataUrls = {}) {
+    std::string RunUpdate(const std::string& servers = {}, const std::string& dataUrls = {},
+                          const std::string& moreCommon = {}) {
         CLogic logic;
         LogicFailure failure;
         EXPECT_TRUE(
             Start(logic,
                   ConfigXml({}, servers.empty() ? "<URL>" + server.Url("") + "</URL>" : servers,
-                            dataUrls),
+                            dataUrls, moreCommon),
                   &failure))
             << failure.text;
         CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
@@ -243,6 +244,32 @@ TEST_F(UpdateCycleTest, TemporaryFilesOfAnEarlierRunAreUsedOrDiscarded) {
             EXPECT_EQ(request.Header("Range").rfind("bytes=0-", 0), 0u);
         }
     }
+}
+
+TEST_F(UpdateCycleTest, ResumedDownloadStartsTheBarAtItsShareOrAtZero) {
+    Publish();
+    const std::string data = Published("data.pkg");
+    std::uint64_t total =
+        Published("base.pkg").size() + data.size() + Published("extra.pkg").size();
+    auto firstBar = [&] {
+        for (const auto& entry : entries)
+            if (entry.operation == "RefreshProgress")
+                return entry.value;
+        return std::int64_t{-1};
+    };
+    // Half of data.pkg is in "tmp" from an earlier run.
+    testsupport::WriteTestFile(TempFileFor("data.pkg"), data.substr(0, data.size() / 2));
+    RunUpdate();
+    ExpectClientInstalled();
+    EXPECT_EQ(firstBar(), static_cast<std::int64_t>(data.size() / 2 * 100 / total));
+
+    testsupport::WriteTestFile(TempFileFor("data.pkg"), data.substr(0, data.size() / 2));
+    testsupport::WriteTestFile(Installed("Data\\a.pak"), "damaged");
+    testsupport::WriteTestFile(Installed("Bin\\game.exe"), "damaged");
+    testsupport::WriteTestFile(Installed("Extra\\readme.txt"), "damaged");
+    RunUpdate({}, {}, "<progressFromZero value='1'/>");
+    ExpectClientInstalled();
+    EXPECT_EQ(firstBar(), 0);
 }
 
 TEST_F(UpdateCycleTest, CorruptedPackageIsDeletedQueuedAgainAndReported) {
