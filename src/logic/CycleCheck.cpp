@@ -1,74 +1,70 @@
-// CLogic: the manifest's arrival, the file checker's run and its results, up
-// to the start of the download.
+// CUpdateCycle: the manifest's arrival, the file checker's run and its
+// results, up to the start of the download.
 
-#include "logic/Logic.h"
+#include "logic/UpdateCycle.h"
 
 #include "assistant/LauncherFiles.h"
+#include "base/Buffer.h"
 #include "base/Strings.h"
-#include "log/LogImplW.h"
-#include "logic/LauncherMessages.h"
+#include "config/LauncherLanguages.h"
+#include "logic/LaunchSettings.h"
 #include "logic/NetErrors.h"
+#include "net/Downloader.h"
 #include "platform/FileSystem.h"
-#include "platform/Process.h"
 #include "update/ManifestCopy.h"
 #include "update/ManifestTransport.h"
 
-void CLogic::fireUpdateXmlReceived(const CBuffer& body) {
+namespace logic {
+
+void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
     Log(L"update.rxml Received");
     update::ManifestTransport transport;
     std::string text;
     if (!update::ReceiveManifest(transport, body.View(), &text)) {
         // An unreadable manifest is not asked for again on this server.
         attempts_ = kMaxAttempts + 1;
-        fireNetError(logic::eNetRequest_Manifest, 0, 0, base::WideToUtf8(GetString(21)));
+        fireNetError(eNetRequest_Manifest, 0, 0, base::WideToUtf8(host_.GetString(21)));
         return;
     }
     manifestText_ = text;
-    auto blank = [this] {
-        if (log_)
-            log_->WriteNewLines(1);
-    };
-    blank();
+    BlankLine();
     Log(L"--- start Update.xml ---");
-    blank();
+    BlankLine();
     Log(base::Utf8ToWide(text));
-    blank();
+    BlankLine();
     Log(L"--- end Update.xml ---");
-    blank();
-    if (runMode_ == rmUpdate)
+    BlankLine();
+    if (settings_.runMode == rmUpdate)
         update::LoadManifestCopy(installFolder_, &oldManifestText_, log_);
     StartCheck();
 }
 
-bool CLogic::ClientRunning() const {
-    return plat::IsProgramRunning(
-        plat::JoinPath(installFolder_, plat::NativePath(base::Utf8ToWide(clientProcess_))));
-}
-
-void CLogic::StartCheck() {
+void CUpdateCycle::StartCheck() {
     if (installFolder_.empty()) {
         NotBuilt(L"choosing the installation folder");
         ShowError(101, kBoxFatal);
         return;
     }
+    SetStage(CycleStage::Check);
     update::CheckerTarget target;
-    target.window = dialog_.Window();
+    target.window = host_.Window();
     target.queue = &queue_;
     target.totalDownloadSize = &counters_.total;
-    const std::string language = configuration_.languages.CurrentCode();
+    const std::string language = languages_.CurrentCode();
     const std::wstring launcherName = assistant::kLauncherFileName;
     // Stray and damaged files may only go while the client cannot hold them.
     const bool cleanup = !ClientRunning();
+    const int runMode = settings_.runMode;
 
     std::string saved;
-    if (runMode_ != rmDownload && fast_ && update::LoadManifestCopy(installFolder_, &saved, log_) &&
-        !saved.empty()) {
+    if (runMode != rmDownload && settings_.fast &&
+        update::LoadManifestCopy(installFolder_, &saved, log_) && !saved.empty()) {
         Log(L"Init check thread (fast mode)");
         checker_.InitFast(installFolder_, launcherName, language, manifestText_, saved, target,
                           cleanup);
     } else {
         Log(L"Init check thread");
-        if (runMode_ == rmDownload) {
+        if (runMode == rmDownload) {
             Log(L"Wait task for download");
             NotBuilt(L"downloads asked for by a running client");
             OnServerInfoReady();
@@ -79,7 +75,7 @@ void CLogic::StartCheck() {
             cleanup && plat::FileExists(plat::JoinPath(installFolder_, L"silent.dat"));
         checker_.InitNormal(installFolder_, launcherName, language, manifestText_,
                             silentLeftover ? std::string() : oldManifestText_, target,
-                            runMode_ == rmUpdate, cleanup);
+                            runMode == rmUpdate, cleanup);
     }
     Log(L"Start check thread");
     checker_.Abort();
@@ -87,7 +83,7 @@ void CLogic::StartCheck() {
     checker_.Start();
 }
 
-void CLogic::OnCheckThreadFinished(plat::WPARAM document, plat::LPARAM status) {
+void CUpdateCycle::OnCheckThreadFinished(plat::WPARAM manifestReady, plat::LPARAM status) {
     switch (status) {
     case update::kCheckServerInfoReady:
         Log(L"Server info ready");
@@ -105,43 +101,44 @@ void CLogic::OnCheckThreadFinished(plat::WPARAM document, plat::LPARAM status) {
     }
     default:
         Log(L"Finish check thread .. Fail");
-        View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
+        host_.View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
         return;
     }
-    parsedManifest_ = reinterpret_cast<const update::CManifestDocument*>(document);
-    if (!parsedManifest_) {
+    if (manifestReady == 0) {
         Log(L"Finish check thread .. Fail");
-        View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
+        host_.View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
         return;
     }
-    if (!checker_.ExternalApps().empty() && !portable_)
+    if (!checker_.ExternalApps().empty() && !settings_.portable)
         NotBuilt(L"updating the shortcuts of the external applications through the assistant");
     else
         NotBuilt(L"updating the desktop shortcuts");
     processStartDownload();
 }
 
-void CLogic::OnServerInfoReady() {
+void CUpdateCycle::OnServerInfoReady() {
     downloader_.SetClientVersion(base::WideToUtf8(checker_.NewManifest().ClientVersion()));
     checker_.AddPackages().SetPath(update::CAddPkg::PathIn(installFolder_));
-    if (runMode_ == rmDownload)
+    if (settings_.runMode == rmDownload)
         NotBuilt(L"the pipe to the client that asked for the download");
-    if (!fast_)
+    if (!settings_.fast)
         NotBuilt(L"the pages of the external applications");
-    if (runMode_ == rmInstall) {
-        View().ContinueInstallPages();
+    if (settings_.runMode == rmInstall) {
+        host_.View().ContinueInstallPages();
         NotBuilt(L"the installation pages");
         return;
     }
     PrepareInstalledFolder();
 }
 
-void CLogic::PrepareInstalledFolder() {
+void CUpdateCycle::PrepareInstalledFolder() {
     if (!plat::DirectoryExists(installFolder_) && !plat::CreateDirectoryTree(installFolder_)) {
-        View().ShowConfirm(93, kBoxChooseAgain, kBoxButtonsOk, true);
+        host_.View().ShowConfirm(93, kBoxChooseAgain, kBoxButtonsOk, true);
         return;
     }
-    View().ShowFirstPage(4);
+    host_.View().ShowFirstPage(4);
     // No optional applications are chosen without their pages.
     checker_.Release({});
 }
+
+} // namespace logic
