@@ -29,6 +29,8 @@ bool CLogic::StartNetwork() {
         auto settings = std::make_unique<NetEx::HttpLogSettings>();
         settings->enabled = true;
         settings->flushEachRecord = false;
+        // Debug mode also records every request's state changes.
+        settings->debugRecords = settings_.debugMode;
         settings->folder = base::WideToUtf8(plat::GetExecutableFolder());
         settings->openSize = 4096;
         settings->bufferSize = 4096;

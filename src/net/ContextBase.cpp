@@ -50,6 +50,7 @@ std::uint32_t CContextBase::OpenLog(const HttpLogSettings& settings, std::uint32
     }
     log_->SetMaxBlock(settings.bufferSize);
     log_->SetFlushAfterSection(settings.flushEachRecord);
+    debugRecords_ = settings.debugRecords;
     ApplyLogClock(clock);
     log_->WriteByteOrderMarkIfNew();
     return 0;

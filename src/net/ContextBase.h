@@ -64,6 +64,8 @@ public:
                           const LogClockValue& clock);
     void ApplyLogClock(const LogClockValue& clock);
     CCypherLog* Log() const { return log_.get(); }
+    // The log takes debug-level records (see HttpLogSettings).
+    bool DebugRecords() const { return log_ && debugRecords_; }
     // InternetConnect; false with the error in *error and in the log.
     bool Connect(plat::HINTERNET internet, std::uint32_t* error);
     plat::HINTERNET Connection() const { return connection_; }
@@ -90,6 +92,7 @@ private:
     ByteForwarder sentForwarder_;
     ByteForwarder receivedForwarder_;
     std::unique_ptr<CCypherLog> log_;
+    bool debugRecords_ = false;
 };
 
 } // namespace NetEx

@@ -44,6 +44,8 @@ struct InternetParams {
 struct HttpLogSettings {
     bool enabled = false;
     bool flushEachRecord = false;
+    // Debug-level records too: every state change of every request.
+    bool debugRecords = false;
     std::string folder;
     std::uint32_t reserved = 0;
     CBuffer key;

@@ -151,6 +151,8 @@ public:
 
     const std::string& GetBoundary() const { return boundary_; }
     std::uint32_t GetState() const { return state_; }
+    // "created", "opened", "sent", "receiving", "finished".
+    static const char* StateName(std::uint32_t state);
     plat::HINTERNET GetHandle() const { return handle_; }
     bool WantsSentHeaders() const { return wantSentHeaders_; }
     bool WantsResponseHeaders() const { return wantResponseHeaders_; }
@@ -183,6 +185,9 @@ public:
     std::size_t SentSize() const { return headers_.Size() + body_.Size(); }
 
 private:
+    // The one place the state changes; a context that keeps debug records
+    // writes each change to its HTTP log.
+    void SetState(RequestState state);
     void Commit();
     // True when the read that just ended brought bytes and a read block
     // applies: the next step is another read rather than a data query.
@@ -193,7 +198,7 @@ private:
 
     CContextHttx* context_ = nullptr;
     plat::HINTERNET handle_ = 0;
-    std::uint32_t state_ = kCreated;
+    RequestState state_ = kCreated;
     std::uint32_t available_ = 0;
     // The read in progress: where it writes and how much it got.
     struct ReadDescriptor {
