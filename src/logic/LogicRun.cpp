@@ -10,7 +10,6 @@
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"
-#include "net/RequestHttx.h"
 #include "platform/Process.h"
 #include "platform/Termination.h"
 
@@ -162,14 +161,11 @@ void CLogic::MessageLoop() {
 }
 
 void CLogic::DropQueuedMessages() {
-    // Completed requests still queued carry objects that now belong to
-    // nobody: release them without running their callbacks.
+    // What the messages still queued carry (completed requests) now belongs
+    // to nobody: it is freed without running any callback.
     plat::Msg msg;
-    while (plat::PeekMessage(&msg)) {
-        if (msg.message == eWindowsMessage_DownloadCompleted && msg.wParam == 0 && msg.lParam != 0)
-            std::unique_ptr<NetEx::CRequestHttx>(
-                reinterpret_cast<NetEx::CRequestHttx*>(msg.lParam));
-    }
+    while (plat::PeekMessage(&msg))
+        plat::DiscardMessage(msg);
 }
 
 void CLogic::FinishAndQuit() {

@@ -10,7 +10,7 @@ namespace NetEx {
 CContextBase::CContextBase() = default;
 
 CContextBase::~CContextBase() {
-    // Close is virtual: derived contexts close their own parts first.
+    // The derived context has closed its requests already.
     if (connection_ != 0)
         plat::CloseInternetHandle(connection_);
 }

@@ -28,6 +28,13 @@ struct QueueHolder {
 
 thread_local QueueHolder tHolder;
 
+// Frees what dropped messages own; called outside the queue's lock, since a
+// destructor may post again.
+void DiscardAll(std::deque<Msg>& messages) {
+    for (Msg& msg : messages)
+        DiscardMessage(msg);
+}
+
 } // namespace
 
 void PendingSend::Complete(bool delivered, LRESULT result) {
@@ -42,6 +49,7 @@ ThreadQueue::ThreadQueue() : owner_(std::this_thread::get_id()) {
 }
 
 ThreadQueue::~ThreadQueue() {
+    DiscardAll(posted_);
     if (wakeFd_ >= 0)
         ::close(wakeFd_);
 }
@@ -120,9 +128,15 @@ bool ThreadQueue::KillTimer(HWND window, std::uint64_t id) {
 
 void ThreadQueue::DropWindow(HWND window) {
     std::vector<std::shared_ptr<PendingSend>> dropped;
+    std::deque<Msg> discarded;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::erase_if(posted_, [&](const Msg& msg) { return msg.window == window; });
+        std::erase_if(posted_, [&](Msg& msg) {
+            if (msg.window != window)
+                return false;
+            discarded.push_back(std::move(msg));
+            return true;
+        });
         std::erase_if(timers_, [&](const Timer& timer) { return timer.window == window; });
         for (auto it = sends_.begin(); it != sends_.end();) {
             if ((*it)->Message().window == window) {
@@ -133,18 +147,21 @@ void ThreadQueue::DropWindow(HWND window) {
             }
         }
     }
+    DiscardAll(discarded);
     // The senders hear "undelivered" as `dropped` goes, outside the lock.
 }
 
 void ThreadQueue::Close() {
     std::deque<std::shared_ptr<PendingSend>> dropped;
+    std::deque<Msg> discarded;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
-        posted_.clear();
+        discarded.swap(posted_);
         timers_.clear();
         dropped.swap(sends_);
     }
+    DiscardAll(discarded);
 }
 
 ThreadQueue::Fetch ThreadQueue::Next(Msg* msg, bool wait) {

@@ -69,8 +69,8 @@ public:
     void PostQuit(int exitCode);
     void SetTimer(HWND window, std::uint64_t id, std::chrono::milliseconds elapse);
     bool KillTimer(HWND window, std::uint64_t id);
-    // Forgets the window's posted messages and timers; its queued sends
-    // complete undelivered.
+    // Forgets the window's posted messages (freeing what they own) and
+    // timers; its queued sends complete undelivered.
     void DropWindow(HWND window);
 
     enum class Fetch { Message, Quit, Empty };
@@ -85,8 +85,9 @@ public:
     // the sends that reach this thread meanwhile.
     WaitResult WaitServing(const std::function<bool()>& done, int fd, const Deadline& deadline);
 
-    // Called as the owning thread ends: the queue takes nothing any more and
-    // its waiting sends complete undelivered.
+    // Called as the owning thread ends: the queue takes nothing any more,
+    // what its posted messages own is freed and its waiting sends complete
+    // undelivered.
     void Close();
 
 private:

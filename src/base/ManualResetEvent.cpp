@@ -1,21 +1,21 @@
-#include "net/SyncEvent.h"
+#include "base/ManualResetEvent.h"
 
 #include <chrono>
 
-namespace NetEx {
-
-void CSyncEvent::Set() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    set_ = true;
+void CManualResetEvent::Set() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        set_ = true;
+    }
     changed_.notify_all();
 }
 
-void CSyncEvent::Reset() {
+void CManualResetEvent::Reset() {
     std::lock_guard<std::mutex> lock(mutex_);
     set_ = false;
 }
 
-bool CSyncEvent::Wait(int timeoutMs) {
+bool CManualResetEvent::Wait(int timeoutMs) {
     std::unique_lock<std::mutex> lock(mutex_);
     if (timeoutMs < 0) {
         changed_.wait(lock, [this] { return set_; });
@@ -24,4 +24,7 @@ bool CSyncEvent::Wait(int timeoutMs) {
     return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [this] { return set_; });
 }
 
-} // namespace NetEx
+bool CManualResetEvent::IsSet() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return set_;
+}
