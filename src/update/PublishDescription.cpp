@@ -1,5 +1,7 @@
 #include "update/PublishDescription.h"
 
+#include "base/Strings.h"
+
 #include <algorithm>
 #include <set>
 
@@ -21,17 +23,8 @@ std::string_view Trim(std::string_view text) {
     return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 bool ParseBool(std::string_view text, bool* value) {
-    std::string lower = LowerAscii(text);
+    std::string lower = base::ToLowerAscii(text);
     if (lower == "true" || lower == "yes" || lower == "1") {
         *value = true;
         return true;
@@ -50,7 +43,7 @@ bool IsValidPackageName(std::string_view name) {
         if (static_cast<unsigned char>(c) < 0x20 || c == '/' || c == '\\' || c == ':')
             return false;
     }
-    std::string lower = LowerAscii(name);
+    std::string lower = base::ToLowerAscii(name);
     return std::none_of(std::begin(kReservedNames), std::end(kReservedNames),
                         [&](const char* reserved) { return lower == reserved; });
 }
@@ -120,7 +113,7 @@ public:
             if (!package.infos.empty() && package.type != kPackageExt &&
                 package.type != kPackageInt)
                 return Fail(error, name + ": info texts belong to ext and int packages only");
-            if (!state.formatGiven && LowerAscii(package.file).ends_with(".rar"))
+            if (!state.formatGiven && base::ToLowerAscii(package.file).ends_with(".rar"))
                 package.format = PublishFormat::kRar;
             if (package.format == PublishFormat::kRar && state.compressionLine != 0) {
                 line_ = state.compressionLine;
@@ -162,7 +155,7 @@ private:
                                    "\" cannot be a package name (a plain file name other "
                                    "than update.xml, update.rxml and the launcher's)");
         for (const PublishPackage& other : out_->packages) {
-            if (LowerAscii(other.file) == LowerAscii(file))
+            if (base::ToLowerAscii(other.file) == base::ToLowerAscii(file))
                 return Fail(error, "package " + file + " is given twice (line " +
                                        std::to_string(other.line) + ")");
         }

@@ -1,5 +1,6 @@
 #include "update/PublishFileSet.h"
 
+#include "base/Strings.h"
 #include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/Unicode.h"
@@ -12,15 +13,6 @@ namespace {
 
 // Deeper trees than this are taken for a folder link that loops.
 constexpr int kMaxDepth = 64;
-
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
 
 // The names of a "\" or "/" separated path; empty names are dropped.
 std::vector<std::wstring> SplitPath(std::string_view path) {
@@ -114,7 +106,7 @@ bool MatchPublishPattern(std::string_view pattern, std::string_view path) {
 }
 
 bool IsIgnoredPath(const std::vector<std::string>& ignore, std::string_view path) {
-    std::string lowerPath = LowerAscii(path);
+    std::string lowerPath = base::ToLowerAscii(path);
     std::size_t slash = lowerPath.rfind('\\');
     std::string name = slash == std::string::npos ? lowerPath : lowerPath.substr(slash + 1);
     std::size_t dot = name.rfind('.');
@@ -123,7 +115,7 @@ bool IsIgnoredPath(const std::vector<std::string>& ignore, std::string_view path
     if (dot != std::string::npos && dot != 0)
         extension.append("*").append(name, dot);
     for (const std::string& entry : ignore) {
-        std::string lower = LowerAscii(entry);
+        std::string lower = base::ToLowerAscii(entry);
         if (lower.size() > 2 && lower.starts_with("*\\")) {
             std::string wanted = lower.substr(2);
             if (wanted == name || (!extension.empty() && wanted == extension))

@@ -2,6 +2,7 @@
 
 #include "base/Crc32.h"
 #include "platform/Unicode.h"
+#include "update/ZipFormat.h"
 
 #include <zlib.h>
 
@@ -11,12 +12,10 @@ namespace update {
 
 namespace {
 
-constexpr std::uint32_t kLocalSignature = 0x04034b50u;
-constexpr std::uint32_t kCentralSignature = 0x02014b50u;
-constexpr std::uint32_t kEndSignature = 0x06054b50u;
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflated = 8;
-constexpr std::uint16_t kFlagUtf8Name = 0x0800;
+using namespace zip;
+namespace local = zip::localHeader;
+namespace central = zip::centralHeader;
+
 constexpr std::uint16_t kVersionStored = 10;   // 1.0
 constexpr std::uint16_t kVersionDeflated = 20; // 2.0, MS-DOS host
 constexpr std::uint32_t kAttrArchive = 0x20;
@@ -24,20 +23,13 @@ constexpr std::uint32_t kAttrArchive = 0x20;
 // package, so a republished package downloads again only when it changed.
 constexpr std::uint16_t kDosTime = 0x0000;
 constexpr std::uint16_t kDosDate = 0x2821;
-// Offset of the CRC-32 in a local header; both sizes follow it.
-constexpr std::uint64_t kLocalCrcOffset = 14;
 // The entry count 0xFFFF and the value 0xFFFFFFFF announce ZIP64 records.
 constexpr std::size_t kMaxMembers = 0xFFFE;
 constexpr std::uint64_t kMaxOffset = 0xFFFFFFFEu;
 
-void Put16(std::string* out, std::uint16_t value) {
-    out->push_back(static_cast<char>(value & 0xFF));
-    out->push_back(static_cast<char>(value >> 8));
-}
-
-void Put32(std::string* out, std::uint32_t value) {
-    Put16(out, static_cast<std::uint16_t>(value & 0xFFFF));
-    Put16(out, static_cast<std::uint16_t>(value >> 16));
+// A record of the layout's size with its fields zero.
+std::string BlankRecord(std::size_t size) {
+    return std::string(size, '\0');
 }
 
 // A raw deflate stream of one member, ended on destruction; the writer's
@@ -108,18 +100,15 @@ bool CPublishZipWriter::AddMember(const std::string& name, const Source& source,
                              [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     member.flags = ascii ? 0 : kFlagUtf8Name;
 
-    std::string header;
-    Put32(&header, kLocalSignature);
-    Put16(&header, deflate_ ? kVersionDeflated : kVersionStored);
-    Put16(&header, member.flags);
-    Put16(&header, member.method);
-    Put16(&header, kDosTime);
-    Put16(&header, kDosDate);
-    Put32(&header, 0); // CRC-32 and sizes: filled in after the data
-    Put32(&header, 0);
-    Put32(&header, 0);
-    Put16(&header, static_cast<std::uint16_t>(name.size()));
-    Put16(&header, 0); // no extra field
+    // CRC-32 and sizes are filled in after the data; no extra field.
+    std::string header = BlankRecord(local::kRecordSize);
+    Set(&header, local::kSignature, kLocalSignature);
+    Set(&header, local::kVersion, deflate_ ? kVersionDeflated : kVersionStored);
+    Set(&header, local::kFlags, member.flags);
+    Set(&header, local::kMethod, member.method);
+    Set(&header, local::kTime, kDosTime);
+    Set(&header, local::kDate, kDosDate);
+    Set(&header, local::kNameLength, static_cast<std::uint32_t>(name.size()));
     header += name;
     if (!Write(header, error))
         return false;
@@ -179,11 +168,8 @@ bool CPublishZipWriter::AddMember(const std::string& name, const Source& source,
     member.crc = sum.crc;
     member.size = static_cast<std::uint32_t>(sum.size);
     member.compressedSize = static_cast<std::uint32_t>(compressed);
-    std::string sizes;
-    Put32(&sizes, member.crc);
-    Put32(&sizes, member.compressedSize);
-    Put32(&sizes, member.size);
-    if (!file_.Seek(static_cast<std::int64_t>(member.offset + kLocalCrcOffset),
+    const std::string sizes = LocalCrcAndSizes(member.crc, member.compressedSize, member.size);
+    if (!file_.Seek(static_cast<std::int64_t>(member.offset + local::kCrc.offset),
                     plat::SeekFrom::Begin) ||
         !file_.Write(sizes.data(), sizes.size()) || !file_.Seek(0, plat::SeekFrom::End)) {
         *error = PublishSystemError("cannot write", path_);
@@ -204,38 +190,35 @@ bool CPublishZipWriter::Finish(std::string* error) {
     for (const Member& member : members_) {
         std::uint16_t version =
             member.method == kMethodDeflated ? kVersionDeflated : kVersionStored;
-        Put32(&directory, kCentralSignature);
-        Put16(&directory, kVersionDeflated); // made by: MS-DOS host, 2.0
-        Put16(&directory, version);
-        Put16(&directory, member.flags);
-        Put16(&directory, member.method);
-        Put16(&directory, kDosTime);
-        Put16(&directory, kDosDate);
-        Put32(&directory, member.crc);
-        Put32(&directory, member.compressedSize);
-        Put32(&directory, member.size);
-        Put16(&directory, static_cast<std::uint16_t>(member.name.size()));
-        Put16(&directory, 0); // extra field
-        Put16(&directory, 0); // comment
-        Put16(&directory, 0); // disk
-        Put16(&directory, 0); // internal attributes
-        Put32(&directory, kAttrArchive);
-        Put32(&directory, member.offset);
+        // No extra field, no comment, disk 0, no internal attributes.
+        std::string header = BlankRecord(central::kRecordSize);
+        Set(&header, central::kSignature, kCentralSignature);
+        Set(&header, central::kMadeBy, kVersionDeflated); // MS-DOS host, 2.0
+        Set(&header, central::kVersion, version);
+        Set(&header, central::kFlags, member.flags);
+        Set(&header, central::kMethod, member.method);
+        Set(&header, central::kTime, kDosTime);
+        Set(&header, central::kDate, kDosDate);
+        Set(&header, central::kCrc, member.crc);
+        Set(&header, central::kCompressedSize, member.compressedSize);
+        Set(&header, central::kSize, member.size);
+        Set(&header, central::kNameLength, static_cast<std::uint32_t>(member.name.size()));
+        Set(&header, central::kExternalAttributes, kAttrArchive);
+        Set(&header, central::kLocalHeaderOffset, member.offset);
+        directory += header;
         directory += member.name;
     }
     if (directoryOffset + directory.size() > kMaxOffset) {
         *error = plat::WideToUtf8(path_) + " would be larger than a ZIP package can be (4 GiB)";
         return false;
     }
-    std::string end;
-    Put32(&end, kEndSignature);
-    Put16(&end, 0); // this disk
-    Put16(&end, 0); // disk of the directory
-    Put16(&end, static_cast<std::uint16_t>(members_.size()));
-    Put16(&end, static_cast<std::uint16_t>(members_.size()));
-    Put32(&end, static_cast<std::uint32_t>(directory.size()));
-    Put32(&end, static_cast<std::uint32_t>(directoryOffset));
-    Put16(&end, 0); // no comment
+    // One disk, no comment.
+    std::string end = BlankRecord(endRecord::kRecordSize);
+    Set(&end, endRecord::kSignature, kEndSignature);
+    Set(&end, endRecord::kDiskEntries, static_cast<std::uint32_t>(members_.size()));
+    Set(&end, endRecord::kEntries, static_cast<std::uint32_t>(members_.size()));
+    Set(&end, endRecord::kDirectorySize, static_cast<std::uint32_t>(directory.size()));
+    Set(&end, endRecord::kDirectoryOffset, static_cast<std::uint32_t>(directoryOffset));
     if (!Write(directory + end, error))
         return false;
     if (!file_.Flush()) {

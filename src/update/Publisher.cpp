@@ -1,5 +1,6 @@
 #include "update/Publisher.h"
 
+#include "base/Strings.h"
 #include "config/LauncherChecksum.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
@@ -14,19 +15,10 @@ namespace {
 // Sizes in the manifest are 32-bit.
 constexpr std::uint64_t kMaxManifestSize = 0xFFFFFFFFu;
 
-std::string LowerAscii(std::string_view text) {
-    std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
-
 // The launcher's own files at the client's root are replaced by the
 // launcher itself, never by a package.
 bool IsLauncherFile(const std::string& path) {
-    std::string lower = LowerAscii(path);
+    std::string lower = base::ToLowerAscii(path);
     return lower == "launcher.exe" || lower == "launcher.tmp.exe";
 }
 
@@ -87,7 +79,7 @@ bool CPublisher::AssignFiles(std::string* error) {
         if (!packable[j])
             continue;
         // The launcher compares paths without regard to case.
-        auto [it, added] = byLowerPath.emplace(LowerAscii(path), path);
+        auto [it, added] = byLowerPath.emplace(base::ToLowerAscii(path), path);
         if (!added) {
             *error =
                 "the client files " + it->second + " and " + path + " differ only in letter case";
