@@ -4,7 +4,7 @@
 #include "base/Strings.h"
 #include "platform/FileSystem.h"
 #include "support/TestData.h"
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 
 #include <gtest/gtest.h>
 
@@ -93,11 +93,11 @@ protected:
                                   "[package extra.pkg]\ntype = full\nfiles = Extra\n" +
                                   extra;
         testsupport::WriteTestFile(dir.File(L"release.txt"), description);
-        update::PublishOptions options;
+        publish::PublishOptions options;
         options.descriptionPath = dir.File(L"release.txt");
         options.clientFolder = client.Path();
         options.outputFolder = published.Path();
-        update::CPublisher publisher(options);
+        publish::CPublisher publisher(options);
         std::string error;
         ASSERT_TRUE(publisher.Run(&error)) << error;
         for (const auto& entry : plat::FindFiles(published.File(L"*")))

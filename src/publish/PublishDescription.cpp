@@ -1,11 +1,11 @@
-#include "update/PublishDescription.h"
+#include "publish/PublishDescription.h"
 
 #include "base/Strings.h"
 
 #include <algorithm>
 #include <set>
 
-namespace update {
+namespace publish {
 
 namespace {
 
@@ -299,4 +299,4 @@ bool ParsePublishDescription(std::string_view text, PublishDescription* descript
     return parser.Finish(error);
 }
 
-} // namespace update
+} // namespace publish

@@ -1,8 +1,8 @@
-#include "update/PublishManifest.h"
+#include "publish/PublishManifest.h"
 
 #include <tinyxml2.h>
 
-namespace update {
+namespace publish {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::string BuildManifestText(const PublishDescription& description,
     return printer.CStr();
 }
 
-} // namespace update
+} // namespace publish

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace update {
+namespace publish {
 
 struct PublishSourceFile {
     std::string path;      // relative to the client folder, "\" separated, UTF-8
@@ -34,4 +34,4 @@ bool MatchPublishPattern(std::string_view pattern, std::string_view path);
 // matter.
 bool IsIgnoredPath(const std::vector<std::string>& ignore, std::string_view path);
 
-} // namespace update
+} // namespace publish

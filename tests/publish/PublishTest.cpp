@@ -1,4 +1,4 @@
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 
 #include "config/ArchiveHelperRar.h"
 #include "config/LauncherChecksum.h"
@@ -20,6 +20,7 @@
 
 namespace {
 
+using namespace publish;
 using namespace update;
 using testsupport::ReadTestFile;
 using testsupport::WriteTestFile;

@@ -1,4 +1,4 @@
-#include "update/PublishZipWriter.h"
+#include "publish/PublishZipWriter.h"
 
 #include "base/Crc32.h"
 #include "platform/Unicode.h"
@@ -8,13 +8,13 @@
 
 #include <algorithm>
 
-namespace update {
+namespace publish {
 
 namespace {
 
-using namespace zip;
-namespace local = zip::localHeader;
-namespace central = zip::centralHeader;
+using namespace update::zip;
+namespace local = update::zip::localHeader;
+namespace central = update::zip::centralHeader;
 
 constexpr std::uint16_t kVersionStored = 10;   // 1.0
 constexpr std::uint16_t kVersionDeflated = 20; // 2.0, MS-DOS host
@@ -244,4 +244,4 @@ bool CPublishZipWriter::Write(const void* data, std::size_t size, std::string* e
     return true;
 }
 
-} // namespace update
+} // namespace publish

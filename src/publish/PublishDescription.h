@@ -42,13 +42,32 @@
 // "Bin\*" the files directly in it, "**\*.dll" every DLL). An increment
 // package lists files that other packages install too.
 
+#include "update/ArchivePath.h"
 #include "update/Manifest.h"
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace update {
+namespace publish {
+
+// The manifest's vocabulary, which the publisher writes and the update
+// engine reads.
+namespace manifest = update::manifest;
+using update::IsSafeArchivePath;
+using update::kPackageExt;
+using update::kPackageFull;
+using update::kPackageIncrement;
+using update::kPackageInt;
+using update::kPackageNone;
+using update::kPlatform32;
+using update::kPlatform64;
+using update::kPlatformAny;
+using update::PackagePlatform;
+using update::PackageType;
+using update::PackageTypeName;
+using update::ParsePackagePlatform;
+using update::ParsePackageType;
 
 enum class PublishFormat { kZip, kRar };
 
@@ -90,4 +109,4 @@ struct PublishDescription {
 bool ParsePublishDescription(std::string_view text, PublishDescription* description,
                              std::string* error);
 
-} // namespace update
+} // namespace publish

@@ -1,14 +1,14 @@
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 
 #include "base/Strings.h"
 #include "config/LauncherChecksum.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Unicode.h"
+#include "publish/PublishZipWriter.h"
 #include "update/ArchivePath.h"
-#include "update/PublishZipWriter.h"
 
-namespace update {
+namespace publish {
 
 namespace {
 
@@ -256,4 +256,4 @@ bool CPublisher::WriteManifests(std::string* error) const {
     return true;
 }
 
-} // namespace update
+} // namespace publish

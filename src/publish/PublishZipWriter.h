@@ -6,7 +6,7 @@
 // blocks, and the sizes and CRC-32 of its local header are filled in once
 // its data are written. One thread per writer.
 
-#include "update/PublishArchive.h"
+#include "publish/PublishArchive.h"
 
 #include "platform/File.h"
 
@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-namespace update {
+namespace publish {
 
 class CPublishZipWriter final : public IPublishArchiveWriter {
 public:
@@ -54,4 +54,4 @@ private:
     std::vector<Member> members_;
 };
 
-} // namespace update
+} // namespace publish

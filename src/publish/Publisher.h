@@ -7,10 +7,10 @@
 // written last, so an output folder never announces a package it lacks.
 // Runs on the caller's thread.
 
-#include "update/PublishArchive.h"
-#include "update/PublishDescription.h"
-#include "update/PublishFileSet.h"
-#include "update/PublishManifest.h"
+#include "publish/PublishArchive.h"
+#include "publish/PublishDescription.h"
+#include "publish/PublishFileSet.h"
+#include "publish/PublishManifest.h"
 
 #include <functional>
 #include <map>
@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-namespace update {
+namespace publish {
 
 inline constexpr char kPublishManifestName[] = "update.xml";
 inline constexpr char kPublishPackedManifestName[] = "update.rxml";
@@ -67,4 +67,4 @@ private:
     PublishedLauncher launcher_;
 };
 
-} // namespace update
+} // namespace publish

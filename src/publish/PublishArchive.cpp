@@ -1,4 +1,4 @@
-#include "update/PublishArchive.h"
+#include "publish/PublishArchive.h"
 
 #include "base/Crc32.h"
 #include "platform/Error.h"
@@ -7,7 +7,7 @@
 
 #include <vector>
 
-namespace update {
+namespace publish {
 
 bool ReadFileBlocks(const std::wstring& path,
                     const std::function<bool(const char* data, std::size_t size)>& sink,
@@ -55,4 +55,4 @@ std::string PublishSystemError(const std::string& what, const std::wstring& path
     return text + " (error " + std::to_string(code) + ")";
 }
 
-} // namespace update
+} // namespace publish

@@ -4,14 +4,14 @@
 // texts, and the IGNORE list, in the element and attribute names that
 // CManifestDocument reads. Pure function; the publishing thread calls it.
 
-#include "update/PublishArchive.h"
-#include "update/PublishDescription.h"
+#include "publish/PublishArchive.h"
+#include "publish/PublishDescription.h"
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
-namespace update {
+namespace publish {
 
 struct PublishedFile {
     std::string path; // relative to the client folder, "\" separated
@@ -34,4 +34,4 @@ std::string BuildManifestText(const PublishDescription& description,
                               const std::vector<PublishedPackage>& packages,
                               const PublishedLauncher* launcher);
 
-} // namespace update
+} // namespace publish

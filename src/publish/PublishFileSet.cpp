@@ -1,4 +1,4 @@
-#include "update/PublishFileSet.h"
+#include "publish/PublishFileSet.h"
 
 #include "base/Strings.h"
 #include "platform/Error.h"
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-namespace update {
+namespace publish {
 
 namespace {
 
@@ -127,4 +127,4 @@ bool IsIgnoredPath(const std::vector<std::string>& ignore, std::string_view path
     return false;
 }
 
-} // namespace update
+} // namespace publish

@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-namespace update {
+namespace publish {
 
 // CRC-32 and size of a file as it went into a package.
 struct PublishDigest {
@@ -47,4 +47,4 @@ bool DigestFile(const std::wstring& path, PublishDigest* digest, std::string* er
 // "<what> <path>: <system message> (error <n>)" for the thread's last error.
 std::string PublishSystemError(const std::string& what, const std::wstring& path);
 
-} // namespace update
+} // namespace publish
