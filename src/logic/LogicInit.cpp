@@ -17,8 +17,6 @@
 #include "platform/Process.h"
 #include "platform/Resources.h"
 
-#include <tinyxml2.h>
-
 #include <cstdio>
 #include <cwchar>
 
@@ -248,7 +246,7 @@ bool CLogic::InitClientUpdateData(LogicFailure* failure) {
     });
     urlSelector_.SetKey(config::kCudKey);
     const tinyxml2::XMLElement* predefined =
-        configuration_.configDoc.Root()->FirstChildElement(config::keys::kClientUpdateData);
+        config::QueryElement(configuration_.configDoc.Root(), config::keys::kClientUpdateData);
     if (!urlSelector_.Initialise(predefined, servers, cudPath, settings_.debugMode))
         return Fail(failure, "Failed to initialize client update data");
     if (!urlSelector_.SelectServer())

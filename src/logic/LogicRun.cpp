@@ -13,8 +13,6 @@
 #include "platform/Process.h"
 #include "platform/Termination.h"
 
-#include <tinyxml2.h>
-
 namespace {
 
 // Message-box buttons and the controls Run looks for.
