@@ -6,7 +6,6 @@
 #include "base/Buffer.h"
 #include "base/Strings.h"
 #include "config/LauncherLanguages.h"
-#include "log/LogImplW.h"
 #include "logic/LaunchSettings.h"
 #include "logic/LauncherMessages.h"
 #include "logic/MaintenanceAnswer.h"

@@ -8,9 +8,9 @@
 #include "config/CudFile.h"
 #include "config/StubFields.h"
 #include "config/XmlQuery.h"
-#include "log/LogImplW.h"
 #include "logic/ConfigChangeCheck.h"
 #include "logic/DebugMode.h"
+#include "logic/LogLines.h"
 #include "logic/RunModeDecision.h"
 #include "logic/SystemChecks.h"
 #include "platform/FileSystem.h"
@@ -58,13 +58,11 @@ void CLogic::SetCommandLineState(const CommandLineState& state) {
 }
 
 void CLogic::Log(const std::wstring& text, bool newLine) {
-    if (log_)
-        log_->Write(text, newLine);
+    logic::WriteLine(log_, text, newLine);
 }
 
 void CLogic::BlankLine() {
-    if (log_)
-        log_->WriteNewLines(1);
+    logic::WriteBlankLine(log_);
 }
 
 void CLogic::LogNarrow(const std::string& text, bool newLine) {
@@ -72,7 +70,7 @@ void CLogic::LogNarrow(const std::string& text, bool newLine) {
 }
 
 void CLogic::NotBuilt(const wchar_t* what) {
-    Log(std::wstring(what) + L": not built yet", true);
+    logic::WriteNotBuilt(log_, what);
 }
 
 std::wstring CLogic::GetString(int id) const {

@@ -5,7 +5,6 @@
 #include "logic/Logic.h"
 
 #include "base/Strings.h"
-#include "log/LogImplW.h"
 #include "net/ContextHttx.h"
 #include "platform/Process.h"
 

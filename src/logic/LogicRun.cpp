@@ -5,7 +5,6 @@
 
 #include "base/Strings.h"
 #include "config/XmlQuery.h"
-#include "log/LogImplW.h"
 #include "logic/AssistantResults.h"
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"

@@ -4,7 +4,6 @@
 #include "logic/Logic.h"
 
 #include "assistant/LauncherFiles.h"
-#include "log/LogImplW.h"
 #include "logic/LauncherMessages.h"
 #include "logic/VirtualStore.h"
 #include "platform/Process.h"

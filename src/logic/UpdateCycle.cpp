@@ -5,8 +5,8 @@
 
 #include "base/Strings.h"
 #include "config/LauncherLanguages.h"
-#include "log/LogImplW.h"
 #include "logic/LaunchSettings.h"
+#include "logic/LogLines.h"
 #include "logic/NetErrors.h"
 #include "net/Downloader.h"
 #include "platform/FileSystem.h"
@@ -47,17 +47,15 @@ bool CUpdateCycle::RequestManifest() {
 }
 
 void CUpdateCycle::Log(const std::wstring& text, bool newLine) {
-    if (log_)
-        log_->Write(text, newLine);
+    WriteLine(log_, text, newLine);
 }
 
 void CUpdateCycle::BlankLine() {
-    if (log_)
-        log_->WriteNewLines(1);
+    WriteBlankLine(log_);
 }
 
 void CUpdateCycle::NotBuilt(const wchar_t* what) {
-    Log(std::wstring(what) + L": not built yet", true);
+    WriteNotBuilt(log_, what);
 }
 
 void CUpdateCycle::ShowError(int stringId, int context) {
