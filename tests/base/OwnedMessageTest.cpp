@@ -33,12 +33,33 @@ public:
     std::unique_ptr<Parcel> taken;
 };
 
-TEST(OwnedMessageTest, TheHandlerTakesTheObjectAndNothingElseFreesIt) {
+// A window of the test's thread whose handler takes the parcels, and a count
+// of the parcels freed.
+class OwnedMessageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        window = plat::CreateWindow(L"OwnedTaker", L"", &taker, true);
+        ASSERT_NE(window, 0u);
+    }
+    void TearDown() override {
+        if (window)
+            plat::DestroyWindow(window);
+    }
+    bool Post(plat::HWND to, int value = 0) {
+        return base::PostOwned<ParcelMessage>(to, 0, std::make_unique<Parcel>(&freed, value));
+    }
+    void Destroy() {
+        ASSERT_TRUE(plat::DestroyWindow(window));
+        window = 0;
+    }
+
     std::atomic<int> freed{0};
     Taker taker;
-    plat::HWND window = plat::CreateWindow(L"OwnedTaker", L"", &taker, true);
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(base::PostOwned<ParcelMessage>(window, 0, std::make_unique<Parcel>(&freed, 7)));
+    plat::HWND window = 0;
+};
+
+TEST_F(OwnedMessageTest, TheHandlerTakesTheObjectAndNothingElseFreesIt) {
+    ASSERT_TRUE(Post(window, 7));
     plat::Msg msg;
     ASSERT_TRUE(plat::PeekMessage(&msg));
     EXPECT_EQ(msg.message, ParcelMessage::kNumber);
@@ -48,58 +69,49 @@ TEST(OwnedMessageTest, TheHandlerTakesTheObjectAndNothingElseFreesIt) {
     EXPECT_EQ(freed.load(), 0);
     // Destroying the window afterwards frees nothing more: the message left
     // the queue with its object.
-    ASSERT_TRUE(plat::DestroyWindow(window));
+    Destroy();
     EXPECT_EQ(freed.load(), 0);
     taker.taken.reset();
     EXPECT_EQ(freed.load(), 1);
 }
 
-TEST(OwnedMessageTest, AMessageDroppedWithItsWindowFreesWhatItCarried) {
-    std::atomic<int> freed{0};
-    Taker taker;
-    plat::HWND window = plat::CreateWindow(L"OwnedTaker", L"", &taker, true);
-    ASSERT_NE(window, 0u);
+TEST_F(OwnedMessageTest, AMessageDroppedWithItsWindowFreesWhatItCarried) {
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(base::PostOwned<ParcelMessage>(window, 0, std::make_unique<Parcel>(&freed, i)));
+        ASSERT_TRUE(Post(window, i));
     // A plain message in between owns nothing.
     ASSERT_TRUE(plat::PostMessage(window, plat::WM_APP + 41, 0, 12345));
-    ASSERT_TRUE(plat::DestroyWindow(window));
+    Destroy();
     EXPECT_EQ(freed.load(), 3);
     EXPECT_EQ(taker.taken, nullptr);
     plat::Msg msg;
     EXPECT_FALSE(plat::PeekMessage(&msg));
 }
 
-TEST(OwnedMessageTest, AMessageLeftWhenItsThreadEndsIsFreedWithTheQueue) {
-    std::atomic<int> freed{0};
+TEST_F(OwnedMessageTest, AMessageLeftWhenItsThreadEndsIsFreedWithTheQueue) {
     CManualResetEvent ready, posted;
-    std::atomic<plat::HWND> window{0};
-    Taker taker;
+    std::atomic<plat::HWND> other{0};
+    Taker otherTaker;
     std::thread owner([&] {
-        window = plat::CreateWindow(L"OwnedTaker", L"", &taker, true);
+        other = plat::CreateWindow(L"OwnedTaker", L"", &otherTaker, true);
         ready.Set();
         posted.Wait();
         // The thread ends without looking at its queue.
     });
     ASSERT_TRUE(ready.Wait(30000));
-    ASSERT_NE(window.load(), 0u);
-    ASSERT_TRUE(base::PostOwned<ParcelMessage>(window, 0, std::make_unique<Parcel>(&freed)));
+    ASSERT_NE(other.load(), 0u);
+    ASSERT_TRUE(Post(other));
     EXPECT_EQ(freed.load(), 0);
     posted.Set();
     owner.join();
     EXPECT_EQ(freed.load(), 1);
-    EXPECT_EQ(taker.taken, nullptr);
+    EXPECT_EQ(otherTaker.taken, nullptr);
     // The window went with its thread: a later post fails and frees at once.
-    EXPECT_FALSE(base::PostOwned<ParcelMessage>(window, 0, std::make_unique<Parcel>(&freed)));
+    EXPECT_FALSE(Post(other));
     EXPECT_EQ(freed.load(), 2);
 }
 
-TEST(OwnedMessageTest, ALoopThatDropsATakenMessageDiscardsItOnce) {
-    std::atomic<int> freed{0};
-    Taker taker;
-    plat::HWND window = plat::CreateWindow(L"OwnedTaker", L"", &taker, true);
-    ASSERT_NE(window, 0u);
-    ASSERT_TRUE(base::PostOwned<ParcelMessage>(window, 0, std::make_unique<Parcel>(&freed)));
+TEST_F(OwnedMessageTest, ALoopThatDropsATakenMessageDiscardsItOnce) {
+    ASSERT_TRUE(Post(window));
     ASSERT_TRUE(plat::PostMessage(window, plat::WM_APP + 41, 0, 0));
     plat::Msg msg;
     int drained = 0;
@@ -110,22 +122,21 @@ TEST(OwnedMessageTest, ALoopThatDropsATakenMessageDiscardsItOnce) {
     }
     EXPECT_EQ(drained, 2);
     EXPECT_EQ(freed.load(), 1);
-    ASSERT_TRUE(plat::DestroyWindow(window));
+    Destroy();
     EXPECT_EQ(freed.load(), 1);
 }
 
-TEST(OwnedMessageTest, NoWindowOrOneOfAnotherProcessRefusesAndFreesAtOnce) {
-    std::atomic<int> freed{0};
-    EXPECT_FALSE(base::PostOwned<ParcelMessage>(0, 0, std::make_unique<Parcel>(&freed)));
+TEST_F(OwnedMessageTest, NoWindowOrOneOfAnotherProcessRefusesAndFreesAtOnce) {
+    EXPECT_FALSE(Post(0));
     EXPECT_EQ(freed.load(), 1);
     // An object's address means nothing in another process.
     const plat::HWND foreign = (static_cast<plat::HWND>(0x7FFFFFF0u) << 32) | 1u;
-    EXPECT_FALSE(base::PostOwned<ParcelMessage>(foreign, 0, std::make_unique<Parcel>(&freed)));
+    EXPECT_FALSE(Post(foreign));
     EXPECT_EQ(plat::GetLastError(), plat::kErrInvalidParameter);
     EXPECT_EQ(freed.load(), 2);
 }
 
-TEST(OwnedMessageTest, ABorrowedPointerTravelsUnchanged) {
+TEST(BorrowedParamTest, APointerTravelsUnchanged) {
     int object = 5;
     plat::WPARAM param = base::BorrowedParam(&object);
     EXPECT_EQ(base::Borrowed<int>(param), &object);

@@ -3,8 +3,8 @@
 #include "base/Crc32.h"
 #include "base/Strings.h"
 #include "platform/FileSystem.h"
-#include "support/TestData.h"
 #include "publish/Publisher.h"
+#include "support/TestData.h"
 
 #include <gtest/gtest.h>
 
@@ -168,6 +168,16 @@ protected:
     std::vector<CRecordingWizardView::Entry> entries;
     // Answers a message box of the run (true), or leaves it to end the run.
     std::function<bool(CLogic& logic, int context)> boxHook;
+    // Presses Retry on the first failure page of this context; counts the
+    // pages it saw in `retries`.
+    void RetryOnce(int failurePage) {
+        boxHook = [this, failurePage](CLogic& logic, int context) {
+            if (context != failurePage || retries++ > 0)
+                return false;
+            return plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, 12415, 0);
+        };
+    }
+    int retries = 0;
 };
 
 TEST_F(UpdateCycleTest, EmptyFolderGetsTheWholeClientThenARepairFetchesOnlyWhatDiffers) {
@@ -431,12 +441,7 @@ TEST_F(UpdateCycleTest, FailurePageOfTheDownloadRetriesTheDownload) {
     server.On("/game/base.pkg", [&](const testsupport::ReceivedRequest& request) {
         return ++answers == 1 ? testsupport::Reply::Text(503, "busy") : RangeReply(request, base);
     });
-    int retries = 0;
-    boxHook = [&](CLogic& logic, int context) {
-        if (context != kBoxUpdateFailed || retries++ > 0)
-            return false;
-        return plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, 12415, 0);
-    };
+    RetryOnce(kBoxUpdateFailed);
     std::string text = RunUpdate();
     ExpectClientInstalled();
     EXPECT_EQ(retries, 1) << text;
@@ -459,12 +464,7 @@ TEST_F(UpdateCycleTest, FailurePageOfTheManifestRetriesTheManifest) {
         return ++answers == 1 ? testsupport::Reply::Text(503, "busy")
                               : testsupport::Reply::Text(200, manifest);
     });
-    int retries = 0;
-    boxHook = [&](CLogic& logic, int context) {
-        if (context != kBoxManifestFailed || retries++ > 0)
-            return false;
-        return plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, 12415, 0);
-    };
+    RetryOnce(kBoxManifestFailed);
     std::string text = RunUpdate();
     ExpectClientInstalled();
     EXPECT_EQ(retries, 1) << text;
