@@ -41,14 +41,15 @@ bool CThemeFonts::MakeFolder() {
     const std::wstring temp = plat::GetTempFolder();
     if (temp.empty())
         return false;
-    // A fresh, unguessable name; creation fails when it exists, so a folder
-    // planted ahead is never used.
+    // A fresh, unguessable name inside the private temporary folder (which
+    // nobody else can write to); a name already taken is never reused.
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
         wchar_t name[32];
         std::swprintf(name, 32, L"FNT%08X%08X", random(), random());
         const std::wstring folder = temp + name;
-        if (plat::CreateDirectory(folder) && plat::EnsurePrivateFolder(folder)) {
+        if (plat::GetFileAttributes(folder) == plat::kInvalidAttributes &&
+            plat::EnsurePrivateFolder(folder)) {
             folder_ = folder + L"/";
             return true;
         }

@@ -102,6 +102,9 @@ bool FontLibrary::ResolveInstalled(const std::string& family, int weight, bool i
         if (!FcInit())
             return false;
         fontconfigReady_ = true;
+        // Hand fontconfig's caches back at exit (fonts already made keep
+        // their faces; fontconfig is not used after resolution).
+        std::atexit([] { FcFini(); });
     }
     FcPattern* pattern = FcPatternCreate();
     if (!pattern)

@@ -127,10 +127,6 @@ std::uint32_t VirtualKey(KeySym sym) {
     }
 }
 
-std::string Narrow(const std::wstring& text) {
-    return WideToUtf8(text);
-}
-
 } // namespace
 
 // --- the presenter ---------------------------------------------------------
@@ -191,15 +187,16 @@ X11Presenter::X11Presenter(Display* display, std::wstring description)
             inputMethod_ = XOpenIM(display_, nullptr, nullptr, nullptr);
         }
     }
-    if (auto queue = ThreadQueue::Current(true))
-        sourceId_ = queue->AddInputSource(ConnectionNumber(display_), [this] { Pump(); });
+    queue_ = ThreadQueue::Current(true);
+    if (queue_)
+        sourceId_ = queue_->AddInputSource(ConnectionNumber(display_), [this] { Pump(); });
 }
 
 X11Presenter::~X11Presenter() {
     for (auto& [window, surface] : surfaces_)
         surface->presenter_ = nullptr;
-    if (auto queue = ThreadQueue::Current(false); queue && sourceId_)
-        queue->RemoveInputSource(sourceId_);
+    if (queue_ && sourceId_)
+        queue_->RemoveInputSource(sourceId_);
     if (!Broken()) {
         if (inputMethod_)
             XCloseIM(inputMethod_);
@@ -270,7 +267,7 @@ std::unique_ptr<ISurface> X11Presenter::CreateSurface(const SurfaceOptions& opti
 
     // The taskbar identity, the close request, no decorations, our own
     // position and a fixed size.
-    const std::string className = Narrow(options.className);
+    const std::string className = WideToUtf8(options.className);
     XClassHint hint{const_cast<char*>(className.c_str()), const_cast<char*>(className.c_str())};
     XSetClassHint(display_, window, &hint);
     ::Atom protocols[] = {Intern("WM_DELETE_WINDOW")};
@@ -560,325 +557,6 @@ void X11Presenter::Handle(XEvent& event) {
     default:
         break;
     }
-}
-
-// --- a surface -------------------------------------------------------------
-
-X11Surface::X11Surface(X11Presenter* presenter, const SurfaceOptions& options, ::Window window)
-    : presenter_(presenter), options_(options), window_(window), bounds_(options.bounds),
-      topmost_(false) {
-    picture_.Create(bounds_.Width(), bounds_.Height());
-}
-
-X11Surface::~X11Surface() {
-    if (image_) {
-        image_->data = nullptr; // the pixels are the picture's
-        XDestroyImage(image_);
-    }
-    if (!presenter_)
-        return;
-    presenter_->Forget(this);
-    if (presenter_->Broken())
-        return;
-    if (inputContext_)
-        XDestroyIC(inputContext_);
-    XDestroyWindow(presenter_->display_, window_);
-    XFlush(presenter_->display_);
-}
-
-void X11Surface::Post(std::uint32_t message, WPARAM wParam, LPARAM lParam) const {
-    PostMessage(options_.window, message, wParam, lParam);
-}
-
-bool X11Surface::MakeImage() {
-    if (image_) {
-        image_->data = nullptr;
-        XDestroyImage(image_);
-        image_ = nullptr;
-    }
-    if (picture_.IsEmpty())
-        return false;
-    image_ = XCreateImage(presenter_->display_, presenter_->visual_,
-                          static_cast<unsigned>(presenter_->depth_), ZPixmap, 0,
-                          reinterpret_cast<char*>(picture_.Bits()),
-                          static_cast<unsigned>(picture_.Width()),
-                          static_cast<unsigned>(picture_.Height()), 32, picture_.Stride());
-    if (!image_)
-        return false;
-    image_->byte_order = LSBFirst; // the picture's B, G, R, A bytes
-    image_->bitmap_bit_order = LSBFirst;
-    return true;
-}
-
-bool X11Surface::SetBounds(const Rect& bounds) {
-    if (!presenter_ || presenter_->Broken() || bounds.Width() < 1 || bounds.Height() < 1) {
-        SetLastError(kErrInvalidParameter);
-        return false;
-    }
-    Display* display = presenter_->display_;
-    if (bounds.Width() != bounds_.Width() || bounds.Height() != bounds_.Height()) {
-        Bitmap resized;
-        if (!resized.Create(bounds.Width(), bounds.Height()))
-            return false;
-        Canvas canvas(&resized);
-        BitBlt(canvas, 0, 0, std::min(bounds.Width(), picture_.Width()),
-               std::min(bounds.Height(), picture_.Height()), picture_, 0, 0);
-        picture_ = std::move(resized);
-        MakeImage();
-        if (XSizeHints* hints = XAllocSizeHints()) {
-            hints->flags = USPosition | PPosition | PMinSize | PMaxSize;
-            hints->x = bounds.left;
-            hints->y = bounds.top;
-            hints->min_width = hints->max_width = bounds.Width();
-            hints->min_height = hints->max_height = bounds.Height();
-            XSetWMNormalHints(display, window_, hints);
-            XFree(hints);
-        }
-        bounds_ = bounds;
-        Invalidate(nullptr);
-    }
-    bounds_ = bounds;
-    XMoveResizeWindow(display, window_, bounds.left, bounds.top,
-                      static_cast<unsigned>(bounds.Width()),
-                      static_cast<unsigned>(bounds.Height()));
-    XFlush(display);
-    return true;
-}
-
-bool X11Surface::Show(bool visible) {
-    if (!presenter_ || presenter_->Broken())
-        return false;
-    Display* display = presenter_->display_;
-    if (visible) {
-        XMapRaised(display, window_);
-        // Without a window manager the window stands where it was put.
-        XMoveWindow(display, window_, bounds_.left, bounds_.top);
-        Invalidate(nullptr);
-    } else {
-        ReleaseCapture();
-        XUnmapWindow(display, window_);
-    }
-    visible_ = visible;
-    XFlush(display);
-    return true;
-}
-
-bool X11Surface::SetTitle(const std::wstring& title) {
-    if (!presenter_ || presenter_->Broken())
-        return false;
-    const std::string text = Narrow(title);
-    Display* display = presenter_->display_;
-    XStoreName(display, window_, text.c_str());
-    XChangeProperty(display, window_, presenter_->Intern("_NET_WM_NAME"),
-                    presenter_->Intern("UTF8_STRING"), 8, PropModeReplace,
-                    reinterpret_cast<const unsigned char*>(text.data()),
-                    static_cast<int>(text.size()));
-    return true;
-}
-
-bool X11Surface::SetIcons(const Bitmap* large, const Bitmap* small) {
-    if (!presenter_ || presenter_->Broken())
-        return false;
-    // _NET_WM_ICON: width, height, then straight ARGB pixels, per icon.
-    std::vector<long> data;
-    for (const Bitmap* icon : {large, small}) {
-        if (!icon || icon->IsEmpty())
-            continue;
-        data.push_back(icon->Width());
-        data.push_back(icon->Height());
-        for (int y = 0; y < icon->Height(); ++y)
-            for (int x = 0; x < icon->Width(); ++x) {
-                const std::uint32_t p = icon->Pixel(x, y);
-                const std::uint32_t a = PixelA(p);
-                auto undo = [a](std::uint32_t c) {
-                    return a == 0 ? 0u : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a);
-                };
-                data.push_back(static_cast<long>(a << 24 | undo(PixelR(p)) << 16 |
-                                                 undo(PixelG(p)) << 8 | undo(PixelB(p))));
-            }
-    }
-    Display* display = presenter_->display_;
-    if (data.empty())
-        XDeleteProperty(display, window_, presenter_->Intern("_NET_WM_ICON"));
-    else
-        XChangeProperty(display, window_, presenter_->Intern("_NET_WM_ICON"), XA_CARDINAL, 32,
-                        PropModeReplace, reinterpret_cast<unsigned char*>(data.data()),
-                        static_cast<int>(data.size()));
-    XFlush(display);
-    return true;
-}
-
-bool X11Surface::SetTopmost(bool topmost) {
-    if (!presenter_ || presenter_->Broken())
-        return false;
-    Display* display = presenter_->display_;
-    const ::Atom state = presenter_->Intern("_NET_WM_STATE");
-    const ::Atom above = presenter_->Intern("_NET_WM_STATE_ABOVE");
-    topmost_ = topmost;
-    if (!visible_) {
-        // Read by the window manager when the window is mapped.
-        if (topmost)
-            XChangeProperty(display, window_, state, XA_ATOM, 32, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(&above), 1);
-        else
-            XDeleteProperty(display, window_, state);
-        return true;
-    }
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window_;
-    event.xclient.message_type = state;
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = topmost ? 1 : 0; // add or remove
-    event.xclient.data.l[1] = static_cast<long>(above);
-    event.xclient.data.l[3] = 1;
-    XSendEvent(display, RootWindow(display, presenter_->screen_), False,
-               SubstructureRedirectMask | SubstructureNotifyMask, &event);
-    if (topmost)
-        XRaiseWindow(display, window_);
-    XFlush(display);
-    return true;
-}
-
-bool X11Surface::SetShape(const Region* shape) {
-    if (!presenter_ || presenter_->Broken())
-        return false;
-    Display* display = presenter_->display_;
-    hasShape_ = shape != nullptr;
-    shape_ = shape ? *shape : Region();
-    if (!shape) {
-        XShapeCombineMask(display, window_, ShapeBounding, 0, 0, None, ShapeSet);
-        XShapeCombineMask(display, window_, ShapeInput, 0, 0, None, ShapeSet);
-    } else {
-        std::vector<XRectangle> rects;
-        rects.reserve(shape->Rects().size());
-        for (const Rect& r : shape->Rects())
-            rects.push_back(XRectangle{static_cast<short>(r.left), static_cast<short>(r.top),
-                                       static_cast<unsigned short>(r.Width()),
-                                       static_cast<unsigned short>(r.Height())});
-        for (int kind : {ShapeBounding, ShapeInput})
-            XShapeCombineRectangles(display, window_, kind, 0, 0, rects.data(),
-                                    static_cast<int>(rects.size()), ShapeSet, YXBanded);
-    }
-    XFlush(display);
-    return true;
-}
-
-void X11Surface::Invalidate(const Rect* area) {
-    const Rect whole = picture_.Bounds();
-    update_ = update_.Union(Region(area ? area->Intersect(whole) : whole));
-    if (!update_.IsEmpty() && !paintPosted_) {
-        paintPosted_ = true;
-        Post(WM_PAINT, 0, 0);
-    }
-}
-
-void X11Surface::BeginPaint(PaintStruct* paint) {
-    paintPosted_ = false;
-    paint->update = std::move(update_);
-    update_ = Region();
-    paint->bounds = paint->update.Bounds();
-    paint->canvas = std::make_unique<Canvas>(&picture_);
-    paint->canvas->SetClip(&paint->update);
-}
-
-void X11Surface::EndPaint(const PaintStruct& paint) {
-    Present(paint.update);
-}
-
-void X11Surface::Present(const Region& area) {
-    if (!presenter_ || presenter_->Broken() || !image_ || !visible_)
-        return;
-    Display* display = presenter_->display_;
-    const Region shown = area.Intersect(Region(picture_.Bounds()));
-    for (const Rect& r : shown.Rects())
-        XPutImage(display, window_, presenter_->gc_, image_, r.left, r.top, r.left, r.top,
-                  static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
-    XFlush(display);
-}
-
-bool X11Surface::SetCapture() {
-    if (!presenter_ || presenter_->Broken())
-        return false;
-    if (presenter_->capture_ == this)
-        return true;
-    Display* display = presenter_->display_;
-    const unsigned mask =
-        ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask | LeaveWindowMask;
-    if (XGrabPointer(display, window_, False, mask, GrabModeAsync, GrabModeAsync, None, None,
-                     CurrentTime) != GrabSuccess) {
-        SetLastError(kErrAccessDenied);
-        return false;
-    }
-    if (X11Surface* previous = presenter_->capture_)
-        previous->Post(WM_CAPTURECHANGED, 0, 0);
-    presenter_->capture_ = this;
-    return true;
-}
-
-bool X11Surface::ReleaseCapture() {
-    if (!presenter_ || presenter_->capture_ != this)
-        return false;
-    presenter_->capture_ = nullptr;
-    if (!presenter_->Broken()) {
-        XUngrabPointer(presenter_->display_, CurrentTime);
-        XFlush(presenter_->display_);
-    }
-    Post(WM_CAPTURECHANGED, 0, 0);
-    return true;
-}
-
-bool X11Surface::HasCapture() const {
-    return presenter_ && presenter_->capture_ == this;
-}
-
-bool X11Surface::SetFocus() {
-    if (!presenter_ || presenter_->Broken() || !visible_)
-        return false;
-    XSetInputFocus(presenter_->display_, window_, RevertToParent, CurrentTime);
-    XFlush(presenter_->display_);
-    return true;
-}
-
-bool X11Surface::BeginMoveDrag() {
-    if (!presenter_ || presenter_->Broken() || options_.kind != SurfaceKind::Main ||
-        !(presenter_->buttons_ & MK_LBUTTON)) {
-        SetLastError(kErrInvalidParameter);
-        return false;
-    }
-    Display* display = presenter_->display_;
-    const Point pointer = presenter_->CursorPosition();
-    if (presenter_->capture_ == this)
-        ReleaseCapture();
-    Post(WM_ENTERSIZEMOVE, 0, 0);
-    if (presenter_->ManagerMovesWindows()) {
-        // The window manager takes the pointer and moves the frame.
-        XUngrabPointer(display, CurrentTime);
-        XEvent event{};
-        event.xclient.type = ClientMessage;
-        event.xclient.window = window_;
-        event.xclient.message_type = presenter_->Intern("_NET_WM_MOVERESIZE");
-        event.xclient.format = 32;
-        event.xclient.data.l[0] = pointer.x;
-        event.xclient.data.l[1] = pointer.y;
-        event.xclient.data.l[2] = 8; // move
-        event.xclient.data.l[3] = Button1;
-        event.xclient.data.l[4] = 1; // a normal application
-        XSendEvent(display, RootWindow(display, presenter_->screen_), False,
-                   SubstructureRedirectMask | SubstructureNotifyMask, &event);
-        presenter_->buttons_ &= ~MK_LBUTTON;
-        managerDrag_ = true;
-    } else {
-        // No window manager: follow the pointer ourselves until release.
-        const unsigned mask = ButtonReleaseMask | PointerMotionMask;
-        XGrabPointer(display, window_, False, mask, GrabModeAsync, GrabModeAsync, None, None,
-                     CurrentTime);
-        ownDrag_ = true;
-        dragPointer_ = pointer;
-        dragOrigin_ = Point{bounds_.left, bounds_.top};
-    }
-    XFlush(display);
-    return true;
 }
 
 } // namespace plat::posix

@@ -17,6 +17,7 @@
 
 namespace plat::posix {
 
+class ThreadQueue;
 class X11Presenter;
 
 class X11Surface final : public ISurface {
@@ -111,6 +112,7 @@ private:
     Visual* visual_ = nullptr;
     int depth_ = 0;
     GC gc_ = nullptr;
+    std::shared_ptr<ThreadQueue> queue_; // whose waits read the connection
     int sourceId_ = 0;
     XIM inputMethod_ = nullptr;
     std::unordered_map<::Window, X11Surface*> surfaces_;
