@@ -7,6 +7,7 @@
 #include "shapeshot/SamplePage.h"
 
 #include "platform/Presenter.h"
+#include "platform/Unicode.h"
 #include "platform/Window.h"
 
 #include <benchmark/benchmark.h>
@@ -112,7 +113,7 @@ void BM_PagePresentX11(benchmark::State& state) {
     std::wstring why;
     auto presenter = plat::CreateX11Presenter(nullptr, &why);
     if (!presenter) {
-        state.SkipWithError("no X display (set DISPLAY)");
+        state.SkipWithError(("no X display: " + plat::WideToUtf8(why)).c_str());
         return;
     }
     PagePainter handler;

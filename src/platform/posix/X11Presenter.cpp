@@ -143,7 +143,14 @@ std::unique_ptr<X11Presenter> X11Presenter::Open(const char* displayName, std::w
         say(L"DISPLAY is not set");
         return nullptr;
     }
-    Display* display = XOpenDisplay(name.c_str());
+    // A server still busy with the requests of a client that just went away
+    // may turn a connection down now and then: a few tries, a moment apart.
+    Display* display = nullptr;
+    for (int attempt = 0; attempt < 3 && !display; ++attempt) {
+        if (attempt > 0)
+            ::usleep(100 * 1000);
+        display = XOpenDisplay(name.c_str());
+    }
     if (!display) {
         say(L"display " + Utf8ToWide(name) + L" does not answer");
         return nullptr;
