@@ -43,7 +43,6 @@ enum : std::uint32_t {
     WM_MOUSEMOVE = 0x0200,   // wParam: MK_ flags; lParam: client x (low), y (high)
     WM_LBUTTONDOWN = 0x0201, // as WM_MOUSEMOVE
     WM_LBUTTONUP = 0x0202,
-    WM_LBUTTONDBLCLK = 0x0203, // a second press in the same place soon after the first
     WM_RBUTTONDOWN = 0x0204,
     WM_RBUTTONUP = 0x0205,
     WM_MBUTTONDOWN = 0x0207,

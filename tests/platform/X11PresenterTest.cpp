@@ -17,6 +17,7 @@
 
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
+#include <X11/keysym.h>
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -64,8 +65,11 @@ protected:
         options.title = L"Launcher \u0442\u0435\u0441\u0442";
         options.bounds =
             Rect::FromSize(kOrigin.x, kOrigin.y, presentertest::kWidth, presentertest::kHeight);
+        options.topmost = true;
         surface_ = presenter_->CreateSurface(options);
         ASSERT_TRUE(surface_);
+        const plat::Bitmap icon = presentertest::Disc();
+        ASSERT_TRUE(surface_->SetIcons(&icon, nullptr));
         const plat::Region shape = presentertest::SceneShape();
         ASSERT_TRUE(surface_->SetShape(&shape));
         handler.reply = [this](const windowtest::Received& got) -> plat::LRESULT {
@@ -112,6 +116,46 @@ protected:
         XTranslateCoordinates(peer_, static_cast<Window>(surface_->NativeId()),
                               DefaultRootWindow(peer_), 0, 0, &x, &y, &child);
         return Point{x, y};
+    }
+
+    // A 32-bit property of the surface's window, as longs.
+    std::vector<long> Property(Atom name) {
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        std::vector<long> values;
+        if (XGetWindowProperty(peer_, static_cast<Window>(surface_->NativeId()), name, 0, 1 << 20,
+                               False, AnyPropertyType, &type, &format, &count, &after,
+                               &data) == Success &&
+            data && format == 32) {
+            const long* longs = reinterpret_cast<const long*>(data);
+            values.assign(longs, longs + count);
+        }
+        if (data)
+            XFree(data);
+        return values;
+    }
+
+    // Puts the key syms on keycodes that have none.
+    void BindSpareKeys(std::vector<KeySym> syms) {
+        int low = 0, high = 0, perCode = 0;
+        XDisplayKeycodes(peer_, &low, &high);
+        KeySym* map =
+            XGetKeyboardMapping(peer_, static_cast<KeyCode>(low), high - low + 1, &perCode);
+        for (int code = high; code >= low && !syms.empty(); --code) {
+            bool empty = true;
+            for (int i = 0; i < perCode; ++i)
+                empty &= map[(code - low) * perCode + i] == NoSymbol;
+            if (!empty)
+                continue;
+            KeySym sym = syms.back();
+            syms.pop_back();
+            XChangeKeyboardMapping(peer_, code, 1, &sym, 1);
+        }
+        XFree(map);
+        XSync(peer_, False);
+        ASSERT_TRUE(syms.empty()) << "no spare keycodes";
     }
 
     int Xdotool(const std::string& arguments) {
@@ -171,6 +215,22 @@ TEST_F(X11PresenterTest, ShapedWindowMatchesTheHeadlessRendering) {
     EXPECT_NE(real.Pixel(kOrigin.x + 50, kOrigin.y + 60), plat::MakePixel(0, 0, 0, 255));
     EXPECT_EQ(real.Pixel(kOrigin.x + 150, kOrigin.y + 100), plat::MakePixel(0, 0, 0, 255));
 
+    // The icon arrives with straight (not premultiplied) colours, the wish
+    // to stay on top as the window manager's state.
+    std::vector<long> icon = Property(XInternAtom(peer_, "_NET_WM_ICON", False));
+    ASSERT_EQ(icon.size(), 2u + 60 * 60);
+    EXPECT_EQ(icon[0], 60);
+    EXPECT_EQ(icon[1], 60);
+    const std::uint32_t centre = static_cast<std::uint32_t>(icon[2 + 30 * 60 + 30]);
+    EXPECT_EQ(centre >> 24, 255u);
+    EXPECT_EQ((centre >> 16) & 0xFF, 250u); // red 250 at full alpha
+    const std::uint32_t rim = static_cast<std::uint32_t>(icon[2 + 30 * 60 + 2]);
+    EXPECT_LT(rim >> 24, 255u);
+    EXPECT_NEAR(static_cast<int>((rim >> 16) & 0xFF), 250, 3); // un-premultiplied
+    std::vector<long> state = Property(XInternAtom(peer_, "_NET_WM_STATE", False));
+    ASSERT_EQ(state.size(), 1u);
+    EXPECT_EQ(static_cast<Atom>(state[0]), XInternAtom(peer_, "_NET_WM_STATE_ABOVE", False));
+
     // Title and class reach the server.
     XClassHint hint{};
     ASSERT_TRUE(XGetClassHint(peer_, static_cast<Window>(surface_->NativeId()), &hint));
@@ -210,13 +270,16 @@ TEST_F(X11PresenterTest, RealInputFollowsTheShape) {
                       std::to_string(kOrigin.y + 50) + " click 1"),
               0);
     ASSERT_TRUE(PumpUntil([&] { return handler.Count(plat::WM_LBUTTONUP) == 2; }));
+    // Letters outside the layout: the keyboard gets keys for them (as a
+    // layout switch would), and the text comes out as typed.
+    BindSpareKeys({XK_eacute, XK_Cyrillic_zhe, XK_EuroSign});
     ASSERT_EQ(Xdotool("type --delay 20 'Ab1'"), 0);
-    ASSERT_EQ(Xdotool("key Return"), 0);
-    ASSERT_TRUE(PumpUntil([&] { return handler.Count(plat::WM_CHAR) >= 4; }));
+    ASSERT_EQ(Xdotool("key eacute Cyrillic_zhe EuroSign Return"), 0);
+    ASSERT_TRUE(PumpUntil([&] { return handler.Count(plat::WM_CHAR) >= 7; }));
     std::wstring typed;
     for (const auto& got : handler.Of(plat::WM_CHAR))
         typed.push_back(static_cast<wchar_t>(got.wParam));
-    EXPECT_EQ(typed, L"Ab1\r");
+    EXPECT_EQ(typed, L"Ab1\u00e9\u0436\u20ac\r");
     EXPECT_FALSE(handler.Of(plat::WM_KEYDOWN).empty());
     EXPECT_EQ(handler.Of(plat::WM_KEYDOWN).back().wParam, plat::VK_RETURN);
     ASSERT_EQ(Xdotool("click 4"), 0);
@@ -282,6 +345,11 @@ TEST_F(X11PresenterTest, CaptureAndPopups) {
     ASSERT_TRUE(PumpUntil([&] { return popupHandler.Count(plat::WM_LBUTTONUP) == 1; }));
     EXPECT_EQ(plat::PointParamX(popupHandler.Of(plat::WM_LBUTTONDOWN)[0].lParam), 20);
     EXPECT_EQ(presenter_->CursorPosition(), (Point{420, 310}));
+
+    // Timers keep arriving on the window's thread while the display is read.
+    ASSERT_NE(plat::SetTimer(surface_->Window(), 7, 20), 0u);
+    ASSERT_TRUE(PumpUntil([&] { return handler.Count(plat::WM_TIMER) >= 3; }));
+    plat::KillTimer(surface_->Window(), 7);
 }
 
 } // namespace

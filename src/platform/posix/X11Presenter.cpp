@@ -430,6 +430,11 @@ void X11Presenter::Translate(X11Surface* surface, XKeyEvent& key, bool down) {
 }
 
 void X11Presenter::Handle(XEvent& event) {
+    // A changed keyboard layout: the key lookups must see the new one.
+    if (event.type == MappingNotify) {
+        XRefreshKeyboardMapping(&event.xmapping);
+        return;
+    }
     X11Surface* surface = SurfaceOf(event.xany.window);
     if (!surface)
         return;
