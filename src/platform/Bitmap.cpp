@@ -2,6 +2,7 @@
 
 #include "platform/Error.h"
 
+#include <algorithm>
 #include <new>
 
 namespace plat {
@@ -28,6 +29,16 @@ void Bitmap::Reset() {
     std::vector<std::uint32_t>().swap(pixels_);
     width_ = 0;
     height_ = 0;
+}
+
+std::uint32_t StraightPixel(std::uint32_t premultiplied) {
+    const std::uint32_t a = PixelA(premultiplied);
+    auto undo = [a](std::uint32_t c) {
+        return static_cast<std::uint8_t>(
+            a == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
+    };
+    return MakePixel(undo(PixelB(premultiplied)), undo(PixelG(premultiplied)),
+                     undo(PixelR(premultiplied)), static_cast<std::uint8_t>(a));
 }
 
 } // namespace plat

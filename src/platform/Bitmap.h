@@ -29,6 +29,10 @@ constexpr std::uint8_t PixelA(std::uint32_t p) {
     return static_cast<std::uint8_t>(p >> 24);
 }
 
+// A premultiplied pixel's colours taken back to straight ones (alpha kept),
+// for the formats that want them (PNG files, window icons).
+std::uint32_t StraightPixel(std::uint32_t premultiplied);
+
 class Bitmap {
 public:
     // The largest side a bitmap may have, and the most pixels it may hold

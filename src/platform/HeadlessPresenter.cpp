@@ -34,9 +34,8 @@ void ComposeOnto(Bitmap* screen, const Bitmap& picture, const Region& area, Poin
 HeadlessSurface::HeadlessSurface(HeadlessPresenter* presenter, const SurfaceOptions& options,
                                  std::uint64_t id)
     : presenter_(presenter), options_(options), id_(id), bounds_(options.bounds),
-      title_(options.title), topmost_(options.topmost) {
-    picture_.Create(bounds_.Width(), bounds_.Height());
-}
+      title_(options.title), topmost_(options.topmost),
+      picture_(options.window, Size{options.bounds.Width(), options.bounds.Height()}) {}
 
 HeadlessSurface::~HeadlessSurface() {
     if (presenter_)
@@ -49,18 +48,8 @@ bool HeadlessSurface::SetBounds(const Rect& bounds) {
         return false;
     }
     const bool moved = bounds.left != bounds_.left || bounds.top != bounds_.top;
-    if (bounds.Width() != bounds_.Width() || bounds.Height() != bounds_.Height()) {
-        Bitmap resized;
-        if (!resized.Create(bounds.Width(), bounds.Height()))
-            return false;
-        Canvas canvas(&resized);
-        const int w = std::min(bounds.Width(), picture_.Width());
-        const int h = std::min(bounds.Height(), picture_.Height());
-        BitBlt(canvas, 0, 0, w, h, picture_, 0, 0);
-        picture_ = std::move(resized);
-        bounds_ = bounds;
-        Invalidate(nullptr);
-    }
+    if (!picture_.Resize(Size{bounds.Width(), bounds.Height()}))
+        return false;
     bounds_ = bounds;
     if (moved)
         PostMessage(options_.window, WM_MOVE, 0, MakePointParam(bounds.left, bounds.top));
@@ -115,21 +104,11 @@ bool HeadlessSurface::SetShape(const Region* shape) {
 }
 
 void HeadlessSurface::Invalidate(const Rect* area) {
-    const Rect whole = picture_.Bounds();
-    update_ = update_.Union(Region(area ? area->Intersect(whole) : whole));
-    if (!update_.IsEmpty() && !paintPosted_) {
-        paintPosted_ = true;
-        PostMessage(options_.window, WM_PAINT, 0, 0);
-    }
+    picture_.Invalidate(area);
 }
 
 void HeadlessSurface::BeginPaint(PaintStruct* paint) {
-    paintPosted_ = false;
-    paint->update = std::move(update_);
-    update_ = Region();
-    paint->bounds = paint->update.Bounds();
-    paint->canvas = std::make_unique<Canvas>(&picture_);
-    paint->canvas->SetClip(&paint->update);
+    picture_.BeginPaint(paint);
 }
 
 void HeadlessSurface::EndPaint(const PaintStruct& paint) {
@@ -217,7 +196,7 @@ std::unique_ptr<ISurface> HeadlessPresenter::CreateSurface(const SurfaceOptions&
         return nullptr;
     }
     auto surface = std::make_unique<HeadlessSurface>(this, options, nextId_++);
-    if (surface->Picture().IsEmpty())
+    if (surface->picture_.IsEmpty())
         return nullptr;
     stack_.push_back(surface.get());
     Raise(surface.get());
@@ -416,10 +395,11 @@ bool HeadlessPresenter::CaptureScreen(Bitmap* screen) {
         if (!surface->IsVisible())
             continue;
         const Rect bounds = surface->Bounds();
-        const Region area = surface->Shape()
-                                ? surface->Shape()->Intersect(Region(surface->picture_.Bounds()))
-                                : Region(surface->picture_.Bounds());
-        ComposeOnto(screen, surface->picture_, area, Point{bounds.left, bounds.top});
+        const Region area =
+            surface->Shape()
+                ? surface->Shape()->Intersect(Region(surface->picture_.Picture().Bounds()))
+                : Region(surface->picture_.Picture().Bounds());
+        ComposeOnto(screen, surface->picture_.Picture(), area, Point{bounds.left, bounds.top});
     }
     return true;
 }

@@ -10,6 +10,7 @@
 // thread: the thread of the windows it serves.
 
 #include "platform/Presenter.h"
+#include "platform/SurfacePicture.h"
 
 #include <string>
 #include <vector>
@@ -36,7 +37,7 @@ public:
     bool SetTopmost(bool topmost) override;
     bool SetShape(const Region* shape) override;
     const Region* Shape() const override { return hasShape_ ? &shape_ : nullptr; }
-    Bitmap& Picture() override { return picture_; }
+    Bitmap& Picture() override { return picture_.Picture(); }
     void Invalidate(const Rect* area) override;
     void BeginPaint(PaintStruct* paint) override;
     void EndPaint(const PaintStruct& paint) override;
@@ -70,9 +71,7 @@ private:
     bool topmost_;
     bool hasShape_ = false;
     Region shape_;
-    Bitmap picture_;
-    Region update_;
-    bool paintPosted_ = false;
+    SurfacePicture picture_;
     Region presented_;
     Bitmap largeIcon_, smallIcon_;
     bool hasLargeIcon_ = false, hasSmallIcon_ = false;

@@ -23,16 +23,11 @@ bool EncodePng(const Bitmap& bitmap, std::string* png) {
     for (int y = 0; y < bitmap.Height(); ++y) {
         const std::uint32_t* row = bitmap.Row(y);
         for (int x = 0; x < bitmap.Width(); ++x, out += 4) {
-            const std::uint32_t p = row[x];
-            const std::uint32_t a = PixelA(p);
-            auto undo = [a](std::uint32_t c) {
-                return static_cast<std::uint8_t>(
-                    a == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
-            };
-            out[0] = undo(PixelR(p));
-            out[1] = undo(PixelG(p));
-            out[2] = undo(PixelB(p));
-            out[3] = static_cast<std::uint8_t>(a);
+            const std::uint32_t p = StraightPixel(row[x]);
+            out[0] = PixelR(p);
+            out[1] = PixelG(p);
+            out[2] = PixelB(p);
+            out[3] = PixelA(p);
         }
     }
     png_image image{};

@@ -282,16 +282,7 @@ std::unique_ptr<ISurface> X11Presenter::CreateSurface(const SurfaceOptions& opti
     long motif[5] = {2 /* decorations */, 0, 0, 0, 0};
     XChangeProperty(display_, window, Intern("_MOTIF_WM_HINTS"), Intern("_MOTIF_WM_HINTS"), 32,
                     PropModeReplace, reinterpret_cast<unsigned char*>(motif), 5);
-    XSizeHints* sizeHints = XAllocSizeHints();
-    if (sizeHints) {
-        sizeHints->flags = USPosition | PPosition | PMinSize | PMaxSize;
-        sizeHints->x = b.left;
-        sizeHints->y = b.top;
-        sizeHints->min_width = sizeHints->max_width = b.Width();
-        sizeHints->min_height = sizeHints->max_height = b.Height();
-        XSetWMNormalHints(display_, window, sizeHints);
-        XFree(sizeHints);
-    }
+    surface->SetSizeHints(b);
     XWMHints wmHints{};
     wmHints.flags = InputHint | StateHint;
     wmHints.input = popup ? False : True;

@@ -7,6 +7,7 @@
 // to the POSIX backend.
 
 #include "platform/Presenter.h"
+#include "platform/SurfacePicture.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -37,7 +38,7 @@ public:
     bool SetTopmost(bool topmost) override;
     bool SetShape(const Region* shape) override;
     const Region* Shape() const override { return hasShape_ ? &shape_ : nullptr; }
-    Bitmap& Picture() override { return picture_; }
+    Bitmap& Picture() override { return picture_.Picture(); }
     void Invalidate(const Rect* area) override;
     void BeginPaint(PaintStruct* paint) override;
     void EndPaint(const PaintStruct& paint) override;
@@ -53,6 +54,8 @@ private:
 
     void Post(std::uint32_t message, WPARAM wParam, LPARAM lParam) const;
     bool MakeImage();
+    // The window manager's size hints: our position, this size and no other.
+    void SetSizeHints(const Rect& bounds);
 
     X11Presenter* presenter_;
     SurfaceOptions options_;
@@ -62,10 +65,8 @@ private:
     bool topmost_;
     bool hasShape_ = false;
     Region shape_;
-    Bitmap picture_;
-    XImage* image_ = nullptr; // over picture_'s pixels
-    Region update_;
-    bool paintPosted_ = false;
+    SurfacePicture picture_;
+    XImage* image_ = nullptr; // over the picture's pixels
     // A move by the pointer in progress: by the window manager (ends with
     // the next pointer event we see) or by us (follows motion until release).
     bool managerDrag_ = false;

@@ -5,6 +5,7 @@
 #include "platform/posix/X11Presenter.h"
 
 #include "platform/Error.h"
+#include "platform/SurfacePicture.h"
 #include "platform/Unicode.h"
 
 #include <X11/Xatom.h>
@@ -17,9 +18,8 @@ namespace plat::posix {
 
 X11Surface::X11Surface(X11Presenter* presenter, const SurfaceOptions& options, ::Window window)
     : presenter_(presenter), options_(options), window_(window), bounds_(options.bounds),
-      topmost_(false) {
-    picture_.Create(bounds_.Width(), bounds_.Height());
-}
+      topmost_(false),
+      picture_(options.window, Size{options.bounds.Width(), options.bounds.Height()}) {}
 
 X11Surface::~X11Surface() {
     if (image_) {
@@ -51,14 +51,27 @@ bool X11Surface::MakeImage() {
         return false;
     image_ = XCreateImage(presenter_->display_, presenter_->visual_,
                           static_cast<unsigned>(presenter_->depth_), ZPixmap, 0,
-                          reinterpret_cast<char*>(picture_.Bits()),
-                          static_cast<unsigned>(picture_.Width()),
-                          static_cast<unsigned>(picture_.Height()), 32, picture_.Stride());
+                          reinterpret_cast<char*>(Picture().Bits()),
+                          static_cast<unsigned>(Picture().Width()),
+                          static_cast<unsigned>(Picture().Height()), 32, Picture().Stride());
     if (!image_)
         return false;
     image_->byte_order = LSBFirst; // the picture's B, G, R, A bytes
     image_->bitmap_bit_order = LSBFirst;
     return true;
+}
+
+void X11Surface::SetSizeHints(const Rect& bounds) {
+    XSizeHints* hints = XAllocSizeHints();
+    if (!hints)
+        return;
+    hints->flags = USPosition | PPosition | PMinSize | PMaxSize;
+    hints->x = bounds.left;
+    hints->y = bounds.top;
+    hints->min_width = hints->max_width = bounds.Width();
+    hints->min_height = hints->max_height = bounds.Height();
+    XSetWMNormalHints(presenter_->display_, window_, hints);
+    XFree(hints);
 }
 
 bool X11Surface::SetBounds(const Rect& bounds) {
@@ -68,25 +81,9 @@ bool X11Surface::SetBounds(const Rect& bounds) {
     }
     Display* display = presenter_->display_;
     if (bounds.Width() != bounds_.Width() || bounds.Height() != bounds_.Height()) {
-        Bitmap resized;
-        if (!resized.Create(bounds.Width(), bounds.Height()))
+        if (!picture_.Resize(Size{bounds.Width(), bounds.Height()}) || !MakeImage())
             return false;
-        Canvas canvas(&resized);
-        BitBlt(canvas, 0, 0, std::min(bounds.Width(), picture_.Width()),
-               std::min(bounds.Height(), picture_.Height()), picture_, 0, 0);
-        picture_ = std::move(resized);
-        MakeImage();
-        if (XSizeHints* hints = XAllocSizeHints()) {
-            hints->flags = USPosition | PPosition | PMinSize | PMaxSize;
-            hints->x = bounds.left;
-            hints->y = bounds.top;
-            hints->min_width = hints->max_width = bounds.Width();
-            hints->min_height = hints->max_height = bounds.Height();
-            XSetWMNormalHints(display, window_, hints);
-            XFree(hints);
-        }
-        bounds_ = bounds;
-        Invalidate(nullptr);
+        SetSizeHints(bounds);
     }
     bounds_ = bounds;
     XMoveResizeWindow(display, window_, bounds.left, bounds.top,
@@ -139,13 +136,8 @@ bool X11Surface::SetIcons(const Bitmap* large, const Bitmap* small) {
         data.push_back(icon->Height());
         for (int y = 0; y < icon->Height(); ++y)
             for (int x = 0; x < icon->Width(); ++x) {
-                const std::uint32_t p = icon->Pixel(x, y);
-                const std::uint32_t a = PixelA(p);
-                auto undo = [a](std::uint32_t c) {
-                    return a == 0 ? 0u : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a);
-                };
-                data.push_back(static_cast<long>(a << 24 | undo(PixelR(p)) << 16 |
-                                                 undo(PixelG(p)) << 8 | undo(PixelB(p))));
+                // The pixel's bytes read as a number are the ARGB asked for.
+                data.push_back(static_cast<long>(StraightPixel(icon->Pixel(x, y))));
             }
     }
     Display* display = presenter_->display_;
@@ -216,21 +208,11 @@ bool X11Surface::SetShape(const Region* shape) {
 }
 
 void X11Surface::Invalidate(const Rect* area) {
-    const Rect whole = picture_.Bounds();
-    update_ = update_.Union(Region(area ? area->Intersect(whole) : whole));
-    if (!update_.IsEmpty() && !paintPosted_) {
-        paintPosted_ = true;
-        Post(WM_PAINT, 0, 0);
-    }
+    picture_.Invalidate(area);
 }
 
 void X11Surface::BeginPaint(PaintStruct* paint) {
-    paintPosted_ = false;
-    paint->update = std::move(update_);
-    update_ = Region();
-    paint->bounds = paint->update.Bounds();
-    paint->canvas = std::make_unique<Canvas>(&picture_);
-    paint->canvas->SetClip(&paint->update);
+    picture_.BeginPaint(paint);
 }
 
 void X11Surface::EndPaint(const PaintStruct& paint) {
@@ -241,7 +223,7 @@ void X11Surface::Present(const Region& area) {
     if (!presenter_ || presenter_->Broken() || !image_ || !visible_)
         return;
     Display* display = presenter_->display_;
-    const Region shown = area.Intersect(Region(picture_.Bounds()));
+    const Region shown = area.Intersect(Region(Picture().Bounds()));
     for (const Rect& r : shown.Rects())
         XPutImage(display, window_, presenter_->gc_, image_, r.left, r.top, r.left, r.top,
                   static_cast<unsigned>(r.Width()), static_cast<unsigned>(r.Height()));
