@@ -16,6 +16,7 @@ namespace {
 constexpr unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 // Ancillary chunks (text, profiles) may not make libpng allocate more.
 constexpr png_alloc_size_t kChunkLimit = 1u << 20;
+constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 // What the read callback and the error handler share with the decoder.
 // Plain data only: libpng leaves by longjmp.
@@ -68,6 +69,14 @@ bool ReadPng(PngSource* source, plat::Bitmap* bitmap) {
     int depth = 0, colourType = 0, interlace = 0;
     png_get_IHDR(png, info, &width, &height, &depth, &colourType, &interlace, nullptr, nullptr);
     if (width == 0 || height == 0 || width > kMaxImageSide || height > kMaxImageSide)
+        png_longjmp(png, 1);
+    // Deflate packs at most 1032 bytes into one: a header promising more
+    // pixel bytes than the file could hold is refused before anything is
+    // allocated for it.
+    const std::uint64_t rawBytes =
+        static_cast<std::uint64_t>(height) *
+        ((static_cast<std::uint64_t>(width) * png_get_channels(png, info) * depth + 7) / 8);
+    if (rawBytes > static_cast<std::uint64_t>(source->length) * kMaxDeflateRatio)
         png_longjmp(png, 1);
 
     // Expand palette, low-bit grey and the transparency chunk; 16-bit

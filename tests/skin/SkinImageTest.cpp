@@ -112,9 +112,20 @@ TEST(DecodeImageTest, HostileFilesGiveNoBitmap) {
         EXPECT_FALSE(Decode(testsupport::WithHeaderSize(good, w, h), &bitmap)) << w << "x" << h;
         EXPECT_TRUE(bitmap.IsEmpty());
     }
-    // A header claiming more rows than the data holds.
-    EXPECT_FALSE(Decode(testsupport::WithHeaderSize(good, 8, 4000), &bitmap));
+    // A header claiming more rows than the data holds, whether or not the
+    // file could hold them at all.
+    EXPECT_FALSE(Decode(testsupport::WithHeaderSize(good, 8, 40), &bitmap));
     EXPECT_TRUE(bitmap.IsEmpty());
+    EXPECT_FALSE(Decode(testsupport::WithHeaderSize(good, 8000, 8000), &bitmap));
+    EXPECT_TRUE(bitmap.IsEmpty());
+
+    // A large picture that compresses well is still read: the limit is what
+    // deflate can pack, not the file's size.
+    const std::string flat =
+        testsupport::WriteRgbaPng(2000, 1500, std::vector<std::uint8_t>(2000 * 1500 * 4, 200));
+    ASSERT_LT(flat.size() * 300, 2000u * 1500 * 4) << "the test picture should compress well";
+    ASSERT_TRUE(Decode(flat, &bitmap));
+    EXPECT_EQ(bitmap.Pixel(1999, 1499), MakePixel(157, 157, 157, 200));
 
     // Every truncation fails cleanly: never a bitmap with missing rows.
     for (std::size_t cut = 0; cut < good.size(); ++cut) {
