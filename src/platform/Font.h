@@ -3,15 +3,15 @@
 // calls. A font is described as Windows describes one (height, weight,
 // italic, underline, face name) and resolved once, when it is made: fonts
 // this process registered privately come first, then the face name mapped
-// onto a metric-compatible installed font (Arial -> Liberation Sans, Times
-// New Roman -> Liberation Serif, Courier New -> Liberation Mono, Verdana
-// and unknown names -> what the system's font matching gives, DejaVu Sans
-// at the end). Heights follow the Windows rules: a negative height is the
-// em height in pixels, a positive one the cell height (ascent plus
-// descent), 0 a default cell height of 16 pixels. A weight or slant the
-// face lacks is synthesised. Text is one line: no line breaks, no kerning,
-// each character advancing by its rounded width, as the Windows calls lay
-// out a line.
+// onto an installed font that keeps its metrics (Arial -> Liberation Sans,
+// Times New Roman -> Liberation Serif, Courier New -> Liberation Mono,
+// Verdana -> DejaVu Sans, ...), then the name as it stands, then DejaVu
+// Sans, then whatever the system's font matching offers. Heights follow the
+// Windows rules: a negative height is the em height in pixels, a positive
+// one the cell height (ascent plus descent), 0 a default cell height of 16
+// pixels. A weight or slant the face lacks is synthesised. Text is one line:
+// no line breaks, no kerning, each character advancing by its rounded
+// width, as the Windows calls lay out a line.
 // Fonts may be made and used on any thread; one font object serialises its
 // own use.
 

@@ -1,5 +1,6 @@
-// The X11 presenter: connection, windows, shapes, pictures and the event
-// translation into the launcher's window messages.
+// The X11 presenter: the connection, the making of windows with their
+// window-manager properties, screen captures, and the translation of X events
+// into the launcher's window messages.
 
 #include "platform/posix/X11Presenter.h"
 
@@ -13,8 +14,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <clocale>
-#include <cstring>
 #include <unistd.h>
 #include <vector>
 
@@ -309,8 +308,6 @@ void X11Presenter::Forget(X11Surface* surface) {
     surfaces_.erase(surface->window_);
     if (capture_ == surface)
         capture_ = nullptr;
-    if (hover_ == surface)
-        hover_ = nullptr;
 }
 
 X11Surface* X11Presenter::SurfaceOf(::Window window) const {
@@ -516,7 +513,6 @@ void X11Presenter::Handle(XEvent& event) {
             XMoveWindow(display_, surface->window_, x, y);
             break;
         }
-        hover_ = surface;
         surface->Post(WM_MOUSEMOVE, Flags(e.state), MakePointParam(e.x, e.y));
         break;
     }
@@ -525,14 +521,10 @@ void X11Presenter::Handle(XEvent& event) {
             surface->managerDrag_ = false;
             surface->Post(WM_EXITSIZEMOVE, 0, 0);
         }
-        hover_ = surface;
         break;
     case LeaveNotify:
-        if (event.xcrossing.mode == NotifyNormal && !surface->ownDrag_) {
-            if (hover_ == surface)
-                hover_ = nullptr;
+        if (event.xcrossing.mode == NotifyNormal && !surface->ownDrag_)
             surface->Post(WM_MOUSELEAVE, 0, 0);
-        }
         break;
     case KeyPress:
     case KeyRelease:

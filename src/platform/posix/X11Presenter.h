@@ -119,7 +119,6 @@ private:
     std::unordered_map<::Window, X11Surface*> surfaces_;
     std::unordered_map<std::string, ::Atom> atoms_;
     X11Surface* capture_ = nullptr;
-    X11Surface* hover_ = nullptr;
     unsigned buttons_ = 0; // MK_ button bits held
 };
 
