@@ -14,7 +14,7 @@ namespace {
 
 using plat::Bitmap;
 using plat::MakePixel;
-using testsupport::PngSpec;
+using testsupport::PngLayout;
 
 bool Decode(const std::string& bytes, Bitmap* bitmap, bool fallback = true) {
     return skin::DecodeImage(bytes.data(), bytes.size(), fallback, bitmap);
@@ -37,7 +37,7 @@ TEST(DecodeImageTest, RgbaComesOutPremultipliedInBgraOrder) {
 
 TEST(DecodeImageTest, EveryColourTypeAndDepth) {
     // Palette with a transparency chunk: alpha from the chunk.
-    PngSpec palette;
+    PngLayout palette;
     palette.width = 3;
     palette.colourType = 3;
     palette.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255};
@@ -50,7 +50,7 @@ TEST(DecodeImageTest, EveryColourTypeAndDepth) {
     EXPECT_EQ(bitmap.Pixel(2, 0), MakePixel(128, 0, 0, 128));
 
     // Grey with alpha: B = G = R = grey.
-    PngSpec greyAlpha;
+    PngLayout greyAlpha;
     greyAlpha.width = 2;
     greyAlpha.colourType = 4;
     greyAlpha.samples = {200, 255, 100, 128};
@@ -59,7 +59,7 @@ TEST(DecodeImageTest, EveryColourTypeAndDepth) {
     EXPECT_EQ(bitmap.Pixel(1, 0), MakePixel(50, 50, 50, 128));
 
     // 1-bit grey expands to 0 and 255, opaque.
-    PngSpec bits;
+    PngLayout bits;
     bits.width = 9;
     bits.colourType = 0;
     bits.bitDepth = 1;
@@ -70,14 +70,14 @@ TEST(DecodeImageTest, EveryColourTypeAndDepth) {
     EXPECT_EQ(bitmap.Pixel(8, 0), MakePixel(255, 255, 255, 255));
 
     // RGB without alpha is opaque.
-    PngSpec rgb;
+    PngLayout rgb;
     rgb.colourType = 2;
     rgb.samples = {1, 2, 3};
     ASSERT_TRUE(Decode(testsupport::WritePng(rgb), &bitmap));
     EXPECT_EQ(bitmap.Pixel(0, 0), MakePixel(3, 2, 1, 255));
 
     // 16-bit samples are scaled to 8 bits.
-    PngSpec deep;
+    PngLayout deep;
     deep.bitDepth = 16;
     deep.samples = {65535, 32896, 0, 65535};
     ASSERT_TRUE(Decode(testsupport::WritePng(deep), &bitmap));
@@ -85,18 +85,18 @@ TEST(DecodeImageTest, EveryColourTypeAndDepth) {
 }
 
 TEST(DecodeImageTest, InterlacedEqualsPlain) {
-    PngSpec spec;
-    spec.width = 13;
-    spec.height = 11;
+    PngLayout layout;
+    layout.width = 13;
+    layout.height = 11;
     std::mt19937 random(7);
-    for (int i = 0; i < spec.width * spec.height * 4; ++i)
-        spec.samples.push_back(static_cast<std::uint16_t>(random() & 0xFF));
+    for (int i = 0; i < layout.width * layout.height * 4; ++i)
+        layout.samples.push_back(static_cast<std::uint16_t>(random() & 0xFF));
     Bitmap plain, interlaced;
-    ASSERT_TRUE(Decode(testsupport::WritePng(spec), &plain));
-    spec.interlaced = true;
-    ASSERT_TRUE(Decode(testsupport::WritePng(spec), &interlaced));
-    for (int y = 0; y < spec.height; ++y)
-        for (int x = 0; x < spec.width; ++x)
+    ASSERT_TRUE(Decode(testsupport::WritePng(layout), &plain));
+    layout.interlaced = true;
+    ASSERT_TRUE(Decode(testsupport::WritePng(layout), &interlaced));
+    for (int y = 0; y < layout.height; ++y)
+        for (int x = 0; x < layout.width; ++x)
             ASSERT_EQ(plain.Pixel(x, y), interlaced.Pixel(x, y)) << x << "," << y;
 }
 

@@ -30,15 +30,15 @@ int Channels(int colourType) {
     }
 }
 
-// Packs one row of samples at the spec's depth.
-std::vector<png_byte> PackRow(const PngSpec& spec, int y) {
-    const int channels = Channels(spec.colourType);
-    const std::size_t count = static_cast<std::size_t>(spec.width) * channels;
-    const std::uint16_t* samples = spec.samples.data() + count * y;
-    std::vector<png_byte> row((count * spec.bitDepth + 7) / 8, 0);
+// Packs one row of samples at the layout's depth.
+std::vector<png_byte> PackRow(const PngLayout& layout, int y) {
+    const int channels = Channels(layout.colourType);
+    const std::size_t count = static_cast<std::size_t>(layout.width) * channels;
+    const std::uint16_t* samples = layout.samples.data() + count * y;
+    std::vector<png_byte> row((count * layout.bitDepth + 7) / 8, 0);
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint16_t v = samples[i];
-        switch (spec.bitDepth) {
+        switch (layout.bitDepth) {
         case 16:
             row[i * 2] = static_cast<png_byte>(v >> 8);
             row[i * 2 + 1] = static_cast<png_byte>(v);
@@ -47,8 +47,8 @@ std::vector<png_byte> PackRow(const PngSpec& spec, int y) {
             row[i] = static_cast<png_byte>(v);
             break;
         default: {
-            const std::size_t bit = i * spec.bitDepth;
-            row[bit / 8] |= static_cast<png_byte>(v << (8 - spec.bitDepth - bit % 8));
+            const std::size_t bit = i * layout.bitDepth;
+            row[bit / 8] |= static_cast<png_byte>(v << (8 - layout.bitDepth - bit % 8));
             break;
         }
         }
@@ -56,7 +56,7 @@ std::vector<png_byte> PackRow(const PngSpec& spec, int y) {
     return row;
 }
 
-bool Encode(const PngSpec& spec, std::string* out, std::vector<std::vector<png_byte>>* rows) {
+bool Encode(const PngLayout& layout, std::string* out, std::vector<std::vector<png_byte>>* rows) {
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!info) {
@@ -68,18 +68,19 @@ bool Encode(const PngSpec& spec, std::string* out, std::vector<std::vector<png_b
         return false;
     }
     png_set_write_fn(png, out, Append, NoFlush);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(spec.width),
-                 static_cast<png_uint_32>(spec.height), spec.bitDepth, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width),
+                 static_cast<png_uint_32>(layout.height), layout.bitDepth, layout.colourType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     std::vector<png_color> palette;
-    for (std::size_t i = 0; i + 2 < spec.palette.size(); i += 3)
-        palette.push_back(png_color{spec.palette[i], spec.palette[i + 1], spec.palette[i + 2]});
+    for (std::size_t i = 0; i + 2 < layout.palette.size(); i += 3)
+        palette.push_back(
+            png_color{layout.palette[i], layout.palette[i + 1], layout.palette[i + 2]});
     if (!palette.empty())
         png_set_PLTE(png, info, palette.data(), static_cast<int>(palette.size()));
-    if (!spec.paletteAlpha.empty())
-        png_set_tRNS(png, info, spec.paletteAlpha.data(),
-                     static_cast<int>(spec.paletteAlpha.size()), nullptr);
+    if (!layout.paletteAlpha.empty())
+        png_set_tRNS(png, info, layout.paletteAlpha.data(),
+                     static_cast<int>(layout.paletteAlpha.size()), nullptr);
     std::vector<png_bytep> pointers;
     for (auto& row : *rows)
         pointers.push_back(row.data());
@@ -98,22 +99,22 @@ void PutBig32(std::string* s, std::size_t at, std::uint32_t v) {
 
 } // namespace
 
-std::string WritePng(const PngSpec& spec) {
+std::string WritePng(const PngLayout& layout) {
     std::vector<std::vector<png_byte>> rows;
-    for (int y = 0; y < spec.height; ++y)
-        rows.push_back(PackRow(spec, y));
+    for (int y = 0; y < layout.height; ++y)
+        rows.push_back(PackRow(layout, y));
     std::string out;
-    if (!Encode(spec, &out, &rows))
+    if (!Encode(layout, &out, &rows))
         return {};
     return out;
 }
 
 std::string WriteRgbaPng(int width, int height, const std::vector<std::uint8_t>& rgba) {
-    PngSpec spec;
-    spec.width = width;
-    spec.height = height;
-    spec.samples.assign(rgba.begin(), rgba.end());
-    return WritePng(spec);
+    PngLayout layout;
+    layout.width = width;
+    layout.height = height;
+    layout.samples.assign(rgba.begin(), rgba.end());
+    return WritePng(layout);
 }
 
 std::string WithHeaderSize(std::string png, std::uint32_t width, std::uint32_t height) {

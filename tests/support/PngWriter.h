@@ -8,7 +8,7 @@
 
 namespace testsupport {
 
-struct PngSpec {
+struct PngLayout {
     int width = 1;
     int height = 1;
     int colourType = 6; // 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
@@ -22,8 +22,8 @@ struct PngSpec {
     std::vector<std::uint8_t> paletteAlpha;
 };
 
-// The PNG file for the spec; empty when libpng refuses it.
-std::string WritePng(const PngSpec& spec);
+// The PNG file for the layout; empty when libpng refuses it.
+std::string WritePng(const PngLayout& layout);
 // An 8-bit RGBA PNG of straight r, g, b, a bytes.
 std::string WriteRgbaPng(int width, int height, const std::vector<std::uint8_t>& rgba);
 // The file with the width and height of its header replaced (CRC fixed).
