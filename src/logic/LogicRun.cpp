@@ -9,6 +9,7 @@
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"
+#include "platform/Presenter.h"
 #include "platform/Process.h"
 #include "platform/Termination.h"
 
@@ -127,6 +128,14 @@ bool CLogic::SearchClientWindow() {
 }
 
 bool CLogic::CreateDialog(LogicFailure* failure) {
+    // The display named by DISPLAY when it answers, else the headless
+    // presenter; the log says which and why.
+    if (!dialog_.Presenter()) {
+        std::wstring why;
+        std::unique_ptr<plat::IPresenter> presenter = plat::CreatePresenter(&why);
+        Log(L"Presenter: " + presenter->Description());
+        dialog_.SetPresenter(std::move(presenter));
+    }
     const tinyxml2::XMLElement* theme = configuration_.themeDoc.Root();
     if (!dialog_.Create(theme, caption_)) {
         failure->kind = LogicFailure::Kind::Text;

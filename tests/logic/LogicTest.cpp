@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/Registry.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +90,7 @@ TEST_F(LogicTest, SetLongNameKeepsTheFolderAndTheTextFromTheThirdQuote) {
 }
 
 TEST_F(LogicTest, ExitMessageEndsTheLoopOfANormalRun) {
+    testsupport::ScopedEnv noDisplay("DISPLAY", nullptr);
     CLogic logic;
     LogicFailure failure;
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
@@ -101,6 +103,11 @@ TEST_F(LogicTest, ExitMessageEndsTheLoopOfANormalRun) {
     ASSERT_TRUE(logic.Run(&failure));
     std::string text = LogText();
     EXPECT_NE(text.find("Msg cycle - start\r\nExit .. runThread\r\n"), std::string::npos) << text;
+    // Without a display the window is shown by the headless presenter.
+    EXPECT_NE(text.find("Presenter: headless 1024x768 (DISPLAY is not set)\r\n"
+                        "Dialog successfully created\r\n"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("Msg cycle - finish\r\n"), std::string::npos);
 }
 

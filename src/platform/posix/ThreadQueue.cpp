@@ -164,9 +164,29 @@ void ThreadQueue::Close() {
     DiscardAll(discarded);
 }
 
+int ThreadQueue::AddInputSource(int fd, std::function<void()> pump) {
+    const int id = nextSourceId_++;
+    sources_.push_back(InputSource{id, fd, std::move(pump)});
+    return id;
+}
+
+void ThreadQueue::RemoveInputSource(int id) {
+    std::erase_if(sources_, [id](const InputSource& source) { return source.id == id; });
+}
+
+void ThreadQueue::PumpInputSources() {
+    // A pump may add or remove sources: walk a copy.
+    if (sources_.empty())
+        return;
+    std::vector<InputSource> sources = sources_;
+    for (const InputSource& source : sources)
+        source.pump();
+}
+
 ThreadQueue::Fetch ThreadQueue::Next(Msg* msg, bool wait) {
     for (;;) {
         DrainWake();
+        PumpInputSources();
         std::shared_ptr<PendingSend> send;
         Deadline wakeAt = Deadline::Never();
         {
@@ -203,7 +223,7 @@ ThreadQueue::Fetch ThreadQueue::Next(Msg* msg, bool wait) {
             RunSendHere(*send);
             continue;
         }
-        Sleep(-1, wakeAt);
+        Sleep(-1, wakeAt, true);
     }
 }
 
@@ -251,10 +271,12 @@ ThreadQueue::Timer* ThreadQueue::EarliestTimer() {
     return earliest == timers_.end() ? nullptr : &*earliest;
 }
 
-bool ThreadQueue::Sleep(int fd, const Deadline& deadline) {
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd, POLLIN, 0}};
-    nfds_t count = fd >= 0 ? 2 : 1;
-    if (::poll(fds, count, deadline.PollMs()) <= 0)
+bool ThreadQueue::Sleep(int fd, const Deadline& deadline, bool withSources) {
+    std::vector<pollfd> fds{{wakeFd_, POLLIN, 0}, {fd, POLLIN, 0}};
+    if (withSources)
+        for (const InputSource& source : sources_)
+            fds.push_back(pollfd{source.fd, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), deadline.PollMs()) <= 0)
         return false; // timed out or interrupted: the caller looks again
     return fd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }
