@@ -248,9 +248,10 @@ TEST_F(UpdateCycleTest, BrokenConnectionResumesFromTheBytesThatArrived) {
     std::string text = RunUpdate();
     ExpectClientInstalled();
     ASSERT_EQ(ranges.size(), 2u) << text;
-    // Each request asks from its offset for the remaining length.
-    EXPECT_EQ(ranges[0], "bytes=0-" + std::to_string(data.size()));
-    EXPECT_EQ(ranges[1], "bytes=" + std::to_string(cut) + "-" + std::to_string(data.size()));
+    // Each request asks from its offset for the remaining length: the range
+    // ends at the file's last byte.
+    EXPECT_EQ(ranges[0], "bytes=0-" + std::to_string(data.size() - 1));
+    EXPECT_EQ(ranges[1], "bytes=" + std::to_string(cut) + "-" + std::to_string(data.size() - 1));
     EXPECT_NE(text.find("fireFilePartReceived() : bError\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("continue downloading attempt #1\r\n"), std::string::npos);
     EXPECT_NE(text.find("Network error, Request: data.pkg"), std::string::npos);

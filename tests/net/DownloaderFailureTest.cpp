@@ -26,7 +26,7 @@ TEST_F(DownloaderTest, TwoRedirectsAreFollowedWithTheSameRange) {
     server_.On("/r2", Reply::Redirect(301, other.Url("/files/pkg.zip")));
     other.ServeFile("/files/pkg.zip", Pattern(1000));
     downloader_->SetClientVersion("2.1");
-    ASSERT_TRUE(downloader_->DownloadUpdate("/r1", 200, 99));
+    ASSERT_TRUE(Update("/r1", 200, 100, 1000, Pattern(200)));
     ASSERT_TRUE(AwaitResults(1));
 
     auto requests = server_.Requests();
@@ -42,8 +42,11 @@ TEST_F(DownloaderTest, TwoRedirectsAreFollowedWithTheSameRange) {
         EXPECT_EQ(request.Header("Accept"), "application/xml");
     }
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part"}));
-    EXPECT_EQ(notify_.Last("part")->body, Pattern(1000).substr(200, 100));
+    EXPECT_EQ(sink_->content, Pattern(1000).substr(0, 300));
+    EXPECT_EQ(notify_.Last("part")->a, 100);
     EXPECT_FALSE(notify_.Last("part")->flag);
+    // Only the answer that carried the bytes began a body.
+    EXPECT_EQ(sink_->begun, 1);
 }
 
 TEST_F(DownloaderTest, ThirdRedirectOrOneWithoutLocationFails) {
@@ -106,15 +109,20 @@ TEST_F(DownloaderTest, BrokenUpdateRangeKeepsItsBytesThenFails) {
     server_.On("/files/pkg.zip", cut);
     server_.On("/files/gone.zip", Reply::Text(404, "missing"));
 
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/pkg.zip", 0, 0));
+    ASSERT_TRUE(Update("/files/pkg.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(2));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/gone.zip", 0, 0));
+    std::shared_ptr<dltest::MemorySink> cutSink = sink_;
+    ASSERT_TRUE(Update("/files/gone.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(3));
 
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part", "error", "error"}));
     const dltest::Event* part = notify_.Last("part");
     EXPECT_TRUE(part->flag);
-    EXPECT_EQ(part->body, content.substr(0, 3000));
+    EXPECT_EQ(part->a, 3000);
+    EXPECT_EQ(cutSink->content, content.substr(0, 3000));
+    // An error page never reaches the file.
+    EXPECT_EQ(sink_->begun, 0);
+    EXPECT_EQ(sink_->content, "");
     std::vector<dltest::Event> errors;
     for (const auto& event : notify_.events) {
         if (event.name == "error")
@@ -131,11 +139,11 @@ TEST_F(DownloaderTest, BrokenUpdateRangeKeepsItsBytesThenFails) {
 
 TEST_F(DownloaderTest, UnreachableServerReportsTheConnectError) {
     downloader_->SetServer(base::Format("http://127.0.0.1:%u", testsupport::UnusedPort()));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/pkg.zip", 50, 0));
+    ASSERT_TRUE(Update("/files/pkg.zip", 50, 0));
     ASSERT_TRUE(AwaitResults(2));
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part", "error"}));
     EXPECT_TRUE(notify_.events[0].flag);
-    EXPECT_EQ(notify_.events[0].body, "");
+    EXPECT_EQ(notify_.events[0].a, 0);
     EXPECT_EQ(notify_.events[1].a, NetEx::kDownloadUpdate);
     EXPECT_EQ(notify_.events[1].b, 12029);
     EXPECT_EQ(notify_.events[1].c, 0);
@@ -148,7 +156,7 @@ TEST_F(DownloaderTest, NextRequestFromInsideACallback) {
     server_.ServeFile("/files/a.zip", Pattern(500));
     notify_.hook = [this](const dltest::Event& event) {
         if (event.name == "xml") {
-            EXPECT_TRUE(downloader_->DownloadUpdate("/files/a.zip", 0, 0));
+            EXPECT_TRUE(Update("/files/a.zip", 0, 0));
         }
     };
     ASSERT_TRUE(downloader_->DownloadUpdateXml("/upd/update.xml"));

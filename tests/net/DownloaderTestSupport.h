@@ -13,6 +13,7 @@
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,7 +28,55 @@ struct Event {
     std::int64_t a = 0; // kind, bytes or received
     std::int64_t b = 0; // error code or total
     std::int64_t c = 0; // status
-    bool flag = false;
+    bool flag = false;  // failed, in flight
+    bool unexpected = false;
+    bool restarted = false;
+};
+
+// A file in memory standing in for a package's temporary file: it takes
+// the bytes that come next (or, from offset 0, everything again), and
+// refuses other offsets as the package sink does. Any thread, one at a time.
+class MemorySink : public NetEx::IBodySink {
+public:
+    explicit MemorySink(std::uint64_t fileSize = 0, std::string present = {})
+        : fileSize_(fileSize), content(std::move(present)) {}
+
+    std::uint64_t FileSize() const override { return fileSize_; }
+    bool BeginBody(std::uint64_t offset, std::uint32_t* error) override {
+        *error = 0;
+        ++begun;
+        if (offset == 0)
+            content.clear();
+        if (offset != content.size())
+            return false;
+        if (failWrites != 0) {
+            *error = failWrites;
+            return false;
+        }
+        open = true;
+        return true;
+    }
+    bool WriteBody(const void* data, std::size_t size, std::uint32_t* error) override {
+        if (!open) {
+            *error = 6;
+            return false;
+        }
+        content.append(static_cast<const char*>(data), size);
+        largestWrite = std::max(largestWrite, size);
+        return true;
+    }
+    void EndBody() override {
+        open = false;
+        ++ended;
+    }
+
+    std::uint64_t fileSize_;
+    std::string content;
+    std::uint32_t failWrites = 0; // BeginBody fails with this number
+    bool open = false;
+    int begun = 0;
+    int ended = 0;
+    std::size_t largestWrite = 0;
 };
 
 // Records the callbacks (window thread). The hook, when set, runs after a
@@ -45,8 +94,10 @@ public:
     void fireKBFileReceived(const CBuffer& body) override { Add("kb", Text(body)); }
     void fireLicenseReceived(const CBuffer& body) override { Add("license", Text(body)); }
     void fireUpdateXmlReceived(const CBuffer& body) override { Add("xml", Text(body)); }
-    void fireFilePartReceived(const CBuffer& body, bool failed) override {
-        Add("part", Text(body), 0, 0, 0, failed);
+    void fireFilePartReceived(const NetEx::FilePartResult& part) override {
+        Add("part", {}, static_cast<std::int64_t>(part.bytes), 0, 0, part.failed);
+        events.back().unexpected = part.unexpected;
+        events.back().restarted = part.restarted;
     }
     void fireFileReceived() override { Add("file"); }
     void fireFilePartProgress(std::uint32_t bytes, bool inFlight) override {
@@ -93,6 +144,8 @@ protected:
         ASSERT_TRUE(transport_.Start(5000));
         NetEx::InternetParams params;
         params.userAgent = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
+        // Directly: a proxy the machine's environment names stays out of it.
+        params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
         ASSERT_TRUE(transport_.OpenInternet(params));
         log_.SetUtf8(true);
         ASSERT_TRUE(log_.Open(logDir_.File(L"launcher.log")));
@@ -129,12 +182,19 @@ protected:
         return windowtest::PumpUntil([&] { return downloader_->CurrentKind() == 0; });
     }
     std::string LogText() { return testsupport::ReadTestFile(logDir_.File(L"launcher.log")); }
+    // A range of an update file into a fresh memory sink (kept in sink_).
+    bool Update(std::string_view path, std::uint32_t begin, std::uint32_t length,
+                std::uint64_t fileSize = 0, std::string present = {}) {
+        sink_ = std::make_shared<MemorySink>(fileSize, std::move(present));
+        return downloader_->DownloadUpdate(path, begin, length, sink_);
+    }
 
     testsupport::TestHttpServer server_;
     NetEx::CNetTransport transport_;
     testsupport::TempDir logDir_;
     CLogImplW log_;
     RecordingNotify notify_;
+    std::shared_ptr<MemorySink> sink_;
     std::unique_ptr<NetEx::CDownloader> downloader_;
 };
 

@@ -119,6 +119,7 @@ protected:
         ASSERT_TRUE(transport_.Start(5000));
         NetEx::InternetParams params;
         params.userAgent = kAgent;
+        params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
         ASSERT_TRUE(transport_.OpenInternet(params));
         client_ = NewClient();
     }

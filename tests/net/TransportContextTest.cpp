@@ -140,6 +140,7 @@ TEST_F(TransportContextTest, ClosedInternetRefusesContexts) {
 
     NetEx::InternetParams params;
     params.userAgent = nettest::kAgent;
+    params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
     EXPECT_TRUE(transport_.OpenInternet(params));
     EXPECT_FALSE(transport_.OpenInternet(params)); // already open
     EXPECT_TRUE(transport_.IsInternetOpen());

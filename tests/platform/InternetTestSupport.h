@@ -166,7 +166,8 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         ASSERT_TRUE(server_.Start());
-        internet_ = plat::OpenInternet(kAgent, plat::INTERNET_OPEN_TYPE_PRECONFIG,
+        // Directly: a proxy the machine's environment names stays out of it.
+        internet_ = plat::OpenInternet(kAgent, plat::INTERNET_OPEN_TYPE_DIRECT, {}, {},
                                        plat::INTERNET_FLAG_ASYNC);
         ASSERT_NE(internet_, 0u);
         ASSERT_TRUE(plat::SetInternetOption(internet_, plat::INTERNET_OPTION_HTTP_DECODING, 1));
