@@ -135,34 +135,36 @@ bool CRequestHttx::Send() {
 
 bool CRequestHttx::MakeRoom(std::uint32_t room) {
     room = std::max<std::uint32_t>(room, 1);
-    std::size_t needed = 0;
-    if (streaming_) {
-        // The sink takes every read: the buffer holds one read at a time.
-        needed = bodyUsed_ + room;
-    } else {
-        // One byte past the limit is room enough to see that a body is too
-        // long; nothing beyond it is ever allocated.
-        const std::uint64_t most =
-            std::uint64_t{bodyLimit_ != 0 ? bodyLimit_
-                                          : std::numeric_limits<std::uint32_t>::max()} +
-            1;
-        if (bodyUsed_ >= most)
-            return false;
-        needed = static_cast<std::size_t>(std::min<std::uint64_t>(bodyUsed_ + room, most));
+    // The sink takes every read, so the buffer holds one read at a time;
+    // otherwise one byte past the limit is room enough to see that a body is
+    // too long, and nothing beyond it is ever allocated.
+    const std::uint64_t most =
+        streaming_ ? std::uint64_t{bodyUsed_} + room
+                   : std::uint64_t{bodyLimit_ != 0 ? bodyLimit_
+                                                   : std::numeric_limits<std::uint32_t>::max()} +
+                         1;
+    if (bodyUsed_ >= most)
+        return false;
+    const auto needed = static_cast<std::size_t>(std::min<std::uint64_t>(bodyUsed_ + room, most));
+    if (responseBody_.Capacity() < needed) {
+        // When the server said how long the body is, room for all of it (and
+        // one more read) is made at once, within the bound: growing step by
+        // step would hold the old and the new copy at every step. Otherwise
+        // growth follows the bytes that arrive, by half again each time.
+        std::uint64_t target = responseBody_.Capacity() + responseBody_.Capacity() / 2;
         std::uint32_t length = 0;
-        if (responseBody_.Capacity() < needed &&
+        if (!streaming_ &&
             plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_CONTENT_LENGTH, &length) &&
-            length > bodyUsed_) {
-            // When the server said how long the body is, room for all of it
-            // (and one more read) is made at once, within the limit: growing
-            // step by step would hold the old and the new copy at every step.
-            // Failing that, growth follows the bytes that arrive.
-            std::uint64_t whole = std::uint64_t{length} +
-                                  std::max<std::uint64_t>(room, context_ ? context_->GetBgs() : 0);
-            whole = std::min(whole, most);
-            if (responseBody_.TryReserve(std::max<std::size_t>(needed, whole)))
-                plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_, length - bodyUsed_);
-        }
+            length > bodyUsed_)
+            target = std::uint64_t{length} +
+                     std::max<std::uint64_t>(room, context_ ? context_->GetBgs() : 0);
+        target = std::min(std::max<std::uint64_t>(target, needed), most);
+        if (!responseBody_.TryReserve(static_cast<std::size_t>(target)) &&
+            !responseBody_.TryReserve(needed))
+            return false;
+        const std::size_t reserved = std::min<std::size_t>(length, responseBody_.Capacity());
+        if (reserved > bodyUsed_)
+            plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_, reserved - bodyUsed_);
     }
     // Reads write the new room before anyone looks at it.
     return responseBody_.Size() >= needed || responseBody_.TryResizeForWrite(needed);

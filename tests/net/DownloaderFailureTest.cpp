@@ -111,7 +111,7 @@ TEST_F(DownloaderTest, BrokenUpdateRangeKeepsItsBytesThenFails) {
 
     ASSERT_TRUE(Update("/files/pkg.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(2));
-    std::shared_ptr<dltest::MemorySink> cutSink = sink_;
+    std::shared_ptr<nettest::MemorySink> cutSink = sink_;
     ASSERT_TRUE(Update("/files/gone.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(3));
 

@@ -36,7 +36,7 @@ TEST_F(DownloaderNginxTest, RangesAndManifest) {
     downloader_->SetClientVersion("3.0.1");
     ASSERT_TRUE(Update("/pkg.zip", 1000, 5000, content_.size(), content_.substr(0, 1000)));
     ASSERT_TRUE(AwaitResults(1));
-    std::shared_ptr<dltest::MemorySink> first = sink_;
+    std::shared_ptr<nettest::MemorySink> first = sink_;
     ASSERT_TRUE(Update("/pkg.zip", 150000, 0, content_.size(), content_.substr(0, 150000)));
     ASSERT_TRUE(AwaitResults(2));
     ASSERT_TRUE(downloader_->DownloadUpdateXml("/update.rxml"));

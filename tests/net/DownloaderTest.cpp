@@ -82,7 +82,7 @@ TEST_F(DownloaderTest, UpdateRangesWithAndWithoutClientVersion) {
 
     ASSERT_TRUE(Update("/files/pkg.zip", 100, 0, content.size(), content.substr(0, 100)));
     ASSERT_TRUE(AwaitResults(1));
-    std::shared_ptr<dltest::MemorySink> first = sink_;
+    std::shared_ptr<nettest::MemorySink> first = sink_;
     downloader_->SetClientVersion("1.0.5");
     ASSERT_TRUE(Update("/files/pkg.zip", 10, 20, content.size(), content.substr(0, 10)));
     ASSERT_TRUE(AwaitResults(2));

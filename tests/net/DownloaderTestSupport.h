@@ -5,6 +5,7 @@
 // completion messages and hands them back to the downloader, as the launcher
 // does. The test thread is the launcher window's thread.
 
+#include "NetTestSupport.h"
 #include "log/LogImplW.h"
 #include "net/ContextHttx.h"
 #include "net/Downloader.h"
@@ -31,52 +32,6 @@ struct Event {
     bool flag = false;  // failed, in flight
     bool unexpected = false;
     bool restarted = false;
-};
-
-// A file in memory standing in for a package's temporary file: it takes
-// the bytes that come next (or, from offset 0, everything again), and
-// refuses other offsets as the package sink does. Any thread, one at a time.
-class MemorySink : public NetEx::IBodySink {
-public:
-    explicit MemorySink(std::uint64_t fileSize = 0, std::string present = {})
-        : fileSize_(fileSize), content(std::move(present)) {}
-
-    std::uint64_t FileSize() const override { return fileSize_; }
-    bool BeginBody(std::uint64_t offset, std::uint32_t* error) override {
-        *error = 0;
-        ++begun;
-        if (offset == 0)
-            content.clear();
-        if (offset != content.size())
-            return false;
-        if (failWrites != 0) {
-            *error = failWrites;
-            return false;
-        }
-        open = true;
-        return true;
-    }
-    bool WriteBody(const void* data, std::size_t size, std::uint32_t* error) override {
-        if (!open) {
-            *error = 6;
-            return false;
-        }
-        content.append(static_cast<const char*>(data), size);
-        largestWrite = std::max(largestWrite, size);
-        return true;
-    }
-    void EndBody() override {
-        open = false;
-        ++ended;
-    }
-
-    std::uint64_t fileSize_;
-    std::string content;
-    std::uint32_t failWrites = 0; // BeginBody fails with this number
-    bool open = false;
-    int begun = 0;
-    int ended = 0;
-    std::size_t largestWrite = 0;
 };
 
 // Records the callbacks (window thread). The hook, when set, runs after a
@@ -185,7 +140,7 @@ protected:
     // A range of an update file into a fresh memory sink (kept in sink_).
     bool Update(std::string_view path, std::uint32_t begin, std::uint32_t length,
                 std::uint64_t fileSize = 0, std::string present = {}) {
-        sink_ = std::make_shared<MemorySink>(fileSize, std::move(present));
+        sink_ = std::make_shared<nettest::MemorySink>(fileSize, std::move(present));
         return downloader_->DownloadUpdate(path, begin, length, sink_);
     }
 
@@ -194,7 +149,7 @@ protected:
     testsupport::TempDir logDir_;
     CLogImplW log_;
     RecordingNotify notify_;
-    std::shared_ptr<MemorySink> sink_;
+    std::shared_ptr<nettest::MemorySink> sink_;
     std::unique_ptr<NetEx::CDownloader> downloader_;
 };
 

@@ -5,6 +5,7 @@
 // running transport, a test server and the window test's watchdog. The test
 // thread plays the client's thread.
 
+#include "net/BodySink.h"
 #include "net/ContextHttx.h"
 #include "net/NetClient.h"
 #include "net/NetTransport.h"
@@ -12,6 +13,8 @@
 #include "platform/WindowTestSupport.h"
 #include "support/TestHttpServer.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -23,6 +26,85 @@ constexpr std::uint32_t kClientWake = plat::WM_APP + 0x100;
 constexpr char kAgent[] = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
 constexpr std::uint32_t kDownloaderFlags = 0x80283000;
 constexpr std::uint32_t kBgs = 0x400000;
+
+// A file in memory standing in for a package's temporary file: it takes
+// the bytes that come next (or, from offset 0, everything again), and
+// refuses other offsets as the package sink does. Any thread, one at a time.
+class MemorySink : public NetEx::IBodySink {
+public:
+    explicit MemorySink(std::uint64_t fileSize = 0, std::string present = {})
+        : fileSize_(fileSize), content(std::move(present)) {}
+
+    std::uint64_t FileSize() const override { return fileSize_; }
+    bool BeginBody(std::uint64_t offset, std::uint32_t* error) override {
+        *error = 0;
+        ++begun;
+        if (offset == 0)
+            content.clear();
+        if (offset != content.size())
+            return false;
+        if (failWrites != 0) {
+            *error = failWrites;
+            return false;
+        }
+        open = true;
+        return true;
+    }
+    bool WriteBody(const void* data, std::size_t size, std::uint32_t* error) override {
+        if (!open) {
+            *error = 6;
+            return false;
+        }
+        content.append(static_cast<const char*>(data), size);
+        largestWrite = std::max(largestWrite, size);
+        return true;
+    }
+    void EndBody() override {
+        open = false;
+        ++ended;
+    }
+
+    std::uint64_t fileSize_;
+    std::string content;
+    std::uint32_t failWrites = 0; // BeginBody fails with this number
+    bool open = false;
+    int begun = 0;
+    int ended = 0;
+    std::size_t largestWrite = 0;
+};
+
+// Holds the transport thread inside its statistics callback until released,
+// so that messages posted meanwhile are handled in a known order.
+class BlockingClient : public NetEx::CNetClient {
+public:
+    ~BlockingClient() override {
+        Release();
+        if (Transport())
+            Detach(-1);
+        SetTransport(nullptr);
+    }
+    void OnStatistics(std::unique_ptr<NetEx::NetStatistics>) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        entered_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+    }
+    void WaitEntered() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return entered_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool entered_ = false;
+    bool released_ = false;
+};
 
 // Records the callbacks (transport thread) for the test's thread.
 class RecordingClient : public NetEx::CNetClient {

@@ -56,7 +56,8 @@ ProxySettings ProxySettings::FromEnvironment() {
     settings.https_ = EnvEitherCase("https_proxy", "HTTPS_PROXY");
     if (settings.https_.empty())
         settings.https_ = all;
-    for (std::string_view entry : Split(EnvEitherCase("no_proxy", "NO_PROXY"), ", \t")) {
+    const std::string noProxy = EnvEitherCase("no_proxy", "NO_PROXY");
+    for (std::string_view entry : Split(noProxy, ", \t")) {
         if (entry == "*") {
             settings.bypassAll_ = true;
             continue;
