@@ -5,6 +5,7 @@
 
 #include "platform/posix/ProcessPort.h"
 
+#include "platform/Elevation.h"
 #include "platform/Unicode.h"
 #include "platform/posix/CrossProcess.h"
 #include "platform/posix/ErrnoMap.h"
@@ -55,11 +56,13 @@ public:
     }
 
 private:
+    // The user's own processes, and an administrator's (the elevated
+    // assistant answering the launcher that started it).
     static bool FromSameUser(int fd) {
         ucred peer{};
         socklen_t size = sizeof peer;
         return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-               peer.uid == ::geteuid();
+               (peer.uid == ::geteuid() || peer.uid == 0);
     }
 
     static void Answer(int fd, std::uint32_t status, LRESULT result = 0,
@@ -197,6 +200,10 @@ UniqueFd Bind(const std::string& folder, std::string* path) {
 } // namespace
 
 bool EnsureProcessPort() {
+    // A copy running as root for another user only posts to that user's
+    // windows; it never listens among that user's sockets.
+    if (ActsForOtherUser())
+        return true;
     PortState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.listening && state.owner == ::getpid())

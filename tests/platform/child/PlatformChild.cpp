@@ -4,6 +4,8 @@
 // it running.
 
 #include "platform/CommandLine.h"
+#include "platform/Elevation.h"
+#include "platform/Folders.h"
 #include "platform/NamedMutex.h"
 #include "platform/Process.h"
 #include "platform/Unicode.h"
@@ -118,6 +120,13 @@ int main(int argc, char** argv) {
             return kWatchdog;
         std::filesystem::remove(plat::WideToUtf8(args[1]));
         return 0;
+    }
+    if (mode == L"elevation" && args.size() == 2) {
+        std::string report = std::string("elevated=") + (plat::IsProcessElevated() ? "1" : "0") +
+                             " invoking=" + std::to_string(plat::InvokingUserId()) +
+                             " acts=" + (plat::ActsForOtherUser() ? "1" : "0") +
+                             " runtime=" + plat::WideToUtf8(plat::GetRuntimeFolder());
+        return WriteFile(args[1], report) ? 0 : kFailed;
     }
     if (mode == L"exit-holding")
         return ExitHolding(args);

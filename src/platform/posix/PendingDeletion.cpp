@@ -1,0 +1,220 @@
+// The pending-deletion list: "LPD1\n" and one "<boot id>\t<path>\n" line per
+// entry, UTF-8.
+
+#include "platform/PendingDeletion.h"
+
+#include "platform/Elevation.h"
+#include "platform/Error.h"
+#include "platform/Folders.h"
+#include "platform/Unicode.h"
+#include "platform/posix/ErrnoMap.h"
+#include "platform/posix/UserAccounts.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <fstream>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+namespace plat {
+
+namespace {
+
+constexpr const char kHeader[] = "LPD1\n";
+constexpr std::size_t kMaxEntries = 4096;
+constexpr std::size_t kMaxListFile = 4 * 1024 * 1024;
+
+using Entry = std::pair<std::string, std::string>; // boot id, path
+
+std::string BootId() {
+    if (const char* moved = std::getenv("LAUNCHER_BOOT_ID"); moved && moved[0] != '\0')
+        return moved;
+    std::ifstream in("/proc/sys/kernel/random/boot_id");
+    std::string id;
+    std::getline(in, id);
+    return id.empty() ? "unknown" : id;
+}
+
+// "$XDG_STATE_HOME/launcher", else "~/.local/state/launcher"; created
+// private. Empty on failure.
+std::string ListFolder() {
+    std::string state;
+    if (const char* value = std::getenv("XDG_STATE_HOME"); value && value[0] == '/')
+        state = value;
+    if (state.empty()) {
+        std::string home;
+        if (const char* value = std::getenv("HOME"); value && value[0] == '/')
+            home = value;
+        posix::UserAccount account;
+        if (home.empty() && posix::LookUpUser(InvokingUserId(), &account))
+            home = account.home;
+        if (home.empty()) {
+            SetLastError(kErrPathNotFound);
+            return std::string();
+        }
+        state = home + "/.local/state";
+    }
+    std::wstring folder = Utf8ToWide(state + "/launcher");
+    if (!EnsurePrivateFolder(folder))
+        return std::string();
+    return WideToUtf8(folder);
+}
+
+// Holds the list's lock while it lives. One operation, one thread.
+class ListLock {
+public:
+    explicit ListLock(const std::string& folder) {
+        fd_ = ::open((folder + "/pending-deletions.lock").c_str(),
+                     O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd_ < 0) {
+            posix::SetLastErrno(errno);
+            return;
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                posix::SetLastErrno(errno);
+                ::close(fd_);
+                fd_ = -1;
+                return;
+            }
+        }
+    }
+    ~ListLock() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    ListLock(const ListLock&) = delete;
+    ListLock& operator=(const ListLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_ = -1;
+};
+
+// A missing or damaged list reads as empty.
+std::vector<Entry> ReadList(const std::string& file) {
+    std::vector<Entry> entries;
+    int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return entries;
+    std::string text;
+    char buffer[16384];
+    ssize_t got;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 && text.size() <= kMaxListFile)
+        text.append(buffer, static_cast<std::size_t>(got));
+    ::close(fd);
+    const std::string header = kHeader;
+    if (text.size() > kMaxListFile || text.compare(0, header.size(), header) != 0)
+        return entries;
+    std::size_t start = header.size();
+    while (start < text.size() && entries.size() < kMaxEntries) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            break;
+        std::string line = text.substr(start, end - start);
+        start = end + 1;
+        std::size_t tab = line.find('\t');
+        if (tab == std::string::npos || tab == 0 || tab + 1 >= line.size() || line[tab + 1] != '/')
+            continue;
+        entries.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+    }
+    return entries;
+}
+
+bool WriteList(const std::string& folder, const std::string& file,
+               const std::vector<Entry>& entries) {
+    std::string text = kHeader;
+    for (const Entry& entry : entries)
+        text += entry.first + "\t" + entry.second + "\n";
+    std::string temp = folder + "/.pending-XXXXXX";
+    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (fd < 0) {
+        posix::SetLastErrno(errno);
+        return false;
+    }
+    std::size_t done = 0;
+    bool ok = true;
+    while (ok && done < text.size()) {
+        ssize_t written = ::write(fd, text.data() + done, text.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        ok = written > 0;
+        if (ok)
+            done += static_cast<std::size_t>(written);
+    }
+    int err = errno;
+    ok = ::close(fd) == 0 && ok;
+    if (ok && ::rename(temp.c_str(), file.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    posix::SetLastErrno(err ? err : EIO);
+    return false;
+}
+
+// A file or link goes; a folder only when it is empty.
+bool DeletePath(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0)
+        return false;
+    if (S_ISDIR(st.st_mode))
+        return ::rmdir(path.c_str()) == 0;
+    return ::unlink(path.c_str()) == 0;
+}
+
+} // namespace
+
+bool DeleteAtNextSystemStart(const std::wstring& path) {
+    std::string native = WideToUtf8(path);
+    if (native.empty() || native[0] != '/' || native.find_first_of("\n\t\r") != std::string::npos) {
+        SetLastError(kErrInvalidName);
+        return false;
+    }
+    std::string folder = ListFolder();
+    if (folder.empty())
+        return false;
+    ListLock lock(folder);
+    if (!lock.Held())
+        return false;
+    std::string file = folder + "/pending-deletions";
+    std::vector<Entry> entries = ReadList(file);
+    if (entries.size() >= kMaxEntries) {
+        SetLastError(kErrNotEnoughMemory);
+        return false;
+    }
+    entries.emplace_back(BootId(), native);
+    return WriteList(folder, file, entries);
+}
+
+int WorkOffPendingDeletions() {
+    if (ActsForOtherUser())
+        return 0;
+    std::string folder = ListFolder();
+    if (folder.empty())
+        return 0;
+    ListLock lock(folder);
+    if (!lock.Held())
+        return 0;
+    std::string file = folder + "/pending-deletions";
+    std::vector<Entry> entries = ReadList(file);
+    if (entries.empty())
+        return 0;
+    std::string boot = BootId();
+    std::vector<Entry> kept;
+    int deleted = 0;
+    for (const Entry& entry : entries) {
+        if (entry.first == boot)
+            kept.push_back(entry);
+        else if (DeletePath(entry.second))
+            ++deleted;
+    }
+    if (kept.size() != entries.size())
+        WriteList(folder, file, kept);
+    return deleted;
+}
+
+} // namespace plat
