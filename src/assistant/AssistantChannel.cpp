@@ -71,7 +71,8 @@ bool CAssistantChannel::Prepare() {
         plat::SetFileAttributes(path_, plat::kAttrNormal);
         plat::DeleteFile(path_);
     }
-    bool copied = plat::CopyFile(plat::GetExecutablePath(), path_, true);
+    bool copied =
+        plat::CopyFile(source_.empty() ? plat::GetExecutablePath() : source_, path_, true);
     Log(copied ? L"OK" : L"Fail");
     return copied;
 }
@@ -166,6 +167,12 @@ bool CAssistantChannel::Cancel() {
     started_.Close();
     connected_ = false;
     return ended;
+}
+
+bool CAssistantChannel::WaitForExit(int timeoutMs) {
+    if (process_.IsOpen())
+        return process_.Wait(timeoutMs);
+    return !started_.IsValid() || started_.Wait(timeoutMs);
 }
 
 void CAssistantChannel::DeleteFiles() {

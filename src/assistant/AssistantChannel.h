@@ -31,6 +31,8 @@ public:
     CAssistantChannel& operator=(const CAssistantChannel&) = delete;
 
     void SetLog(CLogImplW* log) { log_ = log; }
+    // The executable Prepare copies; the running one unless set (tests).
+    void SetSourceExecutable(const std::wstring& path) { source_ = path; }
 
     // Copies the running executable into the temporary folder, under
     // "LauncherAssistant.exe" or, when that name is taken, a unique one that
@@ -57,6 +59,8 @@ public:
     // to end; forgets the process and the connection. True when it ended in
     // time (or none ran).
     bool Cancel();
+    // Waits up to timeoutMs for the assistant of the last start to end.
+    bool WaitForExit(int timeoutMs);
     // Deletes the copy with its log and the ".tmp" twin of a unique name,
     // logging "Deleting launcher assistant from temp"; forgets the path.
     void DeleteFiles();
@@ -73,6 +77,7 @@ private:
     void Log(const std::wstring& text, bool newLine = true);
 
     CLogImplW* log_ = nullptr;
+    std::wstring source_;
     std::wstring path_;
     plat::NamedPipe pipe_;
     int command_ = 0;

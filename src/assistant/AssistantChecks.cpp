@@ -59,24 +59,13 @@ bool IsSameOrBelow(const std::wstring& folder, const std::wstring& other) {
 
 // The shell's folders and the user's own settings folders.
 std::vector<std::wstring> SpecialFolders() {
-    std::vector<std::wstring> folders;
+    std::vector<std::wstring> folders = plat::GetUserSettingsFolders();
     for (int id :
          {plat::kCsidlDesktop, plat::kCsidlPrograms, plat::kCsidlStartMenu,
           plat::kCsidlCommonStartMenu, plat::kCsidlCommonPrograms, plat::kCsidlProgramFiles}) {
         std::wstring path;
         if (plat::GetSpecialFolderPath(id, &path))
             folders.push_back(path);
-    }
-    std::wstring programs;
-    if (plat::GetSpecialFolderPath(plat::kCsidlPrograms, &programs)) {
-        // .../.local/share/applications: the user's data, settings and caches
-        // beside it are just as much the user's own.
-        std::wstring share = plat::FolderOf(programs);
-        std::wstring local = plat::FolderOf(WithoutTrailingSlash(share));
-        std::wstring home = plat::FolderOf(WithoutTrailingSlash(local));
-        for (const wchar_t* name : {L".config", L".cache", L".local/state", L".local/share"})
-            if (!home.empty())
-                folders.push_back(plat::JoinPath(home, name));
     }
     return folders;
 }
@@ -271,6 +260,9 @@ FolderVerdict ClassifyWorkFolder(const std::wstring& resolvedPath) {
     for (const std::wstring& home : plat::GetHomeFolders())
         if (IsSameOrAbove(path, home))
             return FolderVerdict::Home;
+    // Every folder directly in /home is somebody's home, listed or not.
+    if (path.compare(0, 6, L"/home/") == 0 && path.find(L'/', 6) == std::wstring::npos)
+        return FolderVerdict::Home;
     for (const std::wstring& special : SpecialFolders())
         if (IsSameOrAbove(path, special))
             return FolderVerdict::Special;

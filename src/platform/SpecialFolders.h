@@ -30,6 +30,10 @@ enum SpecialFolder : int {
 // the user's home folder cannot be told.
 bool GetSpecialFolderPath(int id, std::wstring* path);
 
+// The user's home folder and the folders of the user's own settings, data,
+// caches and state (XDG base directories), for the same checks.
+std::vector<std::wstring> GetUserSettingsFolders();
+
 // The home folders of every user account of the system, and the folders
 // that hold home folders ("/home"), for the checks that keep an elevated
 // copy out of them.

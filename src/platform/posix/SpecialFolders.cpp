@@ -12,6 +12,7 @@
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace plat {
@@ -140,6 +141,25 @@ bool GetSpecialFolderPath(int id, std::wstring* path) {
         SetLastError(kErrFileNotFound);
         return false;
     }
+}
+
+std::vector<std::wstring> GetUserSettingsFolders() {
+    std::vector<std::wstring> folders;
+    std::string home = Home();
+    if (!home.empty())
+        folders.push_back(Utf8ToWide(home));
+    const std::pair<const char*, const char*> bases[] = {{"XDG_CONFIG_HOME", "/.config"},
+                                                         {"XDG_DATA_HOME", "/.local/share"},
+                                                         {"XDG_CACHE_HOME", "/.cache"},
+                                                         {"XDG_STATE_HOME", "/.local/state"}};
+    for (const auto& [variable, fallback] : bases) {
+        std::string moved = FromEnv(variable);
+        if (!moved.empty())
+            folders.push_back(Utf8ToWide(moved));
+        else if (!home.empty())
+            folders.push_back(Utf8ToWide(home + fallback));
+    }
+    return folders;
 }
 
 std::vector<std::wstring> GetHomeFolders() {
