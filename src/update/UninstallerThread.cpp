@@ -107,10 +107,18 @@ void CUninstallerThread::DeleteShortcuts(const std::wstring& target, const std::
     assistant::DeleteShortcut(target, name, plat::kCsidlPrograms, fullName_);
 }
 
+// A portable installation holds the launcher or its "guest.dat"; an empty
+// folder has nothing to lose. Anything else is no folder to empty.
+bool CUninstallerThread::OpenInstallation(plat::OpenFolder* folder) {
+    std::string why;
+    return assistant::OpenWorkFolder(installFolder_, launcherName_, false, folder, &why) &&
+           (folder->IsEmpty() || folder->HoldsFile(launcherName_) ||
+            folder->HoldsFile(L"guest.dat"));
+}
+
 void CUninstallerThread::Run() {
     plat::OpenFolder folder;
-    std::string why;
-    if (!assistant::OpenWorkFolder(installFolder_, launcherName_, true, &folder, &why)) {
+    if (!OpenInstallation(&folder)) {
         Post(kUninstallThreadFinishedMessage, kUninstallFailed);
         return;
     }

@@ -15,6 +15,10 @@
 #include <mutex>
 #include <string>
 
+namespace plat {
+class OpenFolder;
+}
+
 namespace update {
 
 class CUninstallerThread : public CThread {
@@ -47,6 +51,7 @@ public:
     static int PercentFor(std::uint32_t done, std::uint32_t total);
 
 private:
+    bool OpenInstallation(plat::OpenFolder* folder);
     void Step();
     void SendProgress(int percent);
     void Post(std::uint32_t message, plat::LPARAM lParam);
