@@ -58,6 +58,8 @@ private:
     // Server: takes the waiting client, if any, and fills the single place
     // in the queue so that later clients find the pipe busy.
     bool AcceptClient();
+    // The connected descriptor; -1 (last error set) when there is none.
+    int Connection();
 
     int listenFd_ = -1;
     std::atomic<int> fd_{-1};

@@ -66,16 +66,6 @@ std::string PipeSocketPath(const std::wstring& name) {
     return WideToUtf8(folder) + "/" + encoded;
 }
 
-bool FillAddress(const std::string& path, sockaddr_un* address) {
-    address->sun_family = AF_UNIX;
-    if (path.size() >= sizeof address->sun_path) {
-        SetLastError(kErrFilenameTooLong);
-        return false;
-    }
-    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
 // The other end runs as the user this process works for, or as root.
 bool PeerIsTrusted(int fd) {
     ucred peer{};
@@ -135,7 +125,7 @@ bool NamedPipe::Create(const std::wstring& name) {
     if (path.empty())
         return false;
     sockaddr_un address{};
-    if (!FillAddress(path, &address))
+    if (!posix::FillUnixAddress(path, &address))
         return false;
     // The lock says whether a server lives; a socket file without it is left
     // over from a crash and replaced.
@@ -244,71 +234,33 @@ bool NamedPipe::AcceptClient() {
     return true;
 }
 
-bool NamedPipe::Read(void* buffer, std::size_t size) {
+// The connection for a read or a write: the server takes its client first.
+int NamedPipe::Connection() {
     if (listenFd_ >= 0 && !AcceptClient())
-        return false;
+        return -1;
     int fd = fd_.load();
-    if (fd < 0) {
+    if (fd < 0)
         SetLastError(kErrInvalidHandle);
+    return fd;
+}
+
+bool NamedPipe::Read(void* buffer, std::size_t size) {
+    int fd = Connection();
+    std::string got;
+    if (fd < 0 || !posix::ReceiveExact(fd, size, Deadline::Never(), &got))
         return false;
-    }
-    auto out = static_cast<char*>(buffer);
-    std::size_t got = 0;
-    while (got < size) {
-        ssize_t count = ::recv(fd, out + got, size - got, 0);
-        if (count > 0) {
-            got += static_cast<std::size_t>(count);
-            continue;
-        }
-        if (count == 0) {
-            SetLastError(kErrBrokenPipe);
-            return false;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) {
-            SetLastError(errno == ECONNRESET ? kErrBrokenPipe : posix::ErrnoToError(errno));
-            return false;
-        }
-        if (!WaitFor(fd, POLLIN, -1))
-            return false;
-    }
+    std::memcpy(buffer, got.data(), size);
     return true;
 }
 
 bool NamedPipe::Write(const void* data, std::size_t size) {
-    if (listenFd_ >= 0 && !AcceptClient())
-        return false;
-    int fd = fd_.load();
-    if (fd < 0) {
-        SetLastError(kErrInvalidHandle);
-        return false;
-    }
-    auto in = static_cast<const char*>(data);
-    std::size_t sent = 0;
-    while (sent < size) {
-        ssize_t count = ::send(fd, in + sent, size - sent, MSG_NOSIGNAL);
-        if (count > 0) {
-            sent += static_cast<std::size_t>(count);
-            continue;
-        }
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 && errno != EAGAIN && errno != EWOULDBLOCK) {
-            bool gone = errno == EPIPE || errno == ECONNRESET;
-            SetLastError(gone ? kErrBrokenPipe : posix::ErrnoToError(errno));
-            return false;
-        }
-        if (!WaitFor(fd, POLLOUT, -1))
-            return false;
-    }
-    return true;
+    int fd = Connection();
+    return fd >= 0 && posix::SendAll(fd, std::string_view(static_cast<const char*>(data), size),
+                                     Deadline::Never());
 }
 
 std::size_t NamedPipe::WaitForData(int timeoutMs) {
-    if (listenFd_ >= 0 && !AcceptClient())
-        return 0;
-    int fd = fd_.load();
+    int fd = Connection();
     if (fd < 0 || !WaitFor(fd, POLLIN, timeoutMs))
         return 0;
     int available = 0;

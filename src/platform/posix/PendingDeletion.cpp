@@ -8,6 +8,7 @@
 #include "platform/Folders.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/TextFiles.h"
 #include "platform/posix/UserAccounts.h"
 
 #include <cerrno>
@@ -99,61 +100,28 @@ private:
 // A missing or damaged list reads as empty.
 std::vector<Entry> ReadList(const std::string& file) {
     std::vector<Entry> entries;
-    int fd = ::open(file.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0)
-        return entries;
     std::string text;
-    char buffer[16384];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 && text.size() <= kMaxListFile)
-        text.append(buffer, static_cast<std::size_t>(got));
-    ::close(fd);
     const std::string header = kHeader;
-    if (text.size() > kMaxListFile || text.compare(0, header.size(), header) != 0)
+    if (!posix::ReadSmallFile(file, kMaxListFile, &text) ||
+        text.compare(0, header.size(), header) != 0)
         return entries;
-    std::size_t start = header.size();
-    while (start < text.size() && entries.size() < kMaxEntries) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            break;
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& line :
+         posix::SplitLines(std::string_view(text).substr(header.size()))) {
         std::size_t tab = line.find('\t');
         if (tab == std::string::npos || tab == 0 || tab + 1 >= line.size() || line[tab + 1] != '/')
             continue;
         entries.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+        if (entries.size() == kMaxEntries)
+            break;
     }
     return entries;
 }
 
-bool WriteList(const std::string& folder, const std::string& file,
-               const std::vector<Entry>& entries) {
+bool WriteList(const std::string& file, const std::vector<Entry>& entries) {
     std::string text = kHeader;
     for (const Entry& entry : entries)
         text += entry.first + "\t" + entry.second + "\n";
-    std::string temp = folder + "/.pending-XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        posix::SetLastErrno(errno);
-        return false;
-    }
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < text.size()) {
-        ssize_t written = ::write(fd, text.data() + done, text.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        ok = written > 0;
-        if (ok)
-            done += static_cast<std::size_t>(written);
-    }
-    int err = errno;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(temp.c_str(), file.c_str()) == 0)
-        return true;
-    ::unlink(temp.c_str());
-    posix::SetLastErrno(err ? err : EIO);
-    return false;
+    return posix::ReplaceFileContents(file, text, 0600);
 }
 
 // A file or link goes; a folder only when it is empty.
@@ -187,7 +155,7 @@ bool DeleteAtNextSystemStart(const std::wstring& path) {
         return false;
     }
     entries.emplace_back(BootId(), native);
-    return WriteList(folder, file, entries);
+    return WriteList(file, entries);
 }
 
 int WorkOffPendingDeletions() {
@@ -213,7 +181,7 @@ int WorkOffPendingDeletions() {
             ++deleted;
     }
     if (kept.size() != entries.size())
-        WriteList(folder, file, kept);
+        WriteList(file, kept);
     return deleted;
 }
 

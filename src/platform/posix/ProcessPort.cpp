@@ -162,16 +162,6 @@ void RemoveSocketAtExit() {
         ::unlink(state.path.c_str());
 }
 
-bool FillAddress(const std::string& path, sockaddr_un* address) {
-    address->sun_family = AF_UNIX;
-    if (path.size() >= sizeof address->sun_path) {
-        SetLastError(kErrFilenameTooLong);
-        return false;
-    }
-    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
 // Binds under a private name and renames into place once listening, so that
 // a connecting process never finds the final name without a listener (and
 // never removes it as left over).
@@ -180,7 +170,7 @@ UniqueFd Bind(const std::string& folder, std::string* path) {
     std::string staging = folder + std::to_string(::getpid()) + ".bind";
     *path = ProcessSocketPath(folder, static_cast<std::uint32_t>(::getpid()));
     sockaddr_un address{};
-    if (!FillAddress(staging, &address))
+    if (!FillUnixAddress(staging, &address))
         return UniqueFd();
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.IsValid()) {

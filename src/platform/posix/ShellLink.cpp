@@ -9,14 +9,10 @@
 #include "platform/CommandLine.h"
 #include "platform/Error.h"
 #include "platform/Unicode.h"
-#include "platform/posix/ErrnoMap.h"
+#include "platform/posix/TextFiles.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace plat {
@@ -127,69 +123,6 @@ std::string FirstExecArgument(const std::string& exec) {
     return out;
 }
 
-std::string FolderPart(const std::string& path) {
-    std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
-}
-
-// Writes the bytes to a new file beside `path` and renames it into place.
-bool ReplaceFile(const std::string& path, const std::string& contents, mode_t mode) {
-    std::string temp = FolderPart(path) + "/.launcher-XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) {
-        posix::SetLastErrno(errno);
-        return false;
-    }
-    bool ok = ::fchmod(fd, mode) == 0;
-    std::size_t done = 0;
-    while (ok && done < contents.size()) {
-        ssize_t written = ::write(fd, contents.data() + done, contents.size() - done);
-        if (written < 0 && errno == EINTR)
-            continue;
-        ok = written > 0;
-        if (ok)
-            done += static_cast<std::size_t>(written);
-    }
-    int err = errno;
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (ok && ::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    if (ok)
-        err = errno;
-    ::unlink(temp.c_str());
-    posix::SetLastErrno(err);
-    return false;
-}
-
-bool ReadEntryFile(const std::string& path, std::string* text) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        posix::SetLastErrno(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::size_t>(st.st_size) > kMaxEntryFile) {
-        ::close(fd);
-        SetLastError(kErrInvalidData);
-        return false;
-    }
-    text->clear();
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 && text->size() <= kMaxEntryFile)
-        text->append(buffer, static_cast<std::size_t>(got));
-    ::close(fd);
-    if (text->size() > kMaxEntryFile) {
-        SetLastError(kErrInvalidData);
-        return false;
-    }
-    return true;
-}
-
 std::string Line(const char* key, const std::wstring& value) {
     return std::string(key) + "=" + EscapeValue(WideToUtf8(value)) + "\n";
 }
@@ -218,25 +151,17 @@ bool SaveShellLink(const std::wstring& path, const ShellLink& link) {
     text += Line("X-Launcher-Arguments", link.arguments);
     text += Line("X-Launcher-Icon", iconFile + L"," + std::to_wstring(link.iconIndex));
     // Desktops start entries on the desktop only when they may be run.
-    return ReplaceFile(WideToUtf8(path), text, 0755);
+    return posix::ReplaceFileContents(WideToUtf8(path), text, 0755);
 }
 
 bool LoadShellLink(const std::wstring& path, ShellLink* link) {
     std::string text;
-    if (!ReadEntryFile(WideToUtf8(path), &text))
+    if (!posix::ReadSmallFile(WideToUtf8(path), kMaxEntryFile, &text))
         return false;
     bool inGroup = false, sawGroup = false, haveTarget = false;
     std::string exec;
     *link = ShellLink();
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    for (const std::string& line : posix::SplitLines(text)) {
         if (line.empty() || line[0] == '#')
             continue;
         if (line[0] == '[') {
@@ -289,7 +214,7 @@ bool SetFolderIcon(const std::wstring& folder, const std::wstring& iconFile, int
     std::string native = WideToUtf8(folder);
     while (native.size() > 1 && native.back() == '/')
         native.pop_back();
-    return ReplaceFile(native + "/" + WideToUtf8(kFolderSettingsFile), text, 0644);
+    return posix::ReplaceFileContents(native + "/" + WideToUtf8(kFolderSettingsFile), text, 0644);
 }
 
 } // namespace plat

@@ -5,10 +5,10 @@
 #include "platform/Elevation.h"
 #include "platform/Error.h"
 #include "platform/Unicode.h"
+#include "platform/posix/TextFiles.h"
 #include "platform/posix/UserAccounts.h"
 
 #include <cstdlib>
-#include <fcntl.h>
 #include <pwd.h>
 #include <string>
 #include <unistd.h>
@@ -50,37 +50,18 @@ std::string Home() {
 
 // The file's text, read with the user's own rights and without following a
 // link; empty when it cannot be read or is too large.
-std::string ReadSmallFile(const std::string& path) {
+std::string ReadUserFile(const std::string& path) {
     InvokingUserFiles asUser;
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0)
-        return std::string();
-    std::string data;
-    char buffer[4096];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) > 0) {
-        data.append(buffer, static_cast<std::size_t>(got));
-        if (data.size() > kMaxUserDirsFile) {
-            data.clear();
-            break;
-        }
-    }
-    ::close(fd);
-    return data;
+    std::string text;
+    return posix::ReadSmallFile(path, kMaxUserDirsFile, &text) ? text : std::string();
 }
 
 // XDG_DESKTOP_DIR of "user-dirs.dirs": a line XDG_DESKTOP_DIR="$HOME/Desktop"
 // or with an absolute path. Empty when the file does not say.
 std::string DesktopFromUserDirs(const std::string& configHome, const std::string& home) {
-    std::string text = ReadSmallFile(configHome + "/user-dirs.dirs");
     const std::string key = "XDG_DESKTOP_DIR=\"";
-    std::size_t start = 0;
-    while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        start = end + 1;
+    for (const std::string& line :
+         posix::SplitLines(ReadUserFile(configHome + "/user-dirs.dirs"))) {
         if (line.compare(0, key.size(), key) != 0 || line.back() != '"')
             continue;
         std::string value = line.substr(key.size(), line.size() - key.size() - 1);
