@@ -1,10 +1,20 @@
 # One static library per folder of src/. Sources are picked up by glob so that
-# adding a file needs no edit here; posix/ holds the POSIX backend of a folder.
+# adding a file needs no edit here. DEPS are the launcher libraries to the
+# left, whose headers this library's headers include (PUBLIC); PRIVATE_DEPS
+# are the third-party libraries its sources use, which reach nobody else's
+# compile. A folder with a platform backend (BACKEND) also compiles the
+# subfolder LAUNCHER_PLATFORM_BACKEND names.
 function(launcher_library name)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB _sources CONFIGURE_DEPENDS
-    ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/posix/*.cpp)
+  cmake_parse_arguments(ARG "BACKEND" "" "DEPS;PRIVATE_DEPS" ${ARGN})
+  set(_patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(ARG_BACKEND)
+    set(_backend ${CMAKE_CURRENT_SOURCE_DIR}/${LAUNCHER_PLATFORM_BACKEND})
+    if(NOT IS_DIRECTORY ${_backend})
+      message(FATAL_ERROR "${name}: no ${LAUNCHER_PLATFORM_BACKEND} backend in ${_backend}")
+    endif()
+    list(APPEND _patterns ${_backend}/*.cpp)
+  endif()
+  file(GLOB _sources CONFIGURE_DEPENDS ${_patterns})
   if(NOT _sources)
     # A layer that holds only headers so far.
     add_library(${name} INTERFACE)
@@ -14,7 +24,7 @@ function(launcher_library name)
   endif()
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-  target_link_libraries(${name} PUBLIC ${ARG_DEPS})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PRIVATE_DEPS})
 endfunction()
 
 # One GoogleTest binary per library, registered with CTest.

@@ -9,6 +9,9 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev
   nginx
+  libpng-dev libfreetype-dev libfontconfig-dev libx11-dev libxext-dev
+  fonts-liberation2 fonts-dejavu-core
+  xvfb xdotool
 )
 
 missing=()

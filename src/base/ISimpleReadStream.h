@@ -3,12 +3,11 @@
 // reader, the package unpacker) read through. One thread uses a stream at a
 // time.
 
-#include "base/IUnk.h"
-
 #include <cstdint>
 
-class ISimpleReadStream : public IUnk {
+class ISimpleReadStream {
 public:
+    virtual ~ISimpleReadStream() = default;
     // Origins of Seek.
     enum : int { kSeekFromEnd = 1, kSeekFromStart = 2, kSeekFromCurrent = 0 };
 

@@ -51,24 +51,4 @@ int HexDigitValue(char c) {
     return -1;
 }
 
-static wchar_t LowerAscii(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
-}
-
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (LowerAscii(a[i]) != LowerAscii(b[i]))
-            return false;
-    return true;
-}
-
-std::wstring ToLowerAscii(std::wstring_view text) {
-    std::wstring out(text);
-    for (auto& c : out)
-        c = LowerAscii(c);
-    return out;
-}
-
 } // namespace base

@@ -2,6 +2,7 @@
 // printf-style formatting into narrow and wide strings, and the small text
 // helpers every layer shares.
 
+#include "platform/TextCase.h"
 #include "platform/Unicode.h"
 
 #include <string>
@@ -18,8 +19,8 @@ using plat::WideToUtf8;
 // The value of a hexadecimal digit, -1 for any other character.
 int HexDigitValue(char c);
 
-// Compares without regard to ASCII case.
-bool EqualsNoCase(std::wstring_view a, std::wstring_view b);
-std::wstring ToLowerAscii(std::wstring_view text);
+// Compares and lowers without regard to ASCII case.
+using plat::EqualsNoCase;
+using plat::ToLowerAscii;
 
 } // namespace base

@@ -86,6 +86,16 @@ public:
 
     // Fill before Start; read only by the thread afterwards.
     void SetHandler(std::uint32_t message, Handler callback, void* context);
+    // Enters a member function of the thread object, taking (wParam,
+    // lParam), as the handler of a message.
+    template <auto Method, typename Self> void SetMemberHandler(std::uint32_t message, Self* self) {
+        SetHandler(
+            message,
+            [](void* context, plat::WPARAM wParam, plat::LPARAM lParam) -> plat::LRESULT {
+                return (static_cast<Self*>(context)->*Method)(wParam, lParam);
+            },
+            self);
+    }
 
     plat::HWND Window() const { return window_; }
     bool IsRunning() const { return running_; }

@@ -1,5 +1,7 @@
 #include "config/LocaleSupport.h"
 
+#include "platform/TextCase.h"
+
 #include <array>
 #include <clocale>
 #include <cstdlib>
@@ -30,20 +32,6 @@ constexpr LcidEntry kLcids[] = {
     {"zh-TW", 0x0404},
 };
 
-char AsciiLower(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoreCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    }
-    return true;
-}
-
 // The C++ runtime builds a named locale only when the system has it.
 bool RuntimeHasLocale(const std::string& name) {
     try {
@@ -58,7 +46,7 @@ bool RuntimeHasLocale(const std::string& name) {
 
 std::uint32_t LocaleNameToLcid(std::string_view name) {
     for (const LcidEntry& entry : kLcids) {
-        if (EqualsIgnoreCase(name, entry.name))
+        if (plat::EqualsNoCase(name, entry.name))
             return entry.lcid;
     }
     return 0;
@@ -93,7 +81,7 @@ std::string LanguageCodeFromLocale(std::string_view value) {
         return {};
     std::string code;
     for (char c : language) {
-        c = AsciiLower(c);
+        c = plat::AsciiLower(c);
         if (c < 'a' || c > 'z')
             return {};
         code.push_back(c);

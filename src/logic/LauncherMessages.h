@@ -1,9 +1,15 @@
 #pragma once
 // The window messages of the launcher window, its retry timers and the
 // assistant command codes. The values are the interface between the
-// launcher's processes and threads.
+// launcher's processes and threads. A message a lower layer posts (the
+// checker, the unpacker, the downloader) is defined once, by that layer, and
+// named here after it; the others are posted by the launcher itself or by
+// other processes.
 
+#include "net/DownloaderMessages.h"
 #include "platform/Window.h"
+#include "update/CheckerMessages.h"
+#include "update/UnpackerMessages.h"
 
 #include <cstdint>
 
@@ -14,19 +20,27 @@ enum eWindowsMessage : std::uint32_t {
     eWindowsMessage_Exit = plat::WM_USER + 1500,
     eWindowsMessage_ClientRunFailed = plat::WM_USER + 1501,
     eWindowsMessage_NewTask = plat::WM_USER + 1550,
-    eWindowsMessage_UnpackThreadFinished = plat::WM_USER + 1600,
-    eWindowsMessage_CheckThreadFinished = plat::WM_USER + 1601,
+    eWindowsMessage_UnpackThreadFinished = update::kUnpackThreadFinishedMessage,
+    eWindowsMessage_CheckThreadFinished = update::kCheckThreadFinishedMessage,
     eWindowsMessage_UninstallThreadFinished = plat::WM_USER + 1602,
-    eWindowsMessage_UnpackProgress = plat::WM_USER + 1603,
+    eWindowsMessage_UnpackProgress = update::kUnpackProgressMessage,
     eWindowsMessage_UninstallProgress = plat::WM_USER + 1604,
     eWindowsMessage_ClientFinish = plat::WM_USER + 1651, // to a served client
-    eWindowsMessage_DownloadProgress = plat::WM_USER + 1690,
-    eWindowsMessage_DownloadCompleted = plat::WM_USER + 1691,
+    eWindowsMessage_DownloadProgress = NetEx::kMsgDownloadProgress,
+    eWindowsMessage_DownloadCompleted = NetEx::kMsgDownloadCompleted,
     eWindowsMessage_IconTrayCallbackMessage = plat::WM_USER + 1701,
     eWindowsMessage_LeaveSilentDownload = plat::WM_USER + 1710,
     eWindowsMessage_SilentDownloadRequest = plat::WM_USER + 1711,
     eWindowsMessage_ShowBeforeClose = plat::WM_USER + 1712,
 };
+
+// The numbers other processes and the original's peers know: the messages
+// defined by the lower layers keep them.
+static_assert(eWindowsMessage_UnpackThreadFinished == plat::WM_USER + 1600);
+static_assert(eWindowsMessage_CheckThreadFinished == plat::WM_USER + 1601);
+static_assert(eWindowsMessage_UnpackProgress == plat::WM_USER + 1603);
+static_assert(eWindowsMessage_DownloadProgress == plat::WM_USER + 1690);
+static_assert(eWindowsMessage_DownloadCompleted == plat::WM_USER + 1691);
 
 // One-shot retry timers of the dialog window, 1000 ms each.
 enum eRetryTimer : std::uint64_t {

@@ -8,16 +8,14 @@
 #include "config/CudFile.h"
 #include "config/StubFields.h"
 #include "config/XmlQuery.h"
-#include "log/LogImplW.h"
 #include "logic/ConfigChangeCheck.h"
 #include "logic/DebugMode.h"
+#include "logic/LogLines.h"
 #include "logic/RunModeDecision.h"
 #include "logic/SystemChecks.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Resources.h"
-
-#include <tinyxml2.h>
 
 #include <cstdio>
 #include <cwchar>
@@ -38,24 +36,33 @@ bool ReadRequired(const config::CConfigDocument& doc, const config::TextKey& key
 
 } // namespace
 
-CLogic::CLogic() = default;
+CLogic::CLogic() : cycle_(*this, settings_, configuration_.languages, downloader_, urlSelector_) {}
+
 CLogic::~CLogic() {
     // A run that never reached uninit still ends its network side in order.
     StopNetwork();
 }
 
+void CLogic::SetLog(CLogImplW* log) {
+    log_ = log;
+    cycle_.SetLog(log);
+}
+
 void CLogic::SetCommandLineState(const CommandLineState& state) {
-    uninstallPath_ = state.quotedPath;
-    fast_ = state.fast;
-    runByClientCritical_ = state.runByClientCritical;
-    restart_ = state.restart;
-    autoMode_ = state.autoMode;
-    runByClient_ = state.runByClient;
+    settings_.uninstallPath = state.quotedPath;
+    settings_.fast = state.fast;
+    settings_.runByClientCritical = state.runByClientCritical;
+    settings_.restart = state.restart;
+    settings_.autoMode = state.autoMode;
+    settings_.runByClient = state.runByClient;
 }
 
 void CLogic::Log(const std::wstring& text, bool newLine) {
-    if (log_)
-        log_->Write(text, newLine);
+    logic::WriteLine(log_, text, newLine);
+}
+
+void CLogic::BlankLine() {
+    logic::WriteBlankLine(log_);
 }
 
 void CLogic::LogNarrow(const std::string& text, bool newLine) {
@@ -63,7 +70,7 @@ void CLogic::LogNarrow(const std::string& text, bool newLine) {
 }
 
 void CLogic::NotBuilt(const wchar_t* what) {
-    Log(std::wstring(what) + L": not built yet", true);
+    logic::WriteNotBuilt(log_, what);
 }
 
 std::wstring CLogic::GetString(int id) const {
@@ -96,75 +103,78 @@ bool CLogic::Preinit() {
 }
 
 bool CLogic::Init(int rc, const std::wstring& argument, LogicFailure* failure) {
-    argumentText_ = argument;
-    runCommand_ = rc;
-    bitness_ = os_.is64Bit ? 2 : 1;
+    settings_.argumentText = argument;
+    settings_.runCommand = rc;
+    settings_.bitness = os_.is64Bit ? 2 : 1;
 
     if (rc == rcUninstallFrom || rc == rcUninstallGuest) {
-        workFolder_ = argument;
+        settings_.workFolder = argument;
     } else if (rc == rcDownload) {
         std::wstring number = argument.substr(0, argument.find(L' '));
-        clientWindow_ = std::wcstoull(number.c_str(), nullptr, 10);
+        settings_.clientWindow = std::wcstoull(number.c_str(), nullptr, 10);
     } else if (rc == rcSetLongName) {
         std::size_t first = argument.find(L'"');
         std::size_t second = first == std::wstring::npos ? first : argument.find(L'"', first + 1);
         std::size_t third = second == std::wstring::npos ? second : argument.find(L'"', second + 1);
         if (second != std::wstring::npos)
-            workFolder_ = argument.substr(first + 1, second - first - 1);
-        argumentText_ = third == std::wstring::npos ? std::wstring() : argument.substr(third);
+            settings_.workFolder = argument.substr(first + 1, second - first - 1);
+        settings_.argumentText =
+            third == std::wstring::npos ? std::wstring() : argument.substr(third);
     }
 
-    debugMode_ = logic::ReadDebugMode(base::Utf8ToWide(configuration_.regPath));
+    settings_.debugMode = logic::ReadDebugMode(base::Utf8ToWide(configuration_.regPath));
     if (!ReadConfiguration(failure))
         return false;
 
     // Only Windows has a C runtime to check; elsewhere it counts as present.
-    ucrtPresent_ =
+    settings_.ucrtPresent =
         os_.record.platformId != plat::kPlatformWin32Nt || logic::UcrtPresent(os_.record, log_);
-    if (!ucrtPresent_)
-        kbUrl_ = logic::SelectKbPackage(os_.record, os_.is64Bit, ucrtPresent_);
+    if (!settings_.ucrtPresent)
+        settings_.kbUrl = logic::SelectKbPackage(os_.record, os_.is64Bit, settings_.ucrtPresent);
 
     logic::RunModeInput input;
     input.runCommand = rc;
-    input.workFolder = workFolder_;
+    input.workFolder = settings_.workFolder;
     input.executablePath = plat::GetExecutablePath();
     input.hasGuestFile = &logic::GuestFileExists;
     input.isInstalled = logic::RecordedInstallation(base::Utf8ToWide(configuration_.regPath));
     logic::RunModeResult decided = logic::DecideRunMode(input, log_);
-    runMode_ = decided.runMode;
-    needNetwork_ = decided.needNetwork;
-    portable_ = decided.portable;
-    if (runMode_ == rmUnknown)
+    settings_.runMode = decided.runMode;
+    settings_.needNetwork = decided.needNetwork;
+    settings_.portable = decided.portable;
+    if (settings_.runMode == rmUnknown)
         return false;
 
-    formSize_ = 0;
-    if (runMode_ == rmUpdate || runMode_ == rmSetLongName)
-        formSize_ = 1;
-    else if (runMode_ == rmUninstaller)
-        formSize_ = 2;
-    if (runMode_ != rmUpdate)
-        fast_ = false;
+    settings_.formSize = 0;
+    if (settings_.runMode == rmUpdate || settings_.runMode == rmSetLongName)
+        settings_.formSize = 1;
+    else if (settings_.runMode == rmUninstaller)
+        settings_.formSize = 2;
+    if (settings_.runMode != rmUpdate)
+        settings_.fast = false;
     // An update works on the folder the launcher runs from; an installation
     // chooses its folder on the wizard's pages.
-    if (installFolder_.empty() && runMode_ != rmInstall) {
-        installFolder_ = plat::GetExecutableFolder();
-        while (installFolder_.size() > 1 && installFolder_.back() == plat::PathSeparator())
-            installFolder_.pop_back();
+    if (cycle_.InstallFolder().empty() && settings_.runMode != rmInstall) {
+        std::wstring folder = plat::GetExecutableFolder();
+        while (folder.size() > 1 && folder.back() == plat::PathSeparator())
+            folder.pop_back();
+        cycle_.SetInstallFolder(folder);
     }
 
     std::wstring patchedLanguage = base::Utf8ToWide(config::ReadStubValue("LANGUAGE", 134));
     if (!configuration_.languages.SelectStartupLanguage(
-            patchedLanguage, base::Utf8ToWide(configuration_.regPath), runMode_, log_))
+            patchedLanguage, base::Utf8ToWide(configuration_.regPath), settings_.runMode, log_))
         return false;
 
-    if (!needNetwork_)
+    if (!settings_.needNetwork)
         return true;
     if (!InitClientUpdateData(failure))
         return false;
 
     plat::FileVersion v = plat::GetOwnFileVersion();
-    userAgentHeader_ = base::Format("User-Agent: %s %u.%u.%u.%u\r\n", urlSelector_.FaceId().c_str(),
-                                    v.major, v.minor, v.build, v.revision);
+    settings_.userAgentHeader =
+        base::Format("User-Agent: %s %u.%u.%u.%u\r\n", urlSelector_.FaceId().c_str(), v.major,
+                     v.minor, v.build, v.revision);
     return true;
 }
 
@@ -173,58 +183,59 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
     const config::CConfigDocument& doc = configuration_.configDoc;
     std::string windowClass;
     if (!ReadRequired(doc, keys::kWindowClassName, &windowClass, failure) ||
-        !ReadRequired(doc, keys::kShortName, &shortName_, failure) ||
-        !ReadRequired(doc, keys::kFullName, &fullName_, failure))
+        !ReadRequired(doc, keys::kShortName, &settings_.shortName, failure) ||
+        !ReadRequired(doc, keys::kFullName, &settings_.fullName, failure))
         return false;
-    clientWindowClass_ = base::Utf8ToWide(windowClass);
-    iconName_ = doc.Read(keys::kIconName);
-    licensePath_ = doc.Read(keys::kUrlLicense);
+    settings_.clientWindowClass = base::Utf8ToWide(windowClass);
+    settings_.iconName = doc.Read(keys::kIconName);
+    settings_.licensePath = doc.Read(keys::kUrlLicense);
     if (!doc.Base(config::KeyBase::Launch))
         return Fail(failure, keys::kLaunchMissing);
-    if (!doc.Read(keys::kProcess, &clientProcess_) || clientProcess_.empty())
+    if (!doc.Read(keys::kProcess, &settings_.clientProcess) || settings_.clientProcess.empty())
         return Fail(failure, keys::kProcess.requiredError);
 
-    migrations_ = config::ReadMigrations(doc);
-    clientCommand_ = config::ClientCommand(clientProcess_, doc.Read(keys::kProcessArgs));
+    settings_.migrations = config::ReadMigrations(doc);
+    settings_.clientCommand =
+        config::ClientCommand(settings_.clientProcess, doc.Read(keys::kProcessArgs));
 
-    skipIconsPage_ = doc.Read(keys::kSkipIconsPage);
-    if (!autoMode_) {
-        autoMode_ = doc.Read(keys::kAutomaticInstallMode);
+    settings_.skipIconsPage = doc.Read(keys::kSkipIconsPage);
+    if (!settings_.autoMode) {
+        settings_.autoMode = doc.Read(keys::kAutomaticInstallMode);
         std::string promoUrl = doc.Read(keys::kAutomaticPromoUrl);
-        if (autoMode_ && !promoUrl.empty())
+        if (settings_.autoMode && !promoUrl.empty())
             NotBuilt(L"opening the promotion address in the browser");
     }
-    silentDownload_ = doc.Read(keys::kSilentDownload);
-    progressFromZero_ = doc.Read(keys::kProgressFromZero);
-    iconDesktop_ = doc.Read(keys::kIconCreateDesktop);
-    if (!autoMode_ && os_.record.major > 5 && os_.record.minor > 1 &&
+    settings_.silentDownload = doc.Read(keys::kSilentDownload);
+    settings_.progressFromZero = doc.Read(keys::kProgressFromZero);
+    settings_.iconDesktop = doc.Read(keys::kIconCreateDesktop);
+    if (!settings_.autoMode && os_.record.major > 5 && os_.record.minor > 1 &&
         os_.record.platformId == plat::kPlatformWin32Nt)
-        iconDesktop_ = false;
-    iconPrograms_ = doc.Read(keys::kIconCreatePrograms);
-    iconProgramsFolder_ =
-        doc.ReadBool(config::KeyBase::Common, keys::kIconCreateProgramsFolder, autoMode_);
+        settings_.iconDesktop = false;
+    settings_.iconPrograms = doc.Read(keys::kIconCreatePrograms);
+    settings_.iconProgramsFolder =
+        doc.ReadBool(config::KeyBase::Common, keys::kIconCreateProgramsFolder, settings_.autoMode);
 
-    updateUrl_ = config::ReadStubValue("UPDATE_PATH", 133);
-    if (updateUrl_.empty())
-        updateUrl_ = doc.Read(keys::kUrlUpdate);
+    settings_.updateUrl = config::ReadStubValue("UPDATE_PATH", 133);
+    if (settings_.updateUrl.empty())
+        settings_.updateUrl = doc.Read(keys::kUrlUpdate);
 
     const config::CConfigDocument& theme = configuration_.themeDoc;
     if (!theme.Base(config::KeyBase::Common))
         return Fail(failure, keys::kThemeCommonMissing);
-    backNextArrowsInText_ = theme.Read(keys::kBackNextArrowsInText);
-    pageNumeration_ = theme.Read(keys::kPageNumeration);
-    singlePageMode_ = theme.Read(keys::kSinglePageMode);
+    settings_.backNextArrowsInText = theme.Read(keys::kBackNextArrowsInText);
+    settings_.pageNumeration = theme.Read(keys::kPageNumeration);
+    settings_.singlePageMode = theme.Read(keys::kSinglePageMode);
 
-    fullNameW_ = base::Utf8ToWide(fullName_);
+    settings_.fullNameW = base::Utf8ToWide(settings_.fullName);
     NotBuilt(L"theme fonts");
-    if (assistant::IsLauncherName(plat::GetExecutablePath()) && !migrations_.empty())
+    if (assistant::IsLauncherName(plat::GetExecutablePath()) && !settings_.migrations.empty())
         NotBuilt(L"migration of earlier product identities");
     return true;
 }
 
 bool CLogic::InitClientUpdateData(LogicFailure* failure) {
     std::vector<std::string> servers = config::ReadStubList("SERVER_URL", 132);
-    std::wstring folder = workFolder_;
+    std::wstring folder = settings_.workFolder;
     std::wstring cudPath = folder.empty() ? L"CUD.dat" : plat::JoinPath(folder, L"CUD.dat");
     logic::CheckConfigurationChange(folder, configuration_.configCrc);
 
@@ -233,8 +244,8 @@ bool CLogic::InitClientUpdateData(LogicFailure* failure) {
     });
     urlSelector_.SetKey(config::kCudKey);
     const tinyxml2::XMLElement* predefined =
-        configuration_.configDoc.Root()->FirstChildElement(config::keys::kClientUpdateData);
-    if (!urlSelector_.Initialise(predefined, servers, cudPath, debugMode_))
+        config::QueryElement(configuration_.configDoc.Root(), config::keys::kClientUpdateData);
+    if (!urlSelector_.Initialise(predefined, servers, cudPath, settings_.debugMode))
         return Fail(failure, "Failed to initialize client update data");
     if (!urlSelector_.SelectServer())
         return Fail(failure, "Failed to select server URL");

@@ -5,15 +5,13 @@
 
 #include "base/Strings.h"
 #include "config/XmlQuery.h"
-#include "log/LogImplW.h"
 #include "logic/AssistantResults.h"
 #include "logic/LauncherMessages.h"
+#include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"
-#include "net/RequestHttx.h"
+#include "platform/Presenter.h"
 #include "platform/Process.h"
 #include "platform/Termination.h"
-
-#include <tinyxml2.h>
 
 namespace {
 
@@ -62,15 +60,15 @@ bool CLogic::TimerThunk(void* context, std::uint64_t timerId) {
 }
 
 bool CLogic::Run(LogicFailure* failure) {
-    if (runByClient_ && runByClientCritical_) {
-        log_ ? (void)log_->WriteNewLines(1) : (void)0;
+    if (settings_.runByClient && settings_.runByClientCritical) {
+        BlankLine();
         Log(L"Run by client:");
         Log(L"  .. waiting for clients closing...");
         NotBuilt(L"    .. the search for running clients");
-        if (log_)
-            log_->WriteNewLines(1);
+        BlankLine();
     }
-    if (!debugMode_ && !configuration_.multiRun && runMode_ != rmDownload && SearchClientWindow())
+    if (!settings_.debugMode && !configuration_.multiRun && settings_.runMode != rmDownload &&
+        SearchClientWindow())
         return true;
 
     std::string caption;
@@ -90,13 +88,13 @@ bool CLogic::Run(LogicFailure* failure) {
     View().InitTextControls();
     Log(L"Dialog skin controls .. OK");
     dialog_.SetNotify(this);
-    View().ShowFirstPage(runMode_ == rmSetLongName ? 7 : 2);
-    if (runMode_ != rmInstall)
+    View().ShowFirstPage(settings_.runMode == rmSetLongName ? 7 : 2);
+    if (settings_.runMode != rmInstall)
         NotBuilt(L"taskbar application identity");
     dialog_.Show(true);
 
-    if (!ucrtPresent_) {
-        if (!kbUrl_.empty())
+    if (!settings_.ucrtPresent) {
+        if (!settings_.kbUrl.empty())
             View().ShowConfirm(113, kBoxPlatformUpdate, kBoxButtonsYesNo, false);
         else
             View().ShowMessageBox(GetString(114), kBoxPlatformUpdate, kBoxButtonsOk, false, 2);
@@ -116,10 +114,11 @@ bool CLogic::Run(LogicFailure* failure) {
 
 bool CLogic::SearchClientWindow() {
     Log(L"Searching for client windows...");
-    for (plat::HWND window : plat::FindWindowsByClass(clientWindowClass_)) {
+    for (plat::HWND window : plat::FindWindowsByClass(settings_.clientWindowClass)) {
         std::wstring className;
         // The search ignores case; the client's class must match exactly.
-        if (!plat::GetWindowClassName(window, &className) || className != clientWindowClass_)
+        if (!plat::GetWindowClassName(window, &className) ||
+            className != settings_.clientWindowClass)
             continue;
         runThreadDone_ = true;
         NotBuilt(L"restoring the running client's window");
@@ -129,6 +128,14 @@ bool CLogic::SearchClientWindow() {
 }
 
 bool CLogic::CreateDialog(LogicFailure* failure) {
+    // The display named by DISPLAY when it answers, else the headless
+    // presenter; the log says which and why.
+    if (!dialog_.Presenter()) {
+        std::wstring why;
+        std::unique_ptr<plat::IPresenter> presenter = plat::CreatePresenter(&why);
+        Log(L"Presenter: " + presenter->Description());
+        dialog_.SetPresenter(std::move(presenter));
+    }
     const tinyxml2::XMLElement* theme = configuration_.themeDoc.Root();
     if (!dialog_.Create(theme, caption_)) {
         failure->kind = LogicFailure::Kind::Text;
@@ -160,14 +167,11 @@ void CLogic::MessageLoop() {
 }
 
 void CLogic::DropQueuedMessages() {
-    // Completed requests still queued carry objects that now belong to
-    // nobody: release them without running their callbacks.
+    // What the messages still queued carry (completed requests) now belongs
+    // to nobody: it is freed without running any callback.
     plat::Msg msg;
-    while (plat::PeekMessage(&msg)) {
-        if (msg.message == eWindowsMessage_DownloadCompleted && msg.wParam == 0 && msg.lParam != 0)
-            std::unique_ptr<NetEx::CRequestHttx>(
-                reinterpret_cast<NetEx::CRequestHttx*>(msg.lParam));
-    }
+    while (plat::PeekMessage(&msg))
+        plat::DiscardMessage(msg);
 }
 
 void CLogic::FinishAndQuit() {
@@ -180,9 +184,23 @@ void CLogic::ShowError(int stringId, int context) {
     View().ShowMessageBox(GetString(stringId), context, kBoxButtonsOk, true, 0);
 }
 
-bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
-    if (exiting_)
+void CLogic::ShowSystemError(const std::wstring& prefix, plat::ErrorCode code) {
+    logic::ErrorMessage message = logic::SystemErrorMessage(prefix, code);
+    View().ShowMessageBox(message.text, message.context, message.buttons, message.error, 0);
+}
+
+bool CLogic::OnTimer(std::uint64_t timerId) {
+    if (timerId < eRetryTimer_ClientUpdateData || timerId > eRetryTimer_UpdateFile)
         return false;
+    dialog_.KillTimer(timerId);
+    return cycle_.OnRetryTimer(timerId);
+}
+
+void CLogic::SetRetryTimer(std::uint64_t id, std::uint32_t elapseMs) {
+    dialog_.SetTimer(id, elapseMs);
+}
+
+bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
     switch (message) {
     case eWindowsMessage_LauncherAssistantInitResult:
         OnAssistantInitResult(wParam, lParam);
@@ -198,17 +216,17 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         OnExitMessage(wParam);
         return true;
     case eWindowsMessage_ClientRunFailed:
-        View().ShowMessageBox(base::FormatW(GetString(23).c_str(), fullNameW_.c_str()), kBoxFatal,
-                              kBoxButtonsOk, true, 0);
+        View().ShowMessageBox(base::FormatW(GetString(23).c_str(), settings_.fullNameW.c_str()),
+                              kBoxFatal, kBoxButtonsOk, true, 0);
         return true;
     case eWindowsMessage_NewTask:
         NotBuilt(L"tasks from a running client");
         return true;
     case eWindowsMessage_UnpackThreadFinished:
-        OnUnpackThreadFinished(lParam);
+        cycle_.OnUnpackThreadFinished(lParam);
         return true;
     case eWindowsMessage_CheckThreadFinished:
-        OnCheckThreadFinished(wParam, lParam);
+        cycle_.OnCheckThreadFinished(wParam, lParam);
         return true;
     case eWindowsMessage_DownloadCompleted:
         downloader_.OnCompletedMessage(wParam, lParam);
@@ -220,7 +238,7 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         NotBuilt(L"the uninstallation");
         return true;
     case eWindowsMessage_UnpackProgress:
-        RefreshProgress(lParam);
+        cycle_.OnUnpackProgress(lParam);
         return true;
     case eWindowsMessage_UninstallProgress:
         View().ShowWorkProgress(static_cast<int>(lParam));
@@ -248,10 +266,10 @@ void CLogic::OnExitMessage(plat::WPARAM reason) {
         silentFinished_ = true;
         silentDone_ = true;
     }
-    bool forClient = runByClient_ || runByClientCritical_;
-    if (!forClient && silentMode_ && !(runThreadDone_ && silentDone_))
+    bool forClient = settings_.runByClient || settings_.runByClientCritical;
+    if (!forClient && settings_.silentMode && !(runThreadDone_ && silentDone_))
         return; // a silent downloader waits for both ends
-    if (silentMode_ && silentFinished_) {
+    if (settings_.silentMode && silentFinished_) {
         NotBuilt(L"the tray balloon of a finished silent download");
         return;
     }
@@ -298,8 +316,9 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
         if (ok)
             NotBuilt(L"continuing the installation");
         else if (result == 6)
-            View().ShowMessageBox(base::FormatW(GetString(109).c_str(), fullNameW_.c_str()),
-                                  kBoxChooseAgain, kBoxButtonsOk, true, 0);
+            View().ShowMessageBox(
+                base::FormatW(GetString(109).c_str(), settings_.fullNameW.c_str()), kBoxChooseAgain,
+                kBoxButtonsOk, true, 0);
         else
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
         break;
@@ -382,17 +401,12 @@ void CLogic::OnMessageBoxButton(int id) {
         return;
     }
     if (id == kBtnMboxOk &&
-        (context == kBoxFatal || (context == kBoxChooseAgain && runMode_ != rmInstall))) {
+        (context == kBoxFatal || (context == kBoxChooseAgain && settings_.runMode != rmInstall))) {
         FinishAndQuit();
         return;
     }
-    if (id == kBtnMboxRetry && (context == kBoxLicenseFailed || context == kBoxManifestFailed ||
-                                context == kBoxUpdateFailed)) {
-        // Back to the page and the failed request once more.
-        attempts_ = 1;
-        RetryStage(context == kBoxLicenseFailed ? 5 : context == kBoxManifestFailed ? 6 : 7);
+    if (id == kBtnMboxRetry && cycle_.RetryFromBox(context))
         return;
-    }
     if (id == kBtnMboxYes && context == kBoxExitDuringInstall) {
         NotBuilt(L"cancelling the assistant");
         FinishAndQuit();

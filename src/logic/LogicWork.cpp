@@ -1,84 +1,75 @@
-// CLogic: the start of the run's work and the shutdown order.
+// CLogic: the start of the run's work, the way to the client's start and
+// the shutdown order.
 
 #include "logic/Logic.h"
 
 #include "assistant/LauncherFiles.h"
-#include "log/LogImplW.h"
 #include "logic/LauncherMessages.h"
 #include "logic/VirtualStore.h"
 #include "platform/Process.h"
 
 bool CLogic::StartWork() {
-    if (runMode_ != rmDownload && runMode_ != rmSetLongName)
+    if (settings_.runMode != rmDownload && settings_.runMode != rmSetLongName)
         NotBuilt(L"the launcher self-update check");
-    if (runMode_ == rmUninstaller) {
-        if (runCommand_ == rcUninstall)
+    if (settings_.runMode == rmUninstaller) {
+        if (settings_.runCommand == rcUninstall)
             View().ShowFirstPage(1);
         caption_ = GetString(98);
         View().SetCaption(caption_);
         NotBuilt(L"the uninstallation");
         return true;
     }
-    if (runMode_ == rmSetLongName) {
+    if (settings_.runMode == rmSetLongName) {
         Log(L"Process SetLongName Started", false);
-        logic::ClearVirtualStore(workFolder_, log_);
+        logic::ClearVirtualStore(settings_.workFolder, log_);
         NotBuilt(L"the elevated assistant");
         return true;
     }
-    if (needNetwork_) {
+    if (settings_.needNetwork) {
         View().ShowFirstPage(3);
         if (!networkStarted_ && !StartNetwork()) {
             ShowError(71, kBoxFatal);
             return true;
         }
     }
-    if (!ucrtPresent_)
+    if (!settings_.ucrtPresent)
         NotBuilt(L"downloading the platform update");
-    else if (runMode_ != rmInstall || singlePageMode_)
-        RequestManifest();
+    else if (settings_.runMode != rmInstall || settings_.singlePageMode)
+        cycle_.RequestManifest();
     else
-        downloader_.DownloadLicense(licensePath_);
+        cycle_.RequestLicense();
     return true;
 }
 
 void CLogic::Uninit() {
-    auto blank = [this] {
-        if (log_)
-            log_->WriteNewLines(1);
-    };
-    blank();
+    BlankLine();
     Log(L"--- Start Uninit ---");
-    blank();
+    BlankLine();
     if (urlSelector_.IsInitialised())
         urlSelector_.Save(true);
-    if (runCommand_ == rcDownload) {
+    if (settings_.runCommand == rcDownload) {
         Log(L"Send finish to client");
-        plat::PostMessage(clientWindow_, eWindowsMessage_ClientFinish, 0, 2);
+        plat::PostMessage(settings_.clientWindow, eWindowsMessage_ClientFinish, 0, 2);
     }
-    if (portable_ && runMode_ == rmUninstaller) {
+    if (settings_.portable && settings_.runMode == rmUninstaller) {
         Log(L"Stop uninstaller thread");
     } else {
         Log(L"Stop checker & unpaker threads");
-        checker_.Abort();
-        checker_.Stop(1000);
-        unpacker_.RequestStop();
-        unpacker_.Stop(1000);
-        // What arrived in this run stays on disk for the next one to resume.
-        unpacker_.FlushParts();
+        cycle_.StopWorkers();
     }
     StopNetwork();
-    blank();
-    blank();
+    BlankLine();
+    BlankLine();
     Log(L"Delete fonts from temp");
-    blank();
+    BlankLine();
     Log(L"--- Uninit finished ---");
-    blank();
+    BlankLine();
 }
 
 bool CLogic::RestartAs(const std::wstring& fileName) {
     plat::ProcessStartInfo info;
-    info.commandLine =
-        assistant::BuildRestartCommandLine(plat::GetExecutableFolder(), fileName, fast_, autoMode_);
+    info.commandLine = assistant::BuildRestartCommandLine(plat::GetExecutableFolder(), fileName,
+                                                          settings_.fast, settings_.autoMode);
     Log(L"Create process " + fileName + L" from Launcher.exe");
     plat::Process process;
     if (!process.Start(info)) {
@@ -89,4 +80,13 @@ bool CLogic::RestartAs(const std::wstring& fileName) {
     process.Close();
     FinishAndQuit();
     return true;
+}
+
+void CLogic::ReachLaunchStep(const wchar_t* how) {
+    View().ShowLaunchPage();
+    Log(std::wstring(L"Launch step reached (") + how + L")");
+    // Starting the client comes with its own part of the launcher; until
+    // then the run ends where the client would start.
+    NotBuilt(L"starting the client");
+    FinishAndQuit();
 }

@@ -1,5 +1,6 @@
 #include "logic/NetErrors.h"
 
+#include "logic/CycleStages.h"
 #include "platform/Unicode.h"
 
 namespace logic {
@@ -102,7 +103,7 @@ NetFailureReaction NetFailureReactionOf(int kind, bool maintenance) {
         reaction.countAttempt = true;
         reaction.logLine = maintenance ? nullptr : L"net error License";
         reaction.storeText = true;
-        reaction.timerId = eRetryTimer_License;
+        reaction.timerId = StageInfo(CycleStage::License).retryTimer;
         break;
     case eNetRequest_Manifest:
     case eNetRequest_UpdateFile:
@@ -110,7 +111,8 @@ NetFailureReaction NetFailureReactionOf(int kind, bool maintenance) {
         reaction.logNetworkError = true;
         reaction.storeText = true;
         reaction.timerId =
-            kind == eNetRequest_Manifest ? eRetryTimer_Manifest : eRetryTimer_UpdateFile;
+            StageInfo(kind == eNetRequest_Manifest ? CycleStage::Manifest : CycleStage::Download)
+                .retryTimer;
         break;
     case eNetRequest_Affiliate:
         reaction.logLine = maintenance ? nullptr : L"net error update Affiliate";

@@ -1,8 +1,11 @@
 #pragma once
 // The wizard's page operations as the launcher's flows call them: which page
-// is shown, the in-skin message box, progress and the controls' texts. The
-// skinned dialog implements it for a visible run; a recording view keeps what
-// was shown for the headless run and for tests. Window thread only.
+// is shown, the in-skin message box, progress and the controls' texts. A
+// skinned view in this folder, built over skin/'s generic dialog and
+// controls, implements it for a visible run (page numbering, label tables and
+// language texts are the launcher's wizard logic, which skin/ knows nothing
+// of); a recording view keeps what was shown for the headless run and for
+// tests. Window thread only.
 
 #include "logic/UpdateProgress.h"
 

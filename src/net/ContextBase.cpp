@@ -10,7 +10,7 @@ namespace NetEx {
 CContextBase::CContextBase() = default;
 
 CContextBase::~CContextBase() {
-    // Close is virtual: derived contexts close their own parts first.
+    // The derived context has closed its requests already.
     if (connection_ != 0)
         plat::CloseInternetHandle(connection_);
 }
@@ -50,6 +50,7 @@ std::uint32_t CContextBase::OpenLog(const HttpLogSettings& settings, std::uint32
     }
     log_->SetMaxBlock(settings.bufferSize);
     log_->SetFlushAfterSection(settings.flushEachRecord);
+    debugRecords_ = settings.debugRecords;
     ApplyLogClock(clock);
     log_->WriteByteOrderMarkIfNew();
     return 0;

@@ -18,14 +18,6 @@ namespace NetEx {
 class CNetClient;
 class CNetTransportBase;
 
-class IContextBase {
-public:
-    virtual ~IContextBase() = default;
-    virtual std::uint32_t GetId() const = 0;
-    virtual const std::string& GetName() const = 0;
-    virtual CUrlComponents& GetUrl() = 0;
-};
-
 // Adds bytes to a total kept elsewhere (the transport's).
 struct ByteForwarder {
     void* object = nullptr;
@@ -39,19 +31,21 @@ struct LogClockValue {
     int zoneSeconds = 0;
 };
 
-class CContextBase : public virtual IContextBase {
+// The part of a context that is no HTTP: the server's address, the
+// connection handle, the HTTP log and the byte totals. CContextHttx is the
+// context the transport makes; this base is never used on its own.
+class CContextBase {
 public:
-    CContextBase();
-    ~CContextBase() override;
     CContextBase(const CContextBase&) = delete;
     CContextBase& operator=(const CContextBase&) = delete;
 
-    std::uint32_t GetId() const override { return id_; }
-    const std::string& GetName() const override { return name_; }
-    CUrlComponents& GetUrl() override { return url_; }
+    std::uint32_t GetId() const { return id_; }
+    const std::string& GetName() const { return name_; }
+    CUrlComponents& GetUrl() { return url_; }
+    const CUrlComponents& GetUrl() const { return url_; }
 
     // Closes the connection and the log; nothing without a connection.
-    virtual void Close();
+    void Close();
 
     // --- Transport thread ------------------------------------------------
     // Takes the client and transport and names the log after the context.
@@ -64,6 +58,8 @@ public:
                           const LogClockValue& clock);
     void ApplyLogClock(const LogClockValue& clock);
     CCypherLog* Log() const { return log_.get(); }
+    // The log takes debug-level records (see HttpLogSettings).
+    bool DebugRecords() const { return log_ && debugRecords_; }
     // InternetConnect; false with the error in *error and in the log.
     bool Connect(plat::HINTERNET internet, std::uint32_t* error);
     plat::HINTERNET Connection() const { return connection_; }
@@ -74,6 +70,9 @@ public:
     std::uint64_t BytesReceived() const { return bytesReceived_; }
 
 protected:
+    CContextBase();
+    ~CContextBase();
+
     std::uint32_t id_ = 0;
     std::string name_;
     CUrlComponents url_;
@@ -90,6 +89,7 @@ private:
     ByteForwarder sentForwarder_;
     ByteForwarder receivedForwarder_;
     std::unique_ptr<CCypherLog> log_;
+    bool debugRecords_ = false;
 };
 
 } // namespace NetEx

@@ -9,7 +9,7 @@
 namespace NetEx {
 
 CContextHttx::~CContextHttx() {
-    CContextHttx::Close();
+    Close();
 }
 
 bool CContextHttx::Setup(std::uint32_t id, std::string_view name, std::string_view url,

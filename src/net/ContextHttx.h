@@ -16,39 +16,27 @@
 
 namespace NetEx {
 
-class IContextHttx : public virtual IContextBase {
-public:
-    virtual std::uint32_t GetTimeout() const = 0;
-    virtual std::uint32_t GetBgs() const = 0;
-    virtual std::uint32_t GetCounter() const = 0;
-    virtual bool Setup(std::uint32_t id, std::string_view name, std::string_view url,
-                       std::uint32_t timeout, std::uint32_t bgs) = 0;
-    virtual bool SetUrl(std::string_view url) = 0;
-    virtual void SetArgs(std::string_view query) = 0;
-    virtual std::uint32_t IncrementCounter() = 0;
-    virtual std::uint32_t DecrementCounter() = 0;
-};
-
-class CContextHttx : public IContextHttx, public CContextBase {
+class CContextHttx : public CContextBase {
 public:
     // Re-sends of one request after an invalid-CA answer before it fails.
     static constexpr std::uint32_t kMaxInvalidCaResends = 3;
 
     CContextHttx() = default;
-    ~CContextHttx() override;
+    ~CContextHttx();
 
-    std::uint32_t GetTimeout() const override { return timeout_; }
-    std::uint32_t GetBgs() const override { return bgs_; }
-    std::uint32_t GetCounter() const override { return counter_; }
+    std::uint32_t GetTimeout() const { return timeout_; }
+    std::uint32_t GetBgs() const { return bgs_; }
+    std::uint32_t GetCounter() const { return counter_; }
     bool Setup(std::uint32_t id, std::string_view name, std::string_view url, std::uint32_t timeout,
-               std::uint32_t bgs) override;
-    bool SetUrl(std::string_view url) override;
-    void SetArgs(std::string_view query) override;
-    std::uint32_t IncrementCounter() override { return ++counter_; }
-    std::uint32_t DecrementCounter() override;
+               std::uint32_t bgs);
+    bool SetUrl(std::string_view url);
+    void SetArgs(std::string_view query);
+    std::uint32_t IncrementCounter() { return ++counter_; }
+    std::uint32_t DecrementCounter();
 
     // Closes the requests in flight without notice, then the connection.
-    void Close() override;
+    // Hides the base's Close, which it calls.
+    void Close();
 
     // --- Transport thread ------------------------------------------------
     void WriteCreatingRecord();

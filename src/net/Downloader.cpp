@@ -148,9 +148,14 @@ bool CDownloader::Issue(const RequestForm& form, std::string_view objectText) {
     std::unique_ptr<CRequestHttx> request;
     if (!CreateRequest(request))
         return false;
-    if (!request->Init(kContextId, form.kind, objectText, true, form.method, 0, kOpenFlags,
-                       kSecurityFlags, form.readBlock, false, form.wantResponseHeaders, {},
-                       nullptr))
+    if (!request->Init({.contextId = kContextId,
+                        .requestId = form.kind,
+                        .url = objectText,
+                        .method = form.method,
+                        .openFlags = kOpenFlags,
+                        .securityFlags = kSecurityFlags,
+                        .readBlock = form.readBlock,
+                        .wantResponseHeaders = form.wantResponseHeaders}))
         return false;
     request->AddHeader(form.headers);
     if (form.range)
@@ -202,9 +207,7 @@ void CDownloader::OnRequestProgress(CRequestHttx& request) {
 
 void CDownloader::OnRequestCompleted(std::unique_ptr<CRequestHttx> request) {
     // Without a window to take it the request ends here.
-    if (plat::PostMessage(progressWindow_, kMsgDownloadCompleted, 0,
-                          reinterpret_cast<plat::LPARAM>(request.get())))
-        request.release();
+    base::PostOwned<DownloadCompletedMessage>(progressWindow_, 0, std::move(request));
 }
 
 void CDownloader::OnError(std::unique_ptr<NetErrorInfo>) {

@@ -45,7 +45,7 @@ void CDownloader::OnCompletedMessage(plat::WPARAM wParam, plat::LPARAM lParam) {
         ReportError(NotifyKind(static_cast<std::uint32_t>(lParam)), 0, 404, {});
         return;
     }
-    OnRequestDone(std::unique_ptr<CRequestHttx>(reinterpret_cast<CRequestHttx*>(lParam)));
+    OnRequestDone(base::TakeOwned<DownloadCompletedMessage>(lParam));
 }
 
 void CDownloader::OnRequestDone(std::unique_ptr<CRequestHttx> request) {

@@ -4,7 +4,6 @@
 // downloader's completion handling; a callback may start the next download.
 
 #include "base/Buffer.h"
-#include "base/IUnk.h"
 
 #include <cstdint>
 #include <string>
@@ -22,8 +21,9 @@ enum DownloadKind : std::uint32_t {
     kDownloadAffiliate = 6, // known to the dispatch, never issued
 };
 
-class IDownloaderNotify : public IUnk {
+class IDownloaderNotify {
 public:
+    virtual ~IDownloaderNotify() = default;
     virtual void fireCUDFileReceived(const CBuffer& body) = 0;
     // total is -1 when the package size could not be determined.
     virtual void fireKBFilePartReceived(std::int32_t received, std::int32_t total) = 0;

@@ -8,11 +8,6 @@ namespace NetEx {
 
 namespace {
 
-template <plat::LRESULT (CHttxTransport::*Method)(plat::WPARAM, plat::LPARAM)>
-plat::LRESULT Call(void* self, plat::WPARAM wParam, plat::LPARAM lParam) {
-    return (static_cast<CHttxTransport*>(self)->*Method)(wParam, lParam);
-}
-
 void RaiseError(CNetClient* client, std::uint32_t kind, std::uint32_t code, std::uint32_t contextId,
                 std::uint32_t requestId = NetErrorInfo::kNoRequest) {
     if (!client)
@@ -41,14 +36,13 @@ CNetTransport::~CNetTransport() {
 
 void CHttxTransport::RegisterHandlers() {
     CNetTransportBase::RegisterHandlers();
-    CHttxTransport* self = this;
-    SetHandler(kMsgDetachClient, &Call<&CHttxTransport::OnDetachClient>, self);
-    SetHandler(kMsgCreateContext, &Call<&CHttxTransport::OnCreateContext>, self);
-    SetHandler(kMsgModifyContext, &Call<&CHttxTransport::OnModifyContext>, self);
-    SetHandler(kMsgDestroyContext, &Call<&CHttxTransport::OnDestroyContext>, self);
-    SetHandler(kMsgSendRequest, &Call<&CHttxTransport::OnSendRequest>, self);
-    SetHandler(kMsgCancelRequest, &Call<&CHttxTransport::OnCancelRequest>, self);
-    SetHandler(kMsgStatusNotice, &Call<&CHttxTransport::OnStatusNotice>, self);
+    SetMemberHandler<&CHttxTransport::OnDetachClient>(kMsgDetachClient, this);
+    SetRecordHandler<CreateContextMessage, &CHttxTransport::OnCreateContext>(this);
+    SetRecordHandler<ModifyContextMessage, &CHttxTransport::OnModifyContext>(this);
+    SetMemberHandler<&CHttxTransport::OnDestroyContext>(kMsgDestroyContext, this);
+    SetRecordHandler<SendRequestMessage, &CHttxTransport::OnSendRequest>(this);
+    SetRecordHandler<CancelRequestMessage, &CHttxTransport::OnCancelRequest>(this);
+    SetRecordHandler<StatusNoticeMessage, &CHttxTransport::OnStatusNotice>(this);
 }
 
 CHttxTransport::ContextList::iterator CHttxTransport::Find(CNetClient* client, std::uint32_t id) {
@@ -57,6 +51,20 @@ CHttxTransport::ContextList::iterator CHttxTransport::Find(CNetClient* client, s
             return it;
     }
     return contexts_.end();
+}
+
+CHttxTransport::ContextList::iterator CHttxTransport::ContextFor(CNetClient* client,
+                                                                 std::uint32_t contextId,
+                                                                 std::uint32_t requestId,
+                                                                 bool needOpen) {
+    if (needOpen && !IsInternetOpen()) {
+        RaiseError(client, NetErrorInfo::kNotOpen, 0, contextId, requestId);
+        return contexts_.end();
+    }
+    auto it = Find(client, contextId);
+    if (it == contexts_.end())
+        RaiseError(client, NetErrorInfo::kNoContext, 0, contextId, requestId);
+    return it;
 }
 
 void CHttxTransport::CloseContexts(CNetClient* client) {
@@ -77,26 +85,22 @@ void CHttxTransport::ApplyLogClockToContexts() {
 }
 
 plat::LRESULT CHttxTransport::OnDetachClient(plat::WPARAM wParam, plat::LPARAM) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
+    auto client = base::Borrowed<CNetClient>(wParam);
     CEventRiser riser(client ? &client->DetachEvent() : nullptr);
     SetResult(true);
     CloseContexts(client);
     return 0;
 }
 
-plat::LRESULT CHttxTransport::OnCreateContext(plat::WPARAM wParam, plat::LPARAM lParam) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
-    std::unique_ptr<CContextHttx> context(reinterpret_cast<CContextHttx*>(lParam));
-    if (!context)
-        return 0;
+void CHttxTransport::OnCreateContext(CNetClient* client, std::unique_ptr<CContextHttx> context) {
     const std::uint32_t id = context->GetId();
     if (!IsInternetOpen()) {
         RaiseError(client, NetErrorInfo::kNotOpen, 0, id);
-        return 0;
+        return;
     }
     if (Find(client, id) != contexts_.end()) {
         RaiseError(client, NetErrorInfo::kFailed, plat::kErrInternetHandleExists, id);
-        return 0;
+        return;
     }
     context->Attach(client, this);
     const HttpLogSettings* settings = LogSettings();
@@ -104,55 +108,37 @@ plat::LRESULT CHttxTransport::OnCreateContext(plat::WPARAM wParam, plat::LPARAM 
         std::uint32_t code = context->OpenLog(*settings, plat::GetCurrentProcessId(), LogClock());
         if (code != 0) {
             RaiseError(client, NetErrorInfo::kFailed, code, id);
-            return 0;
+            return;
         }
     }
     context->WriteCreatingRecord();
     std::uint32_t code = 0;
     if (!context->Connect(Internet(), &code)) {
         RaiseError(client, NetErrorInfo::kFailed, code, id);
-        return 0;
+        return;
     }
     context->SetForwarders(SentForwarder(), ReceivedForwarder());
     contexts_.push_back(std::move(context));
     if (client)
         client->OnContextCreated(id);
-    return 0;
 }
 
-plat::LRESULT CHttxTransport::OnModifyContext(plat::WPARAM wParam, plat::LPARAM lParam) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
-    std::unique_ptr<CContextHttx> changes(reinterpret_cast<CContextHttx*>(lParam));
-    if (!changes)
-        return 0;
+void CHttxTransport::OnModifyContext(CNetClient* client, std::unique_ptr<CContextHttx> changes) {
     const std::uint32_t id = changes->GetId();
-    if (!IsInternetOpen()) {
-        RaiseError(client, NetErrorInfo::kNotOpen, 0, id);
-        return 0;
-    }
-    auto it = Find(client, id);
-    if (it == contexts_.end()) {
-        RaiseError(client, NetErrorInfo::kNoContext, 0, id);
-        return 0;
-    }
+    auto it = ContextFor(client, id, NetErrorInfo::kNoRequest, true);
+    if (it == contexts_.end())
+        return;
     (*it)->Modify(*changes);
     if (client)
         client->OnContextModified(id);
-    return 0;
 }
 
 plat::LRESULT CHttxTransport::OnDestroyContext(plat::WPARAM wParam, plat::LPARAM lParam) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
+    auto client = base::Borrowed<CNetClient>(wParam);
     const auto id = static_cast<std::uint32_t>(lParam);
-    if (!IsInternetOpen()) {
-        RaiseError(client, NetErrorInfo::kNotOpen, 0, id);
+    auto it = ContextFor(client, id, NetErrorInfo::kNoRequest, true);
+    if (it == contexts_.end())
         return 0;
-    }
-    auto it = Find(client, id);
-    if (it == contexts_.end()) {
-        RaiseError(client, NetErrorInfo::kNoContext, 0, id);
-        return 0;
-    }
     std::unique_ptr<CContextHttx> context = std::move(*it);
     contexts_.erase(it);
     context->Close();
@@ -162,36 +148,19 @@ plat::LRESULT CHttxTransport::OnDestroyContext(plat::WPARAM wParam, plat::LPARAM
     return 0;
 }
 
-plat::LRESULT CHttxTransport::OnSendRequest(plat::WPARAM wParam, plat::LPARAM lParam) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
-    std::unique_ptr<CRequestHttx> request(reinterpret_cast<CRequestHttx*>(lParam));
-    if (!request)
-        return 0;
-    auto it = Find(client, request->GetContextId());
-    if (it == contexts_.end()) {
-        RaiseError(client, NetErrorInfo::kNoContext, 0, request->GetContextId(),
-                   request->GetRequestId());
-        return 0;
-    }
-    (*it)->StartRequest(std::move(request));
-    return 0;
+void CHttxTransport::OnSendRequest(CNetClient* client, std::unique_ptr<CRequestHttx> request) {
+    auto it = ContextFor(client, request->GetContextId(), request->GetRequestId(), false);
+    if (it != contexts_.end())
+        (*it)->StartRequest(std::move(request));
 }
 
-plat::LRESULT CHttxTransport::OnCancelRequest(plat::WPARAM wParam, plat::LPARAM lParam) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
-    std::unique_ptr<CancelBlock> block(reinterpret_cast<CancelBlock*>(lParam));
-    if (!block)
-        return 0;
-    auto it = Find(client, block->contextId);
-    if (it == contexts_.end() || !(*it)->CancelRequest(block->requestId))
+void CHttxTransport::OnCancelRequest(CNetClient* client, std::unique_ptr<CancelBlock> block) {
+    auto it = ContextFor(client, block->contextId, block->requestId, false);
+    if (it != contexts_.end() && !(*it)->CancelRequest(block->requestId))
         RaiseError(client, NetErrorInfo::kNoContext, 0, block->contextId, block->requestId);
-    return 0;
 }
 
-plat::LRESULT CHttxTransport::OnStatusNotice(plat::WPARAM, plat::LPARAM lParam) {
-    std::unique_ptr<StatusNotice> notice(reinterpret_cast<StatusNotice*>(lParam));
-    if (!notice)
-        return 0;
+void CHttxTransport::OnStatusNotice(CNetClient*, std::unique_ptr<StatusNotice> notice) {
     // The context value is a context's address; one that is gone is ignored.
     for (auto& context : contexts_) {
         if (reinterpret_cast<std::uintptr_t>(context.get()) == notice->context) {
@@ -199,7 +168,6 @@ plat::LRESULT CHttxTransport::OnStatusNotice(plat::WPARAM, plat::LPARAM lParam) 
             break;
         }
     }
-    return 0;
 }
 
 } // namespace NetEx

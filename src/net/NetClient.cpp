@@ -27,43 +27,29 @@ bool CNetClient::CreateContext(std::unique_ptr<CContextHttx>& out) {
     return true;
 }
 
-bool CNetClient::CreateRequest(std::unique_ptr<CRequestHttx>& out, const IRequestHttx* from) {
-    if (!from) {
-        out = std::make_unique<CRequestHttx>();
-        return true;
-    }
-    auto source = dynamic_cast<const CRequestHttx*>(from);
-    if (!source)
-        return false;
-    out = std::make_unique<CRequestHttx>(*source);
+bool CNetClient::CreateRequest(std::unique_ptr<CRequestHttx>& out, const CRequestHttx* from) {
+    out = from ? std::make_unique<CRequestHttx>(*from) : std::make_unique<CRequestHttx>();
     return true;
 }
 
-bool CNetClient::Post(std::uint32_t message, std::int64_t lParam) {
-    return transport_ && plat::PostMessage(transport_->Window(), message,
-                                           reinterpret_cast<plat::WPARAM>(this), lParam);
+bool CNetClient::Post(std::uint32_t message, plat::LPARAM lParam) {
+    return transport_ &&
+           plat::PostMessage(transport_->Window(), message, base::BorrowedParam(this), lParam);
 }
 
-namespace {
-
-template <typename T> std::int64_t AsParam(T* object) {
-    return reinterpret_cast<std::int64_t>(object);
+template <typename Message>
+bool CNetClient::PostOwned(std::unique_ptr<typename Message::Type> object) {
+    return object && transport_ &&
+           base::PostOwned<Message>(transport_->Window(), base::BorrowedParam(this),
+                                    std::move(object));
 }
-
-} // namespace
 
 bool CNetClient::PostCreateContext(std::unique_ptr<CContextHttx> context) {
-    if (!context || !Post(kMsgCreateContext, AsParam(context.get())))
-        return false;
-    context.release();
-    return true;
+    return PostOwned<CreateContextMessage>(std::move(context));
 }
 
 bool CNetClient::PostModifyContext(std::unique_ptr<CContextHttx> changes) {
-    if (!changes || !Post(kMsgModifyContext, AsParam(changes.get())))
-        return false;
-    changes.release();
-    return true;
+    return PostOwned<ModifyContextMessage>(std::move(changes));
 }
 
 bool CNetClient::PostDestroyContext(std::uint32_t contextId) {
@@ -73,18 +59,12 @@ bool CNetClient::PostDestroyContext(std::uint32_t contextId) {
 bool CNetClient::SendRequest(std::unique_ptr<CRequestHttx> request) {
     if (!request || !transport_ || !transport_->IsInternetOpen())
         return false;
-    if (!Post(kMsgSendRequest, AsParam(request.get())))
-        return false;
-    request.release();
-    return true;
+    return PostOwned<SendRequestMessage>(std::move(request));
 }
 
 bool CNetClient::CancelRequest(std::uint32_t contextId, std::uint32_t requestId) {
-    auto block = std::make_unique<CancelBlock>(CancelBlock{contextId, requestId});
-    if (!Post(kMsgCancelRequest, AsParam(block.get())))
-        return false;
-    block.release();
-    return true;
+    return PostOwned<CancelRequestMessage>(
+        std::make_unique<CancelBlock>(CancelBlock{contextId, requestId}));
 }
 
 bool CNetClient::QueryStatistics() {

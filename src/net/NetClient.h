@@ -5,8 +5,8 @@
 // owns a window re-posts what it needs to it. The transport outlives its
 // clients.
 
+#include "base/ManualResetEvent.h"
 #include "net/NetTypes.h"
-#include "net/SyncEvent.h"
 
 #include <cstdint>
 #include <memory>
@@ -16,7 +16,6 @@ namespace NetEx {
 class CContextHttx;
 class CNetTransportBase;
 class CRequestHttx;
-class IRequestHttx;
 
 class CNetClient {
 public:
@@ -45,9 +44,8 @@ public:
 
     // A fresh context into `out` while the internet handle is open.
     bool CreateContext(std::unique_ptr<CContextHttx>& out);
-    // A fresh request, or a copy of `from`, into `out`. False for a template
-    // of another kind.
-    bool CreateRequest(std::unique_ptr<CRequestHttx>& out, const IRequestHttx* from = nullptr);
+    // A fresh request, or a copy of `from` for a new exchange, into `out`.
+    bool CreateRequest(std::unique_ptr<CRequestHttx>& out, const CRequestHttx* from = nullptr);
 
     // Posts to the transport; what could not be posted is destroyed and the
     // result is false.
@@ -64,13 +62,16 @@ public:
     bool Detach(int timeoutMs);
 
     // Signalled by the transport when a detach is done.
-    CSyncEvent& DetachEvent() { return detached_; }
+    CManualResetEvent& DetachEvent() { return detached_; }
 
 private:
-    bool Post(std::uint32_t message, std::int64_t lParam);
+    // A message that carries a number (or nothing); the client names itself.
+    bool Post(std::uint32_t message, plat::LPARAM lParam);
+    // A message that hands a record to the transport.
+    template <typename Message> bool PostOwned(std::unique_ptr<typename Message::Type> object);
 
     CNetTransportBase* transport_ = nullptr;
-    CSyncEvent detached_;
+    CManualResetEvent detached_;
 };
 
 } // namespace NetEx

@@ -6,10 +6,11 @@
 // the synchronous operations are called from the owner's thread. One
 // transport exists per process.
 
+#include "base/ManualResetEvent.h"
+#include "base/OwnedMessage.h"
 #include "base/Thread.h"
 #include "net/ContextBase.h"
 #include "net/NetTypes.h"
-#include "net/SyncEvent.h"
 
 #include <atomic>
 #include <cstdint>
@@ -68,21 +69,35 @@ protected:
     virtual void ApplyLogClockToContexts() = 0;
     void SetResult(bool result) { result_ = result; }
 
+    // Enters the handler of a message that hands over a record: it gets the
+    // client the message names (null when none) and the record, taken over
+    // from the message; a message without a record is dropped.
+    template <typename Message, auto Method, typename Self> void SetRecordHandler(Self* self) {
+        SetHandler(
+            Message::kNumber,
+            [](void* context, plat::WPARAM wParam, plat::LPARAM lParam) -> plat::LRESULT {
+                if (auto record = base::TakeOwned<Message>(lParam))
+                    (static_cast<Self*>(context)->*Method)(base::Borrowed<CNetClient>(wParam),
+                                                           std::move(record));
+                return 0;
+            },
+            self);
+    }
+
+private:
     // Message handlers.
     plat::LRESULT OnSetLogClock(plat::WPARAM wParam, plat::LPARAM lParam);
     plat::LRESULT OnQueryStatistics(plat::WPARAM wParam, plat::LPARAM lParam);
     plat::LRESULT OnOpenInternet(plat::WPARAM wParam, plat::LPARAM lParam);
     plat::LRESULT OnCloseInternet(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnSetLogSettings(plat::WPARAM wParam, plat::LPARAM lParam);
+    void OnSetLogSettings(CNetClient* client, std::unique_ptr<HttpLogSettings> settings);
     plat::LRESULT OnPumpInternet(plat::WPARAM wParam, plat::LPARAM lParam);
-
-private:
     void CloseInternetHandle();
 
     plat::HINTERNET internet_ = 0;
     std::atomic<bool> open_{false};
     std::atomic<bool> result_{false};
-    CSyncEvent event_;
+    CManualResetEvent event_;
     std::unique_ptr<HttpLogSettings> logSettings_;
     std::uint64_t totalSent_ = 0;
     std::uint64_t totalReceived_ = 0;
@@ -91,7 +106,7 @@ private:
 
 // The HTTP contexts of every client and the messages that manage them and
 // their requests.
-class CHttxTransport : public virtual CNetTransportBase {
+class CHttxTransport : public CNetTransportBase {
 public:
     CHttxTransport() = default;
     ~CHttxTransport() override;
@@ -104,23 +119,29 @@ protected:
     void CloseContexts(CNetClient* client) override;
     void ApplyLogClockToContexts() override;
 
-    plat::LRESULT OnDetachClient(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnCreateContext(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnModifyContext(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnDestroyContext(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnSendRequest(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnCancelRequest(plat::WPARAM wParam, plat::LPARAM lParam);
-    plat::LRESULT OnStatusNotice(plat::WPARAM wParam, plat::LPARAM lParam);
-
 private:
     using ContextList = std::list<std::unique_ptr<CContextHttx>>;
+
+    plat::LRESULT OnDetachClient(plat::WPARAM wParam, plat::LPARAM lParam);
+    void OnCreateContext(CNetClient* client, std::unique_ptr<CContextHttx> context);
+    void OnModifyContext(CNetClient* client, std::unique_ptr<CContextHttx> changes);
+    plat::LRESULT OnDestroyContext(plat::WPARAM wParam, plat::LPARAM lParam);
+    void OnSendRequest(CNetClient* client, std::unique_ptr<CRequestHttx> request);
+    void OnCancelRequest(CNetClient* client, std::unique_ptr<CancelBlock> block);
+    void OnStatusNotice(CNetClient* client, std::unique_ptr<StatusNotice> notice);
+
     ContextList::iterator Find(CNetClient* client, std::uint32_t id);
+    // The client's context that a message is about; end() once the client
+    // has been told why there is none: the internet handle is not open (when
+    // `needOpen`), or the client has no context with this id.
+    ContextList::iterator ContextFor(CNetClient* client, std::uint32_t contextId,
+                                     std::uint32_t requestId, bool needOpen);
 
     ContextList contexts_;
 };
 
 // The transport the launcher makes.
-class CNetTransport : public virtual CHttxTransport {
+class CNetTransport final : public CHttxTransport {
 public:
     CNetTransport() = default;
     // Stops a thread that still runs, without a time limit.

@@ -24,14 +24,8 @@ void NetStatusCallback(plat::HINTERNET handle, std::uintptr_t context, std::uint
     notice->status = status;
     if (info != nullptr && infoLength != 0)
         notice->info.Append(info, infoLength);
-    if (plat::PostMessage(g_transportWindow.load(), kMsgStatusNotice, 0,
-                          reinterpret_cast<plat::LPARAM>(notice.get())))
-        notice.release();
-}
-
-template <plat::LRESULT (CNetTransportBase::*Method)(plat::WPARAM, plat::LPARAM)>
-plat::LRESULT Call(void* self, plat::WPARAM wParam, plat::LPARAM lParam) {
-    return (static_cast<CNetTransportBase*>(self)->*Method)(wParam, lParam);
+    // A notice that finds no window any more is dropped with its copy.
+    base::PostOwned<StatusNoticeMessage>(g_transportWindow.load(), 0, std::move(notice));
 }
 
 void AddTo(void* total, std::uint64_t bytes) {
@@ -62,13 +56,12 @@ bool CNetTransportBase::CreateThreadWindow() {
 }
 
 void CNetTransportBase::RegisterHandlers() {
-    CNetTransportBase* self = this;
-    SetHandler(kMsgSetLogClock, &Call<&CNetTransportBase::OnSetLogClock>, self);
-    SetHandler(kMsgQueryStatistics, &Call<&CNetTransportBase::OnQueryStatistics>, self);
-    SetHandler(kMsgOpenInternet, &Call<&CNetTransportBase::OnOpenInternet>, self);
-    SetHandler(kMsgCloseInternet, &Call<&CNetTransportBase::OnCloseInternet>, self);
-    SetHandler(kMsgSetLogSettings, &Call<&CNetTransportBase::OnSetLogSettings>, self);
-    SetHandler(kMsgPumpInternet, &Call<&CNetTransportBase::OnPumpInternet>, self);
+    SetMemberHandler<&CNetTransportBase::OnSetLogClock>(kMsgSetLogClock, this);
+    SetMemberHandler<&CNetTransportBase::OnQueryStatistics>(kMsgQueryStatistics, this);
+    SetMemberHandler<&CNetTransportBase::OnOpenInternet>(kMsgOpenInternet, this);
+    SetMemberHandler<&CNetTransportBase::OnCloseInternet>(kMsgCloseInternet, this);
+    SetRecordHandler<SetLogSettingsMessage, &CNetTransportBase::OnSetLogSettings>(this);
+    SetMemberHandler<&CNetTransportBase::OnPumpInternet>(kMsgPumpInternet, this);
 }
 
 void CNetTransportBase::OnLoopEnd(bool normalEnd) {
@@ -81,12 +74,10 @@ void CNetTransportBase::OnLoopEnd(bool normalEnd) {
 }
 
 bool CNetTransportBase::OpenInternet(const InternetParams& params) {
-    auto copy = std::make_unique<InternetParams>(params);
     event_.Reset();
-    if (!plat::PostMessage(Window(), kMsgOpenInternet, 0,
-                           reinterpret_cast<plat::LPARAM>(copy.get())))
+    if (!base::PostOwned<OpenInternetMessage>(Window(), 0,
+                                              std::make_unique<InternetParams>(params)))
         return false;
-    copy.release();
     event_.Wait(-1);
     return result_;
 }
@@ -102,11 +93,7 @@ bool CNetTransportBase::CloseInternet() {
 bool CNetTransportBase::SetLogSettings(std::unique_ptr<HttpLogSettings> settings) {
     if (!settings || !open_)
         return false;
-    if (!plat::PostMessage(Window(), kMsgSetLogSettings, 0,
-                           reinterpret_cast<plat::LPARAM>(settings.get())))
-        return false;
-    settings.release();
-    return true;
+    return base::PostOwned<SetLogSettingsMessage>(Window(), 0, std::move(settings));
 }
 
 bool CNetTransportBase::SetLogClock(std::int64_t offsetMs, int zoneSeconds) {
@@ -132,7 +119,7 @@ plat::LRESULT CNetTransportBase::OnSetLogClock(plat::WPARAM wParam, plat::LPARAM
 }
 
 plat::LRESULT CNetTransportBase::OnQueryStatistics(plat::WPARAM wParam, plat::LPARAM) {
-    auto client = reinterpret_cast<CNetClient*>(wParam);
+    auto client = base::Borrowed<CNetClient>(wParam);
     if (!client)
         return 0;
     auto statistics = std::make_unique<NetStatistics>();
@@ -143,7 +130,7 @@ plat::LRESULT CNetTransportBase::OnQueryStatistics(plat::WPARAM wParam, plat::LP
 }
 
 plat::LRESULT CNetTransportBase::OnOpenInternet(plat::WPARAM, plat::LPARAM lParam) {
-    std::unique_ptr<InternetParams> params(reinterpret_cast<InternetParams*>(lParam));
+    std::unique_ptr<InternetParams> params = base::TakeOwned<OpenInternetMessage>(lParam);
     CEventRiser riser(&event_);
     result_ = false;
     if (open_ || !params)
@@ -193,9 +180,8 @@ plat::LRESULT CNetTransportBase::OnCloseInternet(plat::WPARAM, plat::LPARAM) {
     return 0;
 }
 
-plat::LRESULT CNetTransportBase::OnSetLogSettings(plat::WPARAM, plat::LPARAM lParam) {
-    logSettings_.reset(reinterpret_cast<HttpLogSettings*>(lParam));
-    return 0;
+void CNetTransportBase::OnSetLogSettings(CNetClient*, std::unique_ptr<HttpLogSettings> settings) {
+    logSettings_ = std::move(settings);
 }
 
 plat::LRESULT CNetTransportBase::OnPumpInternet(plat::WPARAM, plat::LPARAM) {

@@ -2,9 +2,13 @@
 // The records that travel between a client's thread and the transport thread
 // with the transport's window messages, and the message numbers themselves.
 // Each record belongs to one thread at a time: the poster until the message
-// is handled, then the handler (or the client it is handed to).
+// is handled, then the handler (or the client it is handed to). The messages
+// that carry a record name its type with their number (OwnedMessage), so
+// that poster and handler cannot disagree; the client that posts names
+// itself in wParam.
 
 #include "base/Buffer.h"
+#include "base/OwnedMessage.h"
 #include "platform/Internet.h"
 #include "platform/Window.h"
 
@@ -44,6 +48,8 @@ struct InternetParams {
 struct HttpLogSettings {
     bool enabled = false;
     bool flushEachRecord = false;
+    // Debug-level records too: every state change of every request.
+    bool debugRecords = false;
     std::string folder;
     std::uint32_t reserved = 0;
     CBuffer key;
@@ -92,5 +98,17 @@ struct CancelBlock {
 struct NetReservedInfo {
     virtual ~NetReservedInfo() = default;
 };
+
+class CContextHttx;
+class CRequestHttx;
+
+// The messages that carry a record; the handler takes it over.
+using OpenInternetMessage = base::OwnedMessage<kMsgOpenInternet, InternetParams>;
+using SetLogSettingsMessage = base::OwnedMessage<kMsgSetLogSettings, HttpLogSettings>;
+using CreateContextMessage = base::OwnedMessage<kMsgCreateContext, CContextHttx>;
+using ModifyContextMessage = base::OwnedMessage<kMsgModifyContext, CContextHttx>;
+using SendRequestMessage = base::OwnedMessage<kMsgSendRequest, CRequestHttx>;
+using CancelRequestMessage = base::OwnedMessage<kMsgCancelRequest, CancelBlock>;
+using StatusNoticeMessage = base::OwnedMessage<kMsgStatusNotice, StatusNotice>;
 
 } // namespace NetEx

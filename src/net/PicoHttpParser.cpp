@@ -1,5 +1,7 @@
 #include "net/PicoHttpParser.h"
 
+#include "platform/TextCase.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -162,13 +164,7 @@ std::optional<std::string_view> CPicoHttpParser::ContentLength() const {
     constexpr std::string_view kName = "Content-Length";
     for (std::size_t i = 0; i < headerCount_; ++i) {
         std::string_view name = headers_[i].Name();
-        if (name.size() != kName.size())
-            continue;
-        bool same = true;
-        for (std::size_t k = 0; k < name.size() && same; ++k)
-            same = std::tolower(static_cast<unsigned char>(name[k])) ==
-                   std::tolower(static_cast<unsigned char>(kName[k]));
-        if (same)
+        if (plat::EqualsNoCase(name, kName))
             return headers_[i].Value();
     }
     return std::nullopt;

@@ -3,10 +3,12 @@
 // Transport thread only; the context decides what follows each step.
 
 #include "net/ContextHttx.h"
+#include "net/HttpLogRecord.h"
 #include "net/RequestHttx.h"
 #include "platform/Error.h"
 #include "platform/Time.h"
 
+#include <iterator>
 #include <limits>
 
 namespace NetEx {
@@ -39,6 +41,22 @@ void CRequestHttx::Attach(CContextHttx* context) {
     if (readBlock_ != 0 && readBlock_ > context->GetBgs())
         readBlock_ = context->GetBgs();
     url_.Merge(context->GetUrl(), mergeArgs_);
+}
+
+const char* CRequestHttx::StateName(std::uint32_t state) {
+    static constexpr const char* kNames[] = {"created", "opened", "sent", "receiving", "finished"};
+    return state < std::size(kNames) ? kNames[state] : "unknown";
+}
+
+void CRequestHttx::SetState(RequestState state) {
+    if (state == state_)
+        return;
+    if (context_ && context_->DebugRecords()) {
+        CHttpLogRecord record(context_->Log(), "Request state");
+        record.Number("Id:   ", requestId_);
+        record.Line("State: ", std::string(StateName(state_)) + " -> " + StateName(state));
+    }
+    state_ = state;
 }
 
 void CRequestHttx::Fail(std::uint32_t code) {
@@ -78,7 +96,7 @@ bool CRequestHttx::Open() {
         Fail(errorCode_);
         return false;
     }
-    state_ = kOpened;
+    SetState(kOpened);
     return true;
 }
 
@@ -98,12 +116,12 @@ bool CRequestHttx::Send() {
     headers += extraHeader_;
     if (plat::SendRequest(handle_, headers, body_.View())) {
         errorCode_ = 0;
-        state_ = kSent;
+        SetState(kSent);
         return true;
     }
     errorCode_ = plat::GetLastError();
     if (errorCode_ == plat::kErrIoPending) {
-        state_ = kSent;
+        SetState(kSent);
         return true;
     }
     Fail(errorCode_);
@@ -154,7 +172,7 @@ bool CRequestHttx::ReadOnAfter() const {
 
 void CRequestHttx::Read() {
     if (state_ == kSent)
-        state_ = kReceiving;
+        SetState(kReceiving);
     if (state_ != kReceiving) {
         Fail(plat::kErrInvalidHandle);
         return;
@@ -182,7 +200,7 @@ void CRequestHttx::Read() {
             }
             if (available_ == 0) {
                 QueryResponse();
-                state_ = kFinished;
+                SetState(kFinished);
                 if (IsRedirect())
                     ++redirectCount_;
                 break;
@@ -191,7 +209,7 @@ void CRequestHttx::Read() {
         if (!MakeRoom(readOn ? readBlock_ : std::max(available_, readBlock_))) {
             QueryResponse();
             errorCode_ = plat::kErrInsufficientBuffer;
-            state_ = kFinished;
+            SetState(kFinished);
             break;
         }
         if (adaptive_)
@@ -216,7 +234,7 @@ void CRequestHttx::Read() {
     if (connectionClosed_ && state_ == kReceiving && errorCode_ == plat::kErrIoPending) {
         read_ = ReadDescriptor{};
         Fail(plat::kErrInternetConnectionReset);
-        state_ = kFinished;
+        SetState(kFinished);
     }
     if (state_ != kReceiving || errorCode_ != plat::kErrIoPending)
         responseBody_.Resize(bodyUsed_);

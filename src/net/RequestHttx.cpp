@@ -42,15 +42,14 @@ std::uint32_t NextAdaptiveBlock(std::uint32_t passSize, std::uint64_t elapsedMs,
 }
 
 CRequestHttx::CRequestHttx(const CRequestHttx& other)
-    : IRequestHttx(), contextId_(other.contextId_), requestId_(other.requestId_),
-      firstUrl_(other.firstUrl_), url_(other.url_), mergeArgs_(other.mergeArgs_),
-      method_(other.method_), timeout_(other.timeout_), openFlags_(other.openFlags_),
-      securityFlags_(other.securityFlags_), headers_(other.headers_), body_(other.body_),
-      extraHeader_(other.extraHeader_), wantSentHeaders_(other.wantSentHeaders_),
-      wantResponseHeaders_(other.wantResponseHeaders_), redirectCount_(other.redirectCount_),
-      tag_(other.tag_), logMaskPattern_(other.logMaskPattern_),
-      logMaskReplacement_(other.logMaskReplacement_), readBlock_(other.readBlock_),
-      adaptive_(other.adaptive_) {}
+    : contextId_(other.contextId_), requestId_(other.requestId_), firstUrl_(other.firstUrl_),
+      url_(other.url_), mergeArgs_(other.mergeArgs_), method_(other.method_),
+      timeout_(other.timeout_), openFlags_(other.openFlags_), securityFlags_(other.securityFlags_),
+      headers_(other.headers_), body_(other.body_), extraHeader_(other.extraHeader_),
+      wantSentHeaders_(other.wantSentHeaders_), wantResponseHeaders_(other.wantResponseHeaders_),
+      redirectCount_(other.redirectCount_), tag_(other.tag_),
+      logMaskPattern_(other.logMaskPattern_), logMaskReplacement_(other.logMaskReplacement_),
+      readBlock_(other.readBlock_), adaptive_(other.adaptive_) {}
 
 CRequestHttx::~CRequestHttx() {
     CloseHandle();
@@ -73,26 +72,22 @@ bool CRequestHttx::SetUrl(std::string_view url) {
     return true;
 }
 
-bool CRequestHttx::Init(std::uint32_t contextId, std::uint32_t requestId, std::string_view url,
-                        bool mergeArgs, std::uint32_t method, std::uint32_t timeout,
-                        std::uint32_t openFlags, std::uint32_t securityFlags,
-                        std::uint32_t readBlock, bool wantSentHeaders, bool wantResponseHeaders,
-                        std::string_view logMaskPattern, const char* logMaskReplacement) {
-    SetIds(contextId, requestId);
-    bool parsed = SetUrl(url);
-    mergeArgs_ = mergeArgs;
-    method_ = method;
-    timeout_ = timeout;
-    openFlags_ = openFlags;
-    securityFlags_ = securityFlags;
-    adaptive_ = readBlock == kAdaptiveBlock;
-    readBlock_ = adaptive_ ? kMinAdaptiveBlock : readBlock;
-    wantSentHeaders_ = wantSentHeaders;
-    wantResponseHeaders_ = wantResponseHeaders;
-    if (!logMaskPattern.empty())
-        logMaskPattern_ = logMaskPattern;
-    if (logMaskReplacement)
-        logMaskReplacement_ = logMaskReplacement;
+bool CRequestHttx::Init(const RequestSetup& setup) {
+    SetIds(setup.contextId, setup.requestId);
+    bool parsed = SetUrl(setup.url);
+    mergeArgs_ = setup.mergeArgs;
+    method_ = setup.method;
+    timeout_ = setup.timeout;
+    openFlags_ = setup.openFlags;
+    securityFlags_ = setup.securityFlags;
+    adaptive_ = setup.readBlock == kAdaptiveBlock;
+    readBlock_ = adaptive_ ? kMinAdaptiveBlock : setup.readBlock;
+    wantSentHeaders_ = setup.wantSentHeaders;
+    wantResponseHeaders_ = setup.wantResponseHeaders;
+    if (!setup.logMaskPattern.empty())
+        logMaskPattern_ = setup.logMaskPattern;
+    if (setup.logMaskReplacement)
+        logMaskReplacement_ = setup.logMaskReplacement;
     return parsed;
 }
 

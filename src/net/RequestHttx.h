@@ -43,114 +43,86 @@ std::uint32_t NextAdaptiveBlock(std::uint32_t passSize, std::uint64_t elapsedMs,
 // The verb of a method index; "GET" for an unknown one.
 const char* VerbOf(std::uint32_t method);
 
-class IRequestHttx {
-public:
-    virtual ~IRequestHttx() = default;
-    virtual std::uint32_t GetContextId() const = 0;
-    virtual std::uint32_t GetRequestId() const = 0;
-    virtual CUrlComponents& GetUrl() = 0;
-    virtual CUrlComponents& GetFirstUrl() = 0;
-    virtual std::uint32_t GetMethod() const = 0;
-    virtual std::uint32_t GetTimeout() const = 0;
-    virtual std::uint32_t GetOpenFlags() const = 0;
-    virtual std::uint32_t GetSecurityFlags() const = 0;
-    virtual std::uint32_t GetPassSize() const = 0;
-    virtual std::size_t GetBodySize() const = 0;
-    virtual const CBuffer& GetHeaders() const = 0;
-    virtual const CBuffer& GetBody() const = 0;
-    virtual const CBuffer& GetLocation() const = 0;
-    virtual const CBuffer& GetSentHeaders() const = 0;
-    virtual const CBuffer& GetResponseHeaders() const = 0;
-    virtual const CBuffer& GetResponseBody() const = 0;
-    virtual const std::string& GetExtraHeader() const = 0;
-    virtual std::uint32_t GetErrorKind() const = 0;
-    virtual std::uint32_t GetStatusCode() const = 0;
-    virtual std::uint32_t GetErrorCode() const = 0;
-    virtual bool IsRedirect() const = 0;
-    virtual std::uint32_t GetRedirectCount() const = 0;
-    virtual std::uint32_t GetReadBlock() const = 0;
-    virtual bool IsAdaptive() const = 0;
-    virtual std::uint32_t GetTag() const = 0;
-    virtual void SetIds(std::uint32_t contextId, std::uint32_t requestId) = 0;
-    virtual bool SetFirstUrl(std::string_view url) = 0;
-    virtual bool SetUrl(std::string_view url) = 0;
-    virtual bool Init(std::uint32_t contextId, std::uint32_t requestId, std::string_view url,
-                      bool mergeArgs, std::uint32_t method, std::uint32_t timeout,
-                      std::uint32_t openFlags, std::uint32_t securityFlags, std::uint32_t readBlock,
-                      bool wantSentHeaders, bool wantResponseHeaders,
-                      std::string_view logMaskPattern, const char* logMaskReplacement) = 0;
-    virtual void SetArgs(std::string_view query) = 0;
-    virtual void SetTag(std::uint32_t tag) = 0;
-    virtual void SetExtraHeader(std::string_view text) = 0;
-    virtual void AddHeader(std::string_view text) = 0;
-    virtual void AddRange(std::uint32_t offset, std::uint32_t length) = 0;
-    virtual void AddContentLength(std::uint32_t length) = 0;
-    virtual void BeginMultipart(const char* boundary) = 0;
-    virtual void AppendBody(const void* data, std::size_t length) = 0;
-    virtual void TakeBody(CBuffer& body) = 0;
-    virtual bool AddFormPart(std::string_view name, const char* fileName,
-                             std::string_view contentType) = 0;
-    virtual bool EndMultipart() = 0;
+// What a request is set up with; callers name the fields they set with
+// designated initialisers and leave the rest at these defaults.
+struct RequestSetup {
+    std::uint32_t contextId = 0xFFFFFFFFu;
+    std::uint32_t requestId = 0xFFFFFFFFu;
+    // A path (and query) on the context's server, or a full address.
+    std::string_view url{};
+    // The context's query arguments are merged into the request's.
+    bool mergeArgs = true;
+    std::uint32_t method = kGet;
+    std::uint32_t timeout = 0; // 0: the context's
+    std::uint32_t openFlags = 0;
+    std::uint32_t securityFlags = 0; // checks the request waives
+    // Bytes asked for per read; 0 for what is there, kAdaptiveBlock to aim
+    // at one second per read.
+    std::uint32_t readBlock = 0;
+    bool wantSentHeaders = false;
+    bool wantResponseHeaders = false;
+    // Text of the body the HTTP log shows replaced (a password field).
+    std::string_view logMaskPattern{};
+    const char* logMaskReplacement = nullptr;
 };
 
-class CRequestHttx : public IRequestHttx {
+class CRequestHttx {
 public:
     CRequestHttx() = default;
     // A copy for a new exchange: the settings and the redirect count, none
     // of the previous exchange's results.
     CRequestHttx(const CRequestHttx& other);
     CRequestHttx& operator=(const CRequestHttx&) = delete;
-    ~CRequestHttx() override;
+    ~CRequestHttx();
 
-    std::uint32_t GetContextId() const override { return contextId_; }
-    std::uint32_t GetRequestId() const override { return requestId_; }
-    CUrlComponents& GetUrl() override { return url_; }
-    CUrlComponents& GetFirstUrl() override { return firstUrl_; }
-    std::uint32_t GetMethod() const override { return method_; }
-    std::uint32_t GetTimeout() const override { return timeout_; }
-    std::uint32_t GetOpenFlags() const override { return openFlags_; }
-    std::uint32_t GetSecurityFlags() const override { return securityFlags_; }
-    std::uint32_t GetPassSize() const override { return passSize_; }
-    std::size_t GetBodySize() const override { return bodyUsed_; }
-    const CBuffer& GetHeaders() const override { return headers_; }
-    const CBuffer& GetBody() const override { return body_; }
-    const CBuffer& GetLocation() const override { return location_; }
-    const CBuffer& GetSentHeaders() const override { return sentHeaders_; }
-    const CBuffer& GetResponseHeaders() const override { return responseHeaders_; }
+    std::uint32_t GetContextId() const { return contextId_; }
+    std::uint32_t GetRequestId() const { return requestId_; }
+    CUrlComponents& GetUrl() { return url_; }
+    CUrlComponents& GetFirstUrl() { return firstUrl_; }
+    std::uint32_t GetMethod() const { return method_; }
+    std::uint32_t GetTimeout() const { return timeout_; }
+    std::uint32_t GetOpenFlags() const { return openFlags_; }
+    std::uint32_t GetSecurityFlags() const { return securityFlags_; }
+    std::uint32_t GetPassSize() const { return passSize_; }
+    std::size_t GetBodySize() const { return bodyUsed_; }
+    const CBuffer& GetHeaders() const { return headers_; }
+    const CBuffer& GetBody() const { return body_; }
+    const CBuffer& GetLocation() const { return location_; }
+    const CBuffer& GetSentHeaders() const { return sentHeaders_; }
+    const CBuffer& GetResponseHeaders() const { return responseHeaders_; }
     // While reads go on, only the first GetBodySize bytes are data.
-    const CBuffer& GetResponseBody() const override { return responseBody_; }
-    const std::string& GetExtraHeader() const override { return extraHeader_; }
-    std::uint32_t GetErrorKind() const override { return errorKind_; }
-    std::uint32_t GetStatusCode() const override { return statusCode_; }
-    std::uint32_t GetErrorCode() const override { return errorCode_; }
-    bool IsRedirect() const override { return statusCode_ >= 300 && statusCode_ <= 399; }
-    std::uint32_t GetRedirectCount() const override { return redirectCount_; }
-    std::uint32_t GetReadBlock() const override { return readBlock_; }
-    bool IsAdaptive() const override { return adaptive_; }
-    std::uint32_t GetTag() const override { return tag_; }
-    void SetIds(std::uint32_t contextId, std::uint32_t requestId) override;
-    bool SetFirstUrl(std::string_view url) override;
-    bool SetUrl(std::string_view url) override;
-    bool Init(std::uint32_t contextId, std::uint32_t requestId, std::string_view url,
-              bool mergeArgs, std::uint32_t method, std::uint32_t timeout, std::uint32_t openFlags,
-              std::uint32_t securityFlags, std::uint32_t readBlock, bool wantSentHeaders,
-              bool wantResponseHeaders, std::string_view logMaskPattern,
-              const char* logMaskReplacement) override;
-    void SetArgs(std::string_view query) override;
-    void SetTag(std::uint32_t tag) override { tag_ = tag; }
-    void SetExtraHeader(std::string_view text) override;
-    void AddHeader(std::string_view text) override;
-    void AddRange(std::uint32_t offset, std::uint32_t length) override;
-    void AddContentLength(std::uint32_t length) override;
-    void BeginMultipart(const char* boundary) override;
-    void AppendBody(const void* data, std::size_t length) override;
-    void TakeBody(CBuffer& body) override;
-    bool AddFormPart(std::string_view name, const char* fileName,
-                     std::string_view contentType) override;
-    bool EndMultipart() override;
+    const CBuffer& GetResponseBody() const { return responseBody_; }
+    const std::string& GetExtraHeader() const { return extraHeader_; }
+    std::uint32_t GetErrorKind() const { return errorKind_; }
+    std::uint32_t GetStatusCode() const { return statusCode_; }
+    std::uint32_t GetErrorCode() const { return errorCode_; }
+    bool IsRedirect() const { return statusCode_ >= 300 && statusCode_ <= 399; }
+    std::uint32_t GetRedirectCount() const { return redirectCount_; }
+    std::uint32_t GetReadBlock() const { return readBlock_; }
+    bool IsAdaptive() const { return adaptive_; }
+    std::uint32_t GetTag() const { return tag_; }
+    void SetIds(std::uint32_t contextId, std::uint32_t requestId);
+    bool SetFirstUrl(std::string_view url);
+    bool SetUrl(std::string_view url);
+    // Takes the setup; false when the address cannot be parsed (the rest is
+    // taken all the same).
+    bool Init(const RequestSetup& setup);
+    void SetArgs(std::string_view query);
+    void SetTag(std::uint32_t tag) { tag_ = tag; }
+    void SetExtraHeader(std::string_view text);
+    void AddHeader(std::string_view text);
+    void AddRange(std::uint32_t offset, std::uint32_t length);
+    void AddContentLength(std::uint32_t length);
+    void BeginMultipart(const char* boundary);
+    void AppendBody(const void* data, std::size_t length);
+    void TakeBody(CBuffer& body);
+    bool AddFormPart(std::string_view name, const char* fileName, std::string_view contentType);
+    bool EndMultipart();
 
     const std::string& GetBoundary() const { return boundary_; }
     std::uint32_t GetState() const { return state_; }
+    // "created", "opened", "sent", "receiving", "finished".
+    static const char* StateName(std::uint32_t state);
     plat::HINTERNET GetHandle() const { return handle_; }
     bool WantsSentHeaders() const { return wantSentHeaders_; }
     bool WantsResponseHeaders() const { return wantResponseHeaders_; }
@@ -183,6 +155,9 @@ public:
     std::size_t SentSize() const { return headers_.Size() + body_.Size(); }
 
 private:
+    // The one place the state changes; a context that keeps debug records
+    // writes each change to its HTTP log.
+    void SetState(RequestState state);
     void Commit();
     // True when the read that just ended brought bytes and a read block
     // applies: the next step is another read rather than a data query.
@@ -193,7 +168,7 @@ private:
 
     CContextHttx* context_ = nullptr;
     plat::HINTERNET handle_ = 0;
-    std::uint32_t state_ = kCreated;
+    RequestState state_ = kCreated;
     std::uint32_t available_ = 0;
     // The read in progress: where it writes and how much it got.
     struct ReadDescriptor {

@@ -43,12 +43,17 @@ struct CopyData {
     std::string bytes;
 };
 
+// Frees what a posted message owns (see PostOwnedMessage).
+using MessageDiscard = void (*)(WPARAM wParam, LPARAM lParam);
+
 struct Msg {
     HWND window = 0;
     std::uint32_t message = WM_NULL;
     WPARAM wParam = 0;
     LPARAM lParam = 0;
     CopyData copyData; // WM_COPYDATA only
+    // Set for a message that owns an object of this process (its lParam).
+    MessageDiscard discard = nullptr;
 };
 
 // Receives the messages of one window, on the window's thread.
@@ -83,6 +88,16 @@ bool SetWindowText(HWND window, const std::wstring& title);
 // the user. False (last error 1400, invalid window handle) when there is no
 // such window.
 bool PostMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam);
+// Posts a message whose parameters own an object of this process. Taken
+// from the queue, the message hands the object to whoever took it; dropped
+// unread (its window destroyed, its thread ended), the queue frees it with
+// `discard`. Windows of other processes are refused (last error 87): only
+// numbers and copies cross processes. On failure nothing is freed.
+bool PostOwnedMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam,
+                      MessageDiscard discard);
+// Frees what a message taken from the queue owns, for a loop that drops it
+// instead of dispatching it; nothing for other messages.
+void DiscardMessage(Msg& msg);
 // Posts WM_QUIT with the exit code to the calling thread's queue.
 void PostQuitMessage(int exitCode);
 

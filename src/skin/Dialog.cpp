@@ -4,6 +4,10 @@ CDialog::~CDialog() {
     Destroy();
 }
 
+void CDialog::SetPresenter(std::unique_ptr<plat::IPresenter> presenter) {
+    presenter_ = std::move(presenter);
+}
+
 void CDialog::SetUserMessageCallback(void* context, UserMessageCallback callback) {
     messageContext_ = context;
     onUserMessage_ = callback;

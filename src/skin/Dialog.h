@@ -1,14 +1,17 @@
 #pragma once
 // The launcher's main window. It receives the launcher's window messages and
 // the retry timers and hands them to the launcher object through two
-// callbacks registered before it is created. The skinned drawing of the steps
-// and controls builds on it; today it is a window of the message layer
-// without a picture. Window thread only.
+// callbacks registered before it is created. It keeps the presenter chosen at
+// start, through which the skinned drawing of the steps and controls will put
+// the window on screen; today it is a window of the message layer without a
+// picture. Window thread only.
 
+#include "platform/Presenter.h"
 #include "platform/Window.h"
 #include "skin/SkinFormNotify.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace tinyxml2 {
@@ -30,6 +33,11 @@ public:
     ~CDialog() override;
     CDialog(const CDialog&) = delete;
     CDialog& operator=(const CDialog&) = delete;
+
+    // The presenter the window is shown through (X11 or headless), made on
+    // this thread; the dialog owns it from here on.
+    void SetPresenter(std::unique_ptr<plat::IPresenter> presenter);
+    plat::IPresenter* Presenter() const { return presenter_.get(); }
 
     void SetUserMessageCallback(void* context, UserMessageCallback callback);
     void SetTimerCallback(void* context, TimerCallback callback);
@@ -65,4 +73,5 @@ private:
     void* timerContext_ = nullptr;
     TimerCallback onTimer_ = nullptr;
     ISkinFormNotify* notify_ = nullptr;
+    std::unique_ptr<plat::IPresenter> presenter_;
 };

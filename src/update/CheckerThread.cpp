@@ -76,9 +76,8 @@ bool CCheckerThread::Stopped() const {
 }
 
 void CCheckerThread::Post(CheckStatus status) {
-    const plat::WPARAM document =
-        status == kCheckFailed ? 0 : reinterpret_cast<plat::WPARAM>(&newDoc_);
-    plat::PostMessage(target_.window, kCheckThreadFinishedMessage, document, status);
+    const plat::WPARAM manifestReady = status == kCheckFailed ? 0 : 1;
+    plat::PostMessage(target_.window, kCheckThreadFinishedMessage, manifestReady, status);
 }
 
 std::wstring CCheckerThread::FullPath(const std::wstring& relativePath) {
@@ -140,12 +139,12 @@ bool CCheckerThread::ReadManifests() {
 }
 
 bool CCheckerThread::WaitForRelease() {
-    std::shared_ptr<CWaitEvent> event;
+    std::shared_ptr<CManualResetEvent> event;
     {
         std::lock_guard<std::mutex> lock(lock_);
         if (stop_)
             return false;
-        waitEvent_ = std::make_shared<CWaitEvent>();
+        waitEvent_ = std::make_shared<CManualResetEvent>();
         event = waitEvent_;
     }
     Post(kCheckServerInfoReady);

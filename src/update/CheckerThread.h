@@ -10,6 +10,7 @@
 // and reads the results only after the finish message; the lock guards the
 // stop flag, the wait event and every change of the shared queue.
 
+#include "base/ManualResetEvent.h"
 #include "base/Thread.h"
 #include "platform/Window.h"
 #include "update/AddPkg.h"
@@ -21,7 +22,6 @@
 #include "update/InstalledPaths.h"
 #include "update/LauncherCheck.h"
 #include "update/Manifest.h"
-#include "update/WaitEvent.h"
 
 #include <cstdint>
 #include <memory>
@@ -127,7 +127,7 @@ private:
 
     CAddPkg addPkg_;
     std::set<std::wstring> taskPackages_;
-    std::shared_ptr<CWaitEvent> waitEvent_;
+    std::shared_ptr<CManualResetEvent> waitEvent_;
     std::wstring installDir_;
     std::wstring launcherName_;
     std::string language_;

@@ -1,5 +1,6 @@
 #include "update/Manifest.h"
 
+#include "base/Strings.h"
 #include "config/XmlQuery.h"
 #include "platform/Unicode.h"
 
@@ -162,11 +163,7 @@ PackagePlatform ParsePackagePlatform(std::string_view text) {
 }
 
 std::wstring LowerManifestPath(std::wstring_view path) {
-    std::wstring out(path);
-    for (wchar_t& c : out)
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-    return out;
+    return base::ToLowerAscii(path);
 }
 
 CManifestDocument::CManifestDocument() = default;

@@ -1,8 +1,8 @@
 #pragma once
 // The window messages the package unpacker posts to the launcher window and
-// the results its finish message carries. The numbers are those of the
-// launcher window's message table; the update layer keeps its own copy
-// because it sits below the launcher object.
+// the results its finish message carries. Defined here, by the layer that
+// posts them; the launcher's message table takes its names for them from
+// here.
 
 #include "platform/Window.h"
 

@@ -102,7 +102,7 @@ private:
 
     mutable std::mutex lock_;
     std::condition_variable wakeChanged_;
-    bool wakeSignalled_ = false; // a manual-reset event
+    bool wakeSignalled_ = false; // tasks or a request wait; cleared once the list is empty
 
     plat::HWND resultWindow_ = 0;
     std::wstring installDir_;

@@ -1,6 +1,7 @@
 #include "update/ZipFile.h"
 
 #include "base/Crc32.h"
+#include "update/ZipFormat.h"
 
 #include <zlib.h>
 
@@ -11,19 +12,10 @@ namespace update {
 
 namespace {
 
-constexpr std::uint32_t kEndSignature = 0x06054b50u;
-constexpr std::uint32_t kCentralSignature = 0x02014b50u;
-constexpr std::uint32_t kLocalSignature = 0x04034b50u;
-constexpr std::size_t kEndRecordSize = 22;
-constexpr std::size_t kCentralHeaderSize = 46;
-constexpr std::size_t kLocalHeaderSize = 30;
-
-constexpr std::uint16_t kMethodStored = 0;
-constexpr std::uint16_t kMethodDeflated = 8;
-
-constexpr std::uint16_t kFlagEncrypted = 0x0001;
-constexpr std::uint16_t kFlagDataDescriptor = 0x0008;
-constexpr std::uint16_t kFlagStrongEncryption = 0x0040;
+using namespace zip;
+namespace local = zip::localHeader;
+namespace central = zip::centralHeader;
+namespace endRecord = zip::endRecord;
 
 // Deflate cannot expand a byte into more than 1032 bytes of output: a
 // larger claim is a lie, and refusing it keeps allocations bounded.
@@ -31,15 +23,6 @@ constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
 // Sink extraction hands the data over in blocks of this size.
 constexpr std::size_t kSinkBlock = 64 * 1024;
-
-std::uint16_t Read16(const std::uint8_t* p) {
-    return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
-}
-
-std::uint32_t Read32(const std::uint8_t* p) {
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Characters of a stored name: UTF-8 continuation bytes do not count.
 std::size_t NameLength(const std::string& name) {
@@ -145,16 +128,17 @@ void CZipFile::Close() {
 }
 
 ZipResult CZipFile::ReadDirectory() {
-    if (size_ < kEndRecordSize)
+    if (size_ < endRecord::kRecordSize)
         return kZipNoEndRecord;
-    const std::size_t endPos = size_ - kEndRecordSize;
+    const std::size_t endPos = size_ - endRecord::kRecordSize;
     const std::uint8_t* end = data_ + endPos;
-    if (Read32(end) != kEndSignature)
+    if (Get(end, endRecord::kSignature) != kEndSignature)
         return kZipNoEndRecord;
 
-    const std::uint16_t count = Read16(end + 8);
-    const std::uint32_t directorySize = Read32(end + 12);
-    const std::uint32_t directoryOffset = Read32(end + 16);
+    // The entries on this disk, which is the only one.
+    const std::uint32_t count = Get(end, endRecord::kDiskEntries);
+    const std::uint32_t directorySize = Get(end, endRecord::kDirectorySize);
+    const std::uint32_t directoryOffset = Get(end, endRecord::kDirectoryOffset);
     // These values say that the real ones are in a ZIP64 record.
     if (count == 0xFFFF || directorySize == 0xFFFFFFFFu || directoryOffset == 0xFFFFFFFFu)
         return kZipUnsupported;
@@ -162,32 +146,32 @@ ZipResult CZipFile::ReadDirectory() {
     // not used, which keeps archives with data in front of them readable.
     if (directorySize > endPos)
         return kZipCorrupt;
-    if (static_cast<std::uint64_t>(count) * kCentralHeaderSize > directorySize)
+    if (static_cast<std::uint64_t>(count) * central::kRecordSize > directorySize)
         return kZipCorrupt;
 
     std::size_t pos = endPos - directorySize;
     entries_.reserve(count);
     for (std::size_t i = 0; i < count; ++i) {
-        if (endPos - pos < kCentralHeaderSize)
+        if (endPos - pos < central::kRecordSize)
             return kZipCorrupt;
         const std::uint8_t* h = data_ + pos;
-        if (Read32(h) != kCentralSignature)
+        if (Get(h, central::kSignature) != kCentralSignature)
             return kZipCorrupt;
-        const std::size_t nameLength = Read16(h + 28);
-        const std::size_t extraLength = Read16(h + 30);
-        const std::size_t commentLength = Read16(h + 32);
-        const std::size_t total = kCentralHeaderSize + nameLength + extraLength + commentLength;
+        const std::size_t nameLength = Get(h, central::kNameLength);
+        const std::size_t extraLength = Get(h, central::kExtraLength);
+        const std::size_t commentLength = Get(h, central::kCommentLength);
+        const std::size_t total = central::kRecordSize + nameLength + extraLength + commentLength;
         if (endPos - pos < total)
             return kZipCorrupt;
 
         ZipEntry entry;
-        entry.flags = Read16(h + 8);
-        entry.method = Read16(h + 10);
-        entry.crc32 = Read32(h + 16);
-        entry.compressedSize = Read32(h + 20);
-        entry.uncompressedSize = Read32(h + 24);
-        entry.localHeaderOffset = Read32(h + 42);
-        entry.name.assign(reinterpret_cast<const char*>(h + kCentralHeaderSize), nameLength);
+        entry.flags = static_cast<std::uint16_t>(Get(h, central::kFlags));
+        entry.method = static_cast<std::uint16_t>(Get(h, central::kMethod));
+        entry.crc32 = Get(h, central::kCrc);
+        entry.compressedSize = Get(h, central::kCompressedSize);
+        entry.uncompressedSize = Get(h, central::kSize);
+        entry.localHeaderOffset = Get(h, central::kLocalHeaderOffset);
+        entry.name.assign(reinterpret_cast<const char*>(h + central::kRecordSize), nameLength);
         std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
         if (NameLength(entry.name) <= kMaxLookupName)
             index_[entry.name] = entries_.size();
@@ -218,14 +202,14 @@ ZipResult CZipFile::Locate(std::size_t index, const ZipEntry** entryOut,
         entry.localHeaderOffset == 0xFFFFFFFFu)
         return kZipUnsupported;
 
-    const std::uint64_t local = entry.localHeaderOffset;
-    if (local > size_ || size_ - local < kLocalHeaderSize)
+    const std::uint64_t localOffset = entry.localHeaderOffset;
+    if (localOffset > size_ || size_ - localOffset < local::kRecordSize)
         return kZipCorrupt;
-    const std::uint8_t* h = data_ + local;
-    if (Read32(h) != kLocalSignature)
+    const std::uint8_t* h = data_ + localOffset;
+    if (Get(h, local::kSignature) != kLocalSignature)
         return kZipCorrupt;
-    const std::uint16_t flags = Read16(h + 6);
-    const std::uint16_t method = Read16(h + 8);
+    const std::uint32_t flags = Get(h, local::kFlags);
+    const std::uint32_t method = Get(h, local::kMethod);
     if (method != kMethodStored && method != kMethodDeflated)
         return kZipUnsupported;
     if (flags & (kFlagEncrypted | kFlagStrongEncryption))
@@ -234,12 +218,13 @@ ZipResult CZipFile::Locate(std::size_t index, const ZipEntry** entryOut,
     // data descriptor its sizes and CRC may be left zero.
     if (method != entry.method)
         return kZipCorrupt;
-    if (!(flags & kFlagDataDescriptor) &&
-        (Read32(h + 14) != entry.crc32 || Read32(h + 18) != entry.compressedSize ||
-         Read32(h + 22) != entry.uncompressedSize))
+    if (!(flags & kFlagDataDescriptor) && (Get(h, local::kCrc) != entry.crc32 ||
+                                           Get(h, local::kCompressedSize) != entry.compressedSize ||
+                                           Get(h, local::kSize) != entry.uncompressedSize))
         return kZipCorrupt;
 
-    const std::uint64_t data = local + kLocalHeaderSize + Read16(h + 26) + Read16(h + 28);
+    const std::uint64_t data =
+        localOffset + local::kRecordSize + Get(h, local::kNameLength) + Get(h, local::kExtraLength);
     if (data > size_ || size_ - data < entry.compressedSize)
         return kZipCorrupt;
     if (method == kMethodStored && entry.compressedSize != entry.uncompressedSize)

@@ -1,5 +1,5 @@
-#include "base/RunCommand.h"
 #include "base/Strings.h"
+#include "base/RunCommand.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,13 @@ TEST(Strings, CaseInsensitiveCompareIsAsciiOnly) {
     EXPECT_TRUE(base::EqualsNoCase(L"Launcher.EXE", L"launcher.exe"));
     EXPECT_FALSE(base::EqualsNoCase(L"Launcher.exe", L"Launcher.ex"));
     EXPECT_FALSE(base::EqualsNoCase(L"\u00C4", L"\u00E4"));
+    // The narrow forms fold the same letters and leave UTF-8 bytes alone.
+    EXPECT_TRUE(base::EqualsNoCase(std::string_view("Content-LENGTH"), "content-length"));
+    EXPECT_FALSE(base::EqualsNoCase(std::string_view("\xC3\x84"), "\xC3\xA4"));
+    EXPECT_FALSE(base::EqualsNoCase(std::string_view("["), "{")); // '[' is 'Z' + 1
+    EXPECT_EQ(base::ToLowerAscii(std::string_view("Bin\\GAME.Exe @[\xC3\x84]")),
+              "bin\\game.exe @[\xC3\x84]");
+    EXPECT_EQ(base::ToLowerAscii(std::wstring_view(L"DATA\\\u00C4.PAK")), L"data\\\u00C4.pak");
 }
 
 TEST(RunCommandNames, OnlyTheFirstTwoCommandsHaveOwnNames) {

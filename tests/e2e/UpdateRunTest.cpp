@@ -5,7 +5,7 @@
 #include "support/ScopedEnv.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 
 #include <gtest/gtest.h>
 
@@ -58,11 +58,11 @@ protected:
             "[package data.pkg]\ntype = full\ncompression = store\nfiles = Data\n"
             "[package docs.pkg]\ntype = full\nfiles = Docs\n"
             "[package patch.pkg]\ntype = increment\nfiles = DemoGame.exe\n");
-        update::PublishOptions options;
+        publish::PublishOptions options;
         options.descriptionPath = root.File(L"release.txt");
         options.clientFolder = client.Path();
         options.outputFolder = root.File(L"demo");
-        update::CPublisher publisher(options);
+        publish::CPublisher publisher(options);
         std::string error;
         ASSERT_TRUE(publisher.Run(&error)) << error;
     }

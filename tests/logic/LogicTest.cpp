@@ -2,6 +2,7 @@
 
 #include "platform/Process.h"
 #include "platform/Registry.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -41,10 +42,10 @@ TEST_F(LogicTest, RunModeFollowsTheRecordedInstallations) {
         state.fast = true;
         logic.SetCommandLineState(state);
         ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
-        EXPECT_EQ(logic.RunMode(), rmInstall);
-        EXPECT_TRUE(logic.NeedNetwork());
-        EXPECT_FALSE(logic.Fast()); // only an update keeps "/fast"
-        EXPECT_EQ(logic.FormSize(), 0);
+        EXPECT_EQ(logic.Settings().runMode, rmInstall);
+        EXPECT_TRUE(logic.Settings().needNetwork);
+        EXPECT_FALSE(logic.Settings().fast); // only an update keeps "/fast"
+        EXPECT_EQ(logic.Settings().formSize, 0);
     }
     RecordExecutableFolderAsInstalled();
     CLogic logic;
@@ -53,9 +54,9 @@ TEST_F(LogicTest, RunModeFollowsTheRecordedInstallations) {
     state.fast = true;
     logic.SetCommandLineState(state);
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
-    EXPECT_EQ(logic.RunMode(), rmUpdate);
-    EXPECT_TRUE(logic.Fast());
-    EXPECT_EQ(logic.FormSize(), 1);
+    EXPECT_EQ(logic.Settings().runMode, rmUpdate);
+    EXPECT_TRUE(logic.Settings().fast);
+    EXPECT_EQ(logic.Settings().formSize, 1);
     std::string text = LogText();
     EXPECT_NE(text.find("Launcher run mode: rmInstall\r\n"), std::string::npos);
     EXPECT_NE(text.find("Launcher run mode: rmUpdate\r\n"), std::string::npos);
@@ -66,10 +67,10 @@ TEST_F(LogicTest, UninstallRunNeedsNoNetwork) {
     CLogic logic;
     LogicFailure failure;
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure, rcUninstallFrom, L"/opt/game")) << failure.text;
-    EXPECT_EQ(logic.RunMode(), rmUninstaller);
-    EXPECT_FALSE(logic.NeedNetwork());
-    EXPECT_EQ(logic.WorkFolder(), L"/opt/game");
-    EXPECT_EQ(logic.FormSize(), 2);
+    EXPECT_EQ(logic.Settings().runMode, rmUninstaller);
+    EXPECT_FALSE(logic.Settings().needNetwork);
+    EXPECT_EQ(logic.Settings().workFolder, L"/opt/game");
+    EXPECT_EQ(logic.Settings().formSize, 2);
     logic.Uninit();
     std::string text = LogText();
     EXPECT_EQ(text.find("Initializing CUD"), std::string::npos);
@@ -83,12 +84,13 @@ TEST_F(LogicTest, SetLongNameKeepsTheFolderAndTheTextFromTheThirdQuote) {
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure, rcSetLongName,
                       L"\"/opt/old game\" \"/opt/new\" \"a\" \"b\" \"c\" \"d\" 0"))
         << failure.text;
-    EXPECT_EQ(logic.RunMode(), rmSetLongName);
-    EXPECT_EQ(logic.WorkFolder(), L"/opt/old game");
-    EXPECT_EQ(logic.ArgumentText(), L"\"/opt/new\" \"a\" \"b\" \"c\" \"d\" 0");
+    EXPECT_EQ(logic.Settings().runMode, rmSetLongName);
+    EXPECT_EQ(logic.Settings().workFolder, L"/opt/old game");
+    EXPECT_EQ(logic.Settings().argumentText, L"\"/opt/new\" \"a\" \"b\" \"c\" \"d\" 0");
 }
 
 TEST_F(LogicTest, ExitMessageEndsTheLoopOfANormalRun) {
+    testsupport::ScopedEnv noDisplay("DISPLAY", nullptr);
     CLogic logic;
     LogicFailure failure;
     ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
@@ -101,6 +103,11 @@ TEST_F(LogicTest, ExitMessageEndsTheLoopOfANormalRun) {
     ASSERT_TRUE(logic.Run(&failure));
     std::string text = LogText();
     EXPECT_NE(text.find("Msg cycle - start\r\nExit .. runThread\r\n"), std::string::npos) << text;
+    // Without a display the window is shown by the headless presenter.
+    EXPECT_NE(text.find("Presenter: headless 1024x768 (DISPLAY is not set)\r\n"
+                        "Dialog successfully created\r\n"),
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("Msg cycle - finish\r\n"), std::string::npos);
 }
 
@@ -168,7 +175,6 @@ TEST_F(LogicTest, SilentDownloaderWaitsForBothEnds) {
         ASSERT_TRUE(plat::PostMessage(w, eWindowsMessage_Exit, 1, 0));
     };
     ASSERT_TRUE(logic.Run(&failure));
-    EXPECT_FALSE(logic.Exiting());
     std::string text = LogText();
     EXPECT_NE(
         text.find("Exit .. runThread\r\nExit .. silentDownload\r\nDeleting launcher assistant"),
@@ -226,7 +232,7 @@ TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
     CLogic logic;
     LogicFailure failure;
     ASSERT_TRUE(Start(logic, ConfigXml({}, urls), &failure)) << failure.text;
-    ASSERT_EQ(logic.RunMode(), rmUpdate);
+    ASSERT_EQ(logic.Settings().runMode, rmUpdate);
     HookedView view(&log);
     logic.SetWizardView(&view);
     // The manifest lists nothing: the update ends at the launch step, which
@@ -239,7 +245,7 @@ TEST_F(LogicTest, ManifestRequestRotatesPastTwoFailingServers) {
     EXPECT_EQ(busy2.RequestCount(), 1u);
     ASSERT_EQ(good.RequestCount(), 1u);
     EXPECT_EQ(good.Requests()[0].target.rfind("/game/update.rxml?", 0), 0u);
-    EXPECT_EQ(logic.ManifestText(), "<manifest clientVersion='1.0'/>");
+    EXPECT_EQ(logic.Cycle().ManifestText(), "<manifest clientVersion='1.0'/>");
     std::string text = LogText();
     EXPECT_NE(text.find("attempts run out"), std::string::npos) << text;
     EXPECT_NE(text.find("--- start Update.xml ---"), std::string::npos) << text;
@@ -279,7 +285,7 @@ TEST_F(LogicTest, FreshClientUpdateDataNamesTheServerThatAnswers) {
     // The client update data request carries the launcher's User-Agent line.
     EXPECT_EQ(data.Requests()[0].Header("User-Agent").rfind("game ", 0), 0u);
     EXPECT_EQ(fresh.RequestCount(), 1u);
-    EXPECT_EQ(logic.ManifestText(), "<manifest clientVersion='2.0'/>");
+    EXPECT_EQ(logic.Cycle().ManifestText(), "<manifest clientVersion='2.0'/>");
     EXPECT_EQ(logic.UrlSelector().SelectedUrl(), fresh.Url(""));
     // The merged data was saved for the next run.
     EXPECT_NE(testsupport::ReadTestFile(dir.File(L"CUD.dat")).size(), 0u);

@@ -3,13 +3,15 @@
 #include "base/Crc32.h"
 #include "base/Strings.h"
 #include "platform/FileSystem.h"
+#include "publish/Publisher.h"
 #include "support/TestData.h"
-#include "update/Publisher.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
+#include <functional>
 
 namespace {
 
@@ -42,6 +44,18 @@ testsupport::Reply RangeReply(const testsupport::ReceivedRequest& request,
                                                   std::to_string(last) + "/" +
                                                   std::to_string(content.size())});
     return reply;
+}
+
+// The stage changes a run logged, in order: "idle -> manifest", ...
+std::vector<std::string> StageChanges(const std::string& log) {
+    const std::string prefix = "Update cycle: ";
+    std::vector<std::string> changes;
+    for (std::size_t at = log.find(prefix); at != std::string::npos;
+         at = log.find(prefix, at + 1)) {
+        std::size_t from = at + prefix.size();
+        changes.push_back(log.substr(from, log.find("\r\n", from) - from));
+    }
+    return changes;
 }
 
 // An update of a published client, served by the test server, into the
@@ -79,11 +93,11 @@ protected:
                                   "[package extra.pkg]\ntype = full\nfiles = Extra\n" +
                                   extra;
         testsupport::WriteTestFile(dir.File(L"release.txt"), description);
-        update::PublishOptions options;
+        publish::PublishOptions options;
         options.descriptionPath = dir.File(L"release.txt");
         options.clientFolder = client.Path();
         options.outputFolder = published.Path();
-        update::CPublisher publisher(options);
+        publish::CPublisher publisher(options);
         std::string error;
         ASSERT_TRUE(publisher.Run(&error)) << error;
         for (const auto& entry : plat::FindFiles(published.File(L"*")))
@@ -103,8 +117,10 @@ protected:
                   &failure))
             << failure.text;
         CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
-        view.SetBoxAnswer(
-            [&] { plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0); });
+        view.SetBoxAnswer([&] {
+            if (!boxHook || !boxHook(logic, view.MessageBoxContext()))
+                plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0);
+        });
         logic.SetWizardView(&view);
         EXPECT_TRUE(logic.Run(&failure));
         logic.Uninit();
@@ -150,6 +166,18 @@ protected:
     testsupport::TempDir client, published;
     testsupport::TestHttpServer server;
     std::vector<CRecordingWizardView::Entry> entries;
+    // Answers a message box of the run (true), or leaves it to end the run.
+    std::function<bool(CLogic& logic, int context)> boxHook;
+    // Presses Retry on the first failure page of this context; counts the
+    // pages it saw in `retries`.
+    void RetryOnce(int failurePage) {
+        boxHook = [this, failurePage](CLogic& logic, int context) {
+            if (context != failurePage || retries++ > 0)
+                return false;
+            return plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, 12415, 0);
+        };
+    }
+    int retries = 0;
 };
 
 TEST_F(UpdateCycleTest, EmptyFolderGetsTheWholeClientThenARepairFetchesOnlyWhatDiffers) {
@@ -169,6 +197,10 @@ TEST_F(UpdateCycleTest, EmptyFolderGetsTheWholeClientThenARepairFetchesOnlyWhatD
           "Launch step reached (the launch button)\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << text;
     EXPECT_TRUE(Shown("ShowDownloadPage", 18, 0));
+    EXPECT_EQ(StageChanges(text), (std::vector<std::string>{
+                                      "idle -> manifest", "manifest -> check", "check -> download",
+                                      "download -> unpack", "unpack -> after download"}))
+        << text;
     // The bar went from the download to the end of the unpacking.
     EXPECT_TRUE(Shown("RefreshProgress", 4, 0));
     EXPECT_TRUE(Shown("RefreshProgress", 16, 100));
@@ -196,6 +228,8 @@ TEST_F(UpdateCycleTest, EmptyFolderGetsTheWholeClientThenARepairFetchesOnlyWhatD
     text = RunUpdate("<URL>" + third.Url("") + "</URL>");
     EXPECT_TRUE(PackageRequests(third).empty());
     EXPECT_NE(text.find("bCanRun = true\r\n"), std::string::npos) << text;
+    EXPECT_EQ(StageChanges(text),
+              (std::vector<std::string>{"idle -> manifest", "manifest -> check"}));
     EXPECT_NE(text.find("Launch step reached (the launch page)\r\n"), std::string::npos);
 }
 
@@ -395,6 +429,48 @@ TEST_F(UpdateCycleTest, AllServersFailingRefreshesTheServerDataAndResumesTheDown
     EXPECT_EQ(PackageRequests(fresh),
               (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
     EXPECT_NE(text.find("list depleted"), std::string::npos) << text;
+}
+
+TEST_F(UpdateCycleTest, FailurePageOfTheDownloadRetriesTheDownload) {
+    Publish();
+    // The only server is busy once for base.pkg. With no other server and no
+    // data-update address the run ends on the download's failure page, whose
+    // Retry goes back to the download.
+    const std::string base = Published("base.pkg");
+    std::atomic<int> answers{0};
+    server.On("/game/base.pkg", [&](const testsupport::ReceivedRequest& request) {
+        return ++answers == 1 ? testsupport::Reply::Text(503, "busy") : RangeReply(request, base);
+    });
+    RetryOnce(kBoxUpdateFailed);
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    EXPECT_EQ(retries, 1) << text;
+    EXPECT_EQ(PackageRequests(server),
+              (std::vector<std::string>{"base.pkg", "base.pkg", "data.pkg", "extra.pkg"}));
+    EXPECT_TRUE(Shown("ShowMessageBox", -1, kBoxUpdateFailed));
+    std::size_t runOut = text.find("attempts run out\r\n");
+    ASSERT_NE(runOut, std::string::npos) << text;
+    EXPECT_NE(text.find("ID_MBOX_BTN_RETRY\r\ncontinue downloading attempt #1\r\n", runOut),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(StageChanges(text).back(), "unpack -> after download");
+}
+
+TEST_F(UpdateCycleTest, FailurePageOfTheManifestRetriesTheManifest) {
+    Publish();
+    std::atomic<int> answers{0};
+    const std::string manifest = Published("update.rxml");
+    server.On("/game/update.rxml", [&](const testsupport::ReceivedRequest&) {
+        return ++answers == 1 ? testsupport::Reply::Text(503, "busy")
+                              : testsupport::Reply::Text(200, manifest);
+    });
+    RetryOnce(kBoxManifestFailed);
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    EXPECT_EQ(retries, 1) << text;
+    EXPECT_EQ(answers.load(), 2);
+    EXPECT_TRUE(Shown("ShowMessageBox", -1, kBoxManifestFailed));
+    EXPECT_NE(text.find("ID_MBOX_BTN_RETRY\r\n"), std::string::npos);
 }
 
 } // namespace

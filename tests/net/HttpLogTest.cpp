@@ -11,9 +11,10 @@ using testsupport::Reply;
 
 class HttpLogTest : public nettest::TransportTest {
 protected:
-    void EnableLog(std::string key = {}) {
+    void EnableLog(std::string key = {}, bool debugRecords = false) {
         auto settings = std::make_unique<NetEx::HttpLogSettings>();
         settings->enabled = true;
+        settings->debugRecords = debugRecords;
         settings->folder = folder_.NarrowPath();
         settings->key.Append(key);
         ASSERT_TRUE(transport_.SetLogSettings(std::move(settings)));
@@ -69,6 +70,32 @@ TEST_F(HttpLogTest, ContextAndRequestRecords) {
     // Records come in the order things happened.
     EXPECT_LT(log.find("Creating context"), log.find("Sending request"));
     EXPECT_LT(log.find("Request data received"), log.find("Destroying context"));
+    // State changes are debug records: not in this log.
+    EXPECT_FALSE(Has(log, "Request state"));
+}
+
+TEST_F(HttpLogTest, DebugRecordsFollowEveryStateChangeOfARequest) {
+    EnableLog({}, true);
+    server_.On("/a", Reply::Text(200, std::string(50000, 'b')));
+    ASSERT_TRUE(MakeContext(client_, 4, server_.Url(""), "dbg", 5000, 65536));
+    ASSERT_NE(Run(NewRequest(4, 21, "/a", 4096)), nullptr);
+    const std::string log = FinishLog(4, "Httx.dbg");
+    std::size_t at = 0;
+    for (const char* change :
+         {"created -> opened", "opened -> sent", "sent -> receiving", "receiving -> finished"}) {
+        at = log.find(std::string("Request state"), at);
+        ASSERT_NE(at, std::string::npos) << change << "\n" << log;
+        at = log.find(std::string("Id:   21\r\nState: ") + change + "\r\n", at);
+        ASSERT_NE(at, std::string::npos) << change << "\n" << log;
+    }
+    // Each change once: a request never goes back.
+    std::size_t records = 0;
+    for (std::size_t pos = log.find("Request state"); pos != std::string::npos;
+         pos = log.find("Request state", pos + 1))
+        ++records;
+    EXPECT_EQ(records, 4u);
+    // The changes are written as they happen, before the answer's record.
+    EXPECT_LT(log.find("sent -> receiving"), log.find("Request data received"));
 }
 
 TEST_F(HttpLogTest, FailuresProgressAndCancelAreLogged) {

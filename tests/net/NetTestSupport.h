@@ -155,8 +155,15 @@ protected:
                                                     const std::string& url, std::uint32_t block = 0,
                                                     std::uint32_t timeout = 0) {
         auto request = std::make_unique<NetEx::CRequestHttx>();
-        request->Init(contextId, id, url, true, NetEx::kGet, timeout, kDownloaderFlags, 0x180,
-                      block, true, true, {}, nullptr);
+        request->Init({.contextId = contextId,
+                       .requestId = id,
+                       .url = url,
+                       .timeout = timeout,
+                       .openFlags = kDownloaderFlags,
+                       .securityFlags = 0x180,
+                       .readBlock = block,
+                       .wantSentHeaders = true,
+                       .wantResponseHeaders = true});
         return request;
     }
 

@@ -55,8 +55,19 @@ TEST(RequestHttxTest, MadeBoundaryHasTheBlockForm) {
 
 TEST(RequestHttxTest, InitAndCopy) {
     CRequestHttx request;
-    ASSERT_TRUE(request.Init(3, 9, "/a/b?q=1", false, NetEx::kPost, 500, 0x80283000, 0x180,
-                             NetEx::kAdaptiveBlock, true, false, "secret", "***"));
+    ASSERT_TRUE(request.Init({.contextId = 3,
+                              .requestId = 9,
+                              .url = "/a/b?q=1",
+                              .mergeArgs = false,
+                              .method = NetEx::kPost,
+                              .timeout = 500,
+                              .openFlags = 0x80283000,
+                              .securityFlags = 0x180,
+                              .readBlock = NetEx::kAdaptiveBlock,
+                              .wantSentHeaders = true,
+                              .wantResponseHeaders = false,
+                              .logMaskPattern = "secret",
+                              .logMaskReplacement = "***"}));
     EXPECT_TRUE(request.IsAdaptive());
     EXPECT_EQ(request.GetReadBlock(), NetEx::kMinAdaptiveBlock);
     EXPECT_EQ(request.GetFirstUrl().GetFullUrl(), "/a/b?q=1");

@@ -217,8 +217,12 @@ TEST_F(TransportRequestTest, PostSendsTheMultipartBody) {
     server_.On("/upload", Reply::Text(200, "ok"));
     ASSERT_TRUE(MakeContext(client_, 0, server_.Url("")));
     auto request = NewRequest(0, 1, "/upload", 4096);
-    request->Init(0, 1, "/upload", true, NetEx::kPost, 0, nettest::kDownloaderFlags, 0, 4096, false,
-                  false, {}, nullptr);
+    request->Init({.contextId = 0,
+                   .requestId = 1,
+                   .url = "/upload",
+                   .method = NetEx::kPost,
+                   .openFlags = nettest::kDownloaderFlags,
+                   .readBlock = 4096});
     request->BeginMultipart("b0undary");
     ASSERT_TRUE(request->AddFormPart("file", "a.log", "text/plain"));
     request->AppendBody("data\r\n", 6);

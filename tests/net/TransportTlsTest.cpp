@@ -16,8 +16,11 @@ using TransportTlsTest = TransportTest;
 
 std::unique_ptr<NetEx::CRequestHttx> SecureRequest(std::uint32_t id, std::uint32_t securityFlags) {
     auto request = std::make_unique<NetEx::CRequestHttx>();
-    request->Init(0, id, "/", true, NetEx::kGet, 0, nettest::kDownloaderFlags, securityFlags, 0,
-                  false, false, {}, nullptr);
+    request->Init({.contextId = 0,
+                   .requestId = id,
+                   .url = "/",
+                   .openFlags = nettest::kDownloaderFlags,
+                   .securityFlags = securityFlags});
     return request;
 }
 

@@ -20,9 +20,10 @@ TEST_F(CheckerTest, QueuesThePackagesOfMissingResizedAndDamagedFilesInNameOrder)
     InitNormal(fresh);
 
     EXPECT_EQ(Run(), (std::vector<plat::LPARAM>{update::kCheckServerInfoReady, update::kCheckOk}));
-    const plat::WPARAM document = reinterpret_cast<plat::WPARAM>(&checker_->NewManifest());
-    EXPECT_EQ(posted_[0].wParam, document);
-    EXPECT_EQ(posted_[1].wParam, document);
+    // Both messages say the fresh manifest is ready; it is the one given.
+    EXPECT_EQ(posted_[0].wParam, 1u);
+    EXPECT_EQ(posted_[1].wParam, 1u);
+    EXPECT_EQ(checker_->NewManifest().ClientVersion(), L"1.2.3");
     EXPECT_EQ(QueuedNames(),
               (std::vector<std::string>{"b_size.zip", "c_crc.zip", "m_missing.zip"}));
     EXPECT_EQ(total_, 90u);

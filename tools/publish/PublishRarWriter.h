@@ -3,19 +3,19 @@
 // CRarStoreWriter one member at a time and appended to the package file, so
 // a package is never held whole; the member being added is (the store writer
 // takes whole members), which makes ZIP the better choice for very large
-// files. One thread per writer. Header-only so that the tests of the update
-// library use the same writer as the tool.
+// files. One thread per writer. Header-only so that the tests of the
+// publisher's library use the same writer as the tool.
 
 #include "base/Crc32.h"
 #include "platform/File.h"
+#include "publish/PublishArchive.h"
 #include "rarpack/RarStoreWriter.h"
-#include "update/PublishArchive.h"
 
 #include <string>
 
 namespace publish {
 
-class CPublishRarWriter final : public update::IPublishArchiveWriter {
+class CPublishRarWriter final : public IPublishArchiveWriter {
 public:
     bool Create(const std::wstring& path, std::string* error) override {
         path_ = path;
@@ -29,17 +29,17 @@ public:
         head_ = empty.substr(0, empty.size() - kEndBlockSize);
         end_ = empty.substr(head_.size());
         if (!file_.Open(path, plat::kWrite, plat::Disposition::CreateAlways)) {
-            *error = update::PublishSystemError("cannot create", path);
+            *error = PublishSystemError("cannot create", path);
             return false;
         }
         return Write(head_, error);
     }
 
-    bool AddFile(const std::string& name, const std::wstring& source, update::PublishDigest* digest,
+    bool AddFile(const std::string& name, const std::wstring& source, PublishDigest* digest,
                  std::string* error) override {
         std::string data;
         if (!plat::ReadWholeFile(source, &data)) {
-            *error = update::PublishSystemError("cannot read", source);
+            *error = PublishSystemError("cannot read", source);
             return false;
         }
         rarpack::CRarStoreWriter writer;
@@ -67,7 +67,7 @@ public:
         if (!Write(end_, error))
             return false;
         if (!file_.Flush()) {
-            *error = update::PublishSystemError("cannot write", path_);
+            *error = PublishSystemError("cannot write", path_);
             return false;
         }
         file_.Close();
@@ -79,7 +79,7 @@ private:
 
     bool Write(const std::string& bytes, std::string* error) {
         if (!file_.IsOpen() || !file_.Write(bytes.data(), bytes.size())) {
-            *error = update::PublishSystemError("cannot write", path_);
+            *error = PublishSystemError("cannot write", path_);
             return false;
         }
         return true;

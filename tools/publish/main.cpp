@@ -86,7 +86,7 @@
 
 #include "platform/Unicode.h"
 #include "publish/PublishRarWriter.h"
-#include "update/Publisher.h"
+#include "publish/Publisher.h"
 
 #include <cstdio>
 #include <memory>
@@ -109,30 +109,30 @@ int main(int argc, char** argv) {
         Usage();
         return 2;
     }
-    update::PublishOptions options;
+    publish::PublishOptions options;
     options.descriptionPath = plat::Utf8ToWide(argv[1]);
     options.clientFolder = plat::Utf8ToWide(argv[2]);
     options.outputFolder = plat::Utf8ToWide(argv[3]);
     options.rarWriter = [] { return std::make_unique<publish::CPublishRarWriter>(); };
 
-    update::CPublisher publisher(options);
+    publish::CPublisher publisher(options);
     std::string error;
     if (!publisher.Run(&error)) {
         std::fprintf(stderr, "publish: %s\n", error.c_str());
         return 1;
     }
-    for (const update::PublishedPackage& published : publisher.Packages()) {
-        const update::PublishPackage& package = *published.package;
+    for (const publish::PublishedPackage& published : publisher.Packages()) {
+        const publish::PublishPackage& package = *published.package;
         std::printf("%s: %s, platform %s, %zu files, %llu bytes, crc %u\n", package.file.c_str(),
-                    update::PackageTypeName(package.type), PlatformText(package.platform),
+                    publish::PackageTypeName(package.type), PlatformText(package.platform),
                     published.files.size(), static_cast<unsigned long long>(published.digest.size),
                     published.digest.crc);
     }
     if (publisher.HasLauncher())
-        std::printf("%s: version %s, %u bytes, checksum %u\n", update::kPublishLauncherName,
+        std::printf("%s: version %s, %u bytes, checksum %u\n", publish::kPublishLauncherName,
                     publisher.Description().launcherVersion.c_str(), publisher.Launcher().size,
                     publisher.Launcher().checksum);
-    std::printf("%s and %s written for client version %s\n", update::kPublishManifestName,
-                update::kPublishPackedManifestName, publisher.Description().clientVersion.c_str());
+    std::printf("%s and %s written for client version %s\n", publish::kPublishManifestName,
+                publish::kPublishPackedManifestName, publisher.Description().clientVersion.c_str());
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/File.h"
+#include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
 
@@ -45,10 +46,6 @@ std::uint32_t AttributesOf(const struct stat& st, const std::string& name) {
     if (!name.empty() && name[0] == '.')
         attributes |= kAttrHidden;
     return attributes ? attributes : kAttrNormal;
-}
-
-wchar_t FoldCase(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
 }
 
 } // namespace
@@ -208,7 +205,7 @@ bool MatchWildcard(const std::wstring& pattern, const std::wstring& name) {
     std::size_t p = 0, n = 0, star = std::wstring::npos, mark = 0;
     while (n < name.size()) {
         if (p < pattern.size() &&
-            (pattern[p] == L'?' || FoldCase(pattern[p]) == FoldCase(name[n]))) {
+            (pattern[p] == L'?' || AsciiLower(pattern[p]) == AsciiLower(name[n]))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == L'*') {

@@ -1,5 +1,6 @@
 #include "platform/posix/InternetRequest.h"
 
+#include "platform/TextCase.h"
 #include "platform/posix/InternetErrors.h"
 #include "platform/posix/InternetTls.h"
 
@@ -22,13 +23,6 @@ constexpr std::size_t kHighWater = 256 << 10;
 constexpr long kReceiveChunk = 256L << 10;
 // Below this the transfer resumes.
 constexpr std::size_t kLowWater = kHighWater / 2;
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
@@ -56,7 +50,7 @@ std::vector<std::string> HeaderLines(std::string_view block) {
 bool FindLine(const std::vector<std::string>& lines, std::string_view name, std::string* value) {
     for (const std::string& line : lines) {
         std::size_t colon = line.find(':');
-        if (colon != std::string::npos && SameName(Trim(line.substr(0, colon)), name)) {
+        if (colon != std::string::npos && EqualsNoCase(Trim(line.substr(0, colon)), name)) {
             if (value != nullptr)
                 *value = std::string(Trim(std::string_view(line).substr(colon + 1)));
             return true;
@@ -433,7 +427,7 @@ bool InternetRequest::QueryHeader(std::string_view name, std::string* value) con
     if (!headersDone_)
         return Fail(kErrInternetIncorrectHandleState);
     for (const auto& [fieldName, fieldValue] : fields_) {
-        if (SameName(fieldName, name)) {
+        if (EqualsNoCase(fieldName, name)) {
             *value = fieldValue;
             return true;
         }

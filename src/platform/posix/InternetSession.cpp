@@ -1,10 +1,10 @@
 #include "platform/posix/InternetSession.h"
 
+#include "platform/TextCase.h"
 #include "platform/posix/InternetTls.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cctype>
 #include <mutex>
 #include <poll.h>
 #include <sys/select.h>
@@ -81,10 +81,7 @@ bool IsReservedInvalidName(std::string_view host) {
     if (host.size() < kTld.size())
         return false;
     std::string_view tail = host.substr(host.size() - kTld.size());
-    bool sameLetters = std::equal(tail.begin(), tail.end(), kTld.begin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
-    });
-    return sameLetters &&
+    return EqualsNoCase(tail, kTld) &&
            (host.size() == kTld.size() || host[host.size() - kTld.size() - 1] == '.');
 }
 

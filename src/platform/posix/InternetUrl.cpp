@@ -3,6 +3,7 @@
 // Pure text work; any thread.
 
 #include "platform/Internet.h"
+#include "platform/TextCase.h"
 
 #include <algorithm>
 #include <array>
@@ -33,16 +34,9 @@ constexpr std::array<SchemeInfo, 11> kSchemes = {{
     {"res", INTERNET_SCHEME_RES, 0, false},
 }};
 
-bool SameLetters(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) ==
-                      std::tolower(static_cast<unsigned char>(y));
-           });
-}
-
 const SchemeInfo* SchemeByName(std::string_view name) {
     for (const SchemeInfo& scheme : kSchemes) {
-        if (SameLetters(scheme.name, name))
+        if (EqualsNoCase(scheme.name, name))
             return &scheme;
     }
     return nullptr;

@@ -10,6 +10,7 @@
 #include "platform/Unicode.h"
 #include "platform/posix/EncodedName.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/LockFile.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -46,37 +47,9 @@ std::string MutexFolder() {
 
 // Holds the exclusive guard lock of the mutex folder for one probe-and-attach
 // or probe-and-remove step. Lives on the calling thread for that step only.
-class GuardLock {
+class GuardLock : public posix::LockFile {
 public:
-    explicit GuardLock(const std::string& folder) {
-        fd_ =
-            ::open((folder + kGuardFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (fd_ < 0) {
-            posix::SetLastErrno(errno);
-            return;
-        }
-        int result;
-        do {
-            result = ::flock(fd_, LOCK_EX);
-        } while (result != 0 && errno == EINTR);
-        if (result != 0) {
-            posix::SetLastErrno(errno);
-            ::close(fd_);
-            fd_ = -1;
-        }
-    }
-    ~GuardLock() {
-        if (fd_ >= 0) {
-            ::flock(fd_, LOCK_UN);
-            ::close(fd_);
-        }
-    }
-    GuardLock(const GuardLock&) = delete;
-    GuardLock& operator=(const GuardLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
+    explicit GuardLock(const std::string& folder) : LockFile(folder + kGuardFile) {}
 };
 
 // Drops this description's lock (dups in a forked child included) and closes.

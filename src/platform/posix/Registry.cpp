@@ -5,6 +5,7 @@
 
 #include "platform/Registry.h"
 
+#include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
 #include "platform/posix/RegistryFiles.h"
@@ -146,7 +147,7 @@ std::wstring SubkeyName(const std::string& folder, const std::string& entry) {
 // Sorted as Windows lists subkeys: without regard to case.
 void SortNames(std::vector<std::wstring>& names) {
     std::sort(names.begin(), names.end(), [](const std::wstring& a, const std::wstring& b) {
-        std::wstring lowerA = AsciiLower(a), lowerB = AsciiLower(b);
+        std::wstring lowerA = ToLowerAscii(a), lowerB = ToLowerAscii(b);
         return lowerA != lowerB ? lowerA < lowerB : a < b;
     });
 }
@@ -255,7 +256,7 @@ bool RegistryKey::WriteBinary(const std::wstring& name, const std::string& value
 bool RegistryKey::DeleteValue(const std::wstring& name) {
     return ChangeValues(*this, [&](ValueList& values) {
         auto found = std::find_if(values.begin(), values.end(), [&](const StoredValue& stored) {
-            return SameName(stored.name, name);
+            return EqualsNoCase(stored.name, name);
         });
         if (found == values.end()) {
             SetLastError(kErrFileNotFound);

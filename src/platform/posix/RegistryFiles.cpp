@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,29 +32,8 @@ bool WriteAll(int fd, const std::string& contents) {
 
 } // namespace
 
-RegistryWriteLock::RegistryWriteLock(const std::string& rootFolder) {
-    std::string path = rootFolder + "/" + kLockFile;
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
-        SetLastErrno(errno);
-        return;
-    }
-    int result;
-    do {
-        result = ::flock(fd_, LOCK_EX);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0) {
-        int err = errno;
-        ::close(fd_);
-        fd_ = -1;
-        SetLastErrno(err);
-    }
-}
-
-RegistryWriteLock::~RegistryWriteLock() {
-    if (fd_ >= 0)
-        ::close(fd_); // releases the flock
-}
+RegistryWriteLock::RegistryWriteLock(const std::string& rootFolder)
+    : LockFile(rootFolder + "/" + kLockFile) {}
 
 bool ReadStoreFile(const std::string& path, std::size_t limit, std::string* contents) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);

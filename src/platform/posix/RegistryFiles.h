@@ -5,6 +5,8 @@
 // and opens its own descriptors, so threads of one process exclude each
 // other through the lock just as separate processes do.
 
+#include "platform/posix/LockFile.h"
+
 #include <cstddef>
 #include <string>
 
@@ -15,18 +17,12 @@ namespace plat::posix {
 // readers take no lock, since files are only ever replaced by rename and a
 // reader sees either the old file or the new one, never a mix.
 // Lives on the calling thread for one operation.
-class RegistryWriteLock {
+class RegistryWriteLock : public LockFile {
 public:
     explicit RegistryWriteLock(const std::string& rootFolder);
-    ~RegistryWriteLock();
-    RegistryWriteLock(const RegistryWriteLock&) = delete;
-    RegistryWriteLock& operator=(const RegistryWriteLock&) = delete;
 
     // False when the lock could not be taken (last error set).
-    bool Locked() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
+    bool Locked() const { return Held(); }
 };
 
 // Reads a whole regular file of at most `limit` bytes. Fails with last

@@ -1,5 +1,6 @@
 #include "platform/posix/RegistryFormat.h"
 
+#include "platform/TextCase.h"
 #include "platform/Unicode.h"
 
 #include <cstdint>
@@ -11,10 +12,6 @@ namespace {
 constexpr std::string_view kHeader = "LRV1\n";
 constexpr unsigned char kRawUnit = 0xFF;
 constexpr std::size_t kMaxDigits = 10; // enough for any 32-bit number
-
-wchar_t FoldCase(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? c - L'A' + L'a' : c;
-}
 
 // Units taken by the character at `i`: 1, or 2 for a surrogate pair where
 // wchar_t is 16 bits; 0 when the unit is no character.
@@ -162,26 +159,9 @@ bool DecodeWideBytes(std::string_view bytes, std::wstring* text) {
     return true;
 }
 
-std::wstring AsciiLower(std::wstring_view text) {
-    std::wstring out(text);
-    for (wchar_t& c : out)
-        c = FoldCase(c);
-    return out;
-}
-
-bool SameName(std::wstring_view a, std::wstring_view b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (FoldCase(a[i]) != FoldCase(b[i]))
-            return false;
-    }
-    return true;
-}
-
 StoredValue* FindValue(ValueList& values, std::wstring_view name) {
     for (StoredValue& stored : values) {
-        if (SameName(stored.name, name))
+        if (EqualsNoCase(stored.name, name))
             return &stored;
     }
     return nullptr;
@@ -189,7 +169,7 @@ StoredValue* FindValue(ValueList& values, std::wstring_view name) {
 
 const StoredValue* FindValue(const ValueList& values, std::wstring_view name) {
     for (const StoredValue& stored : values) {
-        if (SameName(stored.name, name))
+        if (EqualsNoCase(stored.name, name))
             return &stored;
     }
     return nullptr;

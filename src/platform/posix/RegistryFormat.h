@@ -29,9 +29,7 @@ std::string EncodeWideBytes(std::wstring_view text);
 // The reverse; false when the bytes are not in that form.
 bool DecodeWideBytes(std::string_view bytes, std::wstring* text);
 
-// Lowercases ASCII letters only, the way key and value names compare.
-std::wstring AsciiLower(std::wstring_view text);
-bool SameName(std::wstring_view a, std::wstring_view b);
+// Key and value names compare with ASCII letters folded (platform/TextCase.h).
 
 struct StoredValue {
     std::wstring name; // as first written

@@ -1,5 +1,6 @@
 #include "platform/posix/RegistryPaths.h"
 
+#include "platform/TextCase.h"
 #include "platform/posix/EncodedName.h"
 #include "platform/posix/RegistryFormat.h"
 
@@ -143,7 +144,7 @@ bool SplitKeyPath(std::wstring_view path, std::vector<std::wstring>* names) {
 
 std::string KeyFolderName(std::wstring_view name) {
     // Lowercased first, so only the lower-case letters stay plain.
-    return EncodeName(EncodeWideBytes(AsciiLower(name)), kMaxFolderName);
+    return EncodeName(EncodeWideBytes(ToLowerAscii(name)), kMaxFolderName);
 }
 
 bool KeyNameFromFolder(std::string_view folderName, std::wstring* name) {

@@ -28,6 +28,13 @@ struct QueueHolder {
 
 thread_local QueueHolder tHolder;
 
+// Frees what dropped messages own; called outside the queue's lock, since a
+// destructor may post again.
+void DiscardAll(std::deque<Msg>& messages) {
+    for (Msg& msg : messages)
+        DiscardMessage(msg);
+}
+
 } // namespace
 
 void PendingSend::Complete(bool delivered, LRESULT result) {
@@ -42,6 +49,7 @@ ThreadQueue::ThreadQueue() : owner_(std::this_thread::get_id()) {
 }
 
 ThreadQueue::~ThreadQueue() {
+    DiscardAll(posted_);
     if (wakeFd_ >= 0)
         ::close(wakeFd_);
 }
@@ -120,9 +128,15 @@ bool ThreadQueue::KillTimer(HWND window, std::uint64_t id) {
 
 void ThreadQueue::DropWindow(HWND window) {
     std::vector<std::shared_ptr<PendingSend>> dropped;
+    std::deque<Msg> discarded;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        std::erase_if(posted_, [&](const Msg& msg) { return msg.window == window; });
+        std::erase_if(posted_, [&](Msg& msg) {
+            if (msg.window != window)
+                return false;
+            discarded.push_back(std::move(msg));
+            return true;
+        });
         std::erase_if(timers_, [&](const Timer& timer) { return timer.window == window; });
         for (auto it = sends_.begin(); it != sends_.end();) {
             if ((*it)->Message().window == window) {
@@ -133,23 +147,46 @@ void ThreadQueue::DropWindow(HWND window) {
             }
         }
     }
+    DiscardAll(discarded);
     // The senders hear "undelivered" as `dropped` goes, outside the lock.
 }
 
 void ThreadQueue::Close() {
     std::deque<std::shared_ptr<PendingSend>> dropped;
+    std::deque<Msg> discarded;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         closed_ = true;
-        posted_.clear();
+        discarded.swap(posted_);
         timers_.clear();
         dropped.swap(sends_);
     }
+    DiscardAll(discarded);
+}
+
+int ThreadQueue::AddInputSource(int fd, std::function<void()> pump) {
+    const int id = nextSourceId_++;
+    sources_.push_back(InputSource{id, fd, std::move(pump)});
+    return id;
+}
+
+void ThreadQueue::RemoveInputSource(int id) {
+    std::erase_if(sources_, [id](const InputSource& source) { return source.id == id; });
+}
+
+void ThreadQueue::PumpInputSources() {
+    // A pump may add or remove sources: walk a copy.
+    if (sources_.empty())
+        return;
+    std::vector<InputSource> sources = sources_;
+    for (const InputSource& source : sources)
+        source.pump();
 }
 
 ThreadQueue::Fetch ThreadQueue::Next(Msg* msg, bool wait) {
     for (;;) {
         DrainWake();
+        PumpInputSources();
         std::shared_ptr<PendingSend> send;
         Deadline wakeAt = Deadline::Never();
         {
@@ -186,7 +223,7 @@ ThreadQueue::Fetch ThreadQueue::Next(Msg* msg, bool wait) {
             RunSendHere(*send);
             continue;
         }
-        Sleep(-1, wakeAt);
+        Sleep(-1, wakeAt, true);
     }
 }
 
@@ -234,10 +271,12 @@ ThreadQueue::Timer* ThreadQueue::EarliestTimer() {
     return earliest == timers_.end() ? nullptr : &*earliest;
 }
 
-bool ThreadQueue::Sleep(int fd, const Deadline& deadline) {
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd, POLLIN, 0}};
-    nfds_t count = fd >= 0 ? 2 : 1;
-    if (::poll(fds, count, deadline.PollMs()) <= 0)
+bool ThreadQueue::Sleep(int fd, const Deadline& deadline, bool withSources) {
+    std::vector<pollfd> fds{{wakeFd_, POLLIN, 0}, {fd, POLLIN, 0}};
+    if (withSources)
+        for (const InputSource& source : sources_)
+            fds.push_back(pollfd{source.fd, POLLIN, 0});
+    if (::poll(fds.data(), fds.size(), deadline.PollMs()) <= 0)
         return false; // timed out or interrupted: the caller looks again
     return fd >= 0 && (fds[1].revents & (POLLIN | POLLHUP | POLLERR)) != 0;
 }

@@ -69,8 +69,8 @@ public:
     void PostQuit(int exitCode);
     void SetTimer(HWND window, std::uint64_t id, std::chrono::milliseconds elapse);
     bool KillTimer(HWND window, std::uint64_t id);
-    // Forgets the window's posted messages and timers; its queued sends
-    // complete undelivered.
+    // Forgets the window's posted messages (freeing what they own) and
+    // timers; its queued sends complete undelivered.
     void DropWindow(HWND window);
 
     enum class Fetch { Message, Quit, Empty };
@@ -85,9 +85,18 @@ public:
     // the sends that reach this thread meanwhile.
     WaitResult WaitServing(const std::function<bool()>& done, int fd, const Deadline& deadline);
 
-    // Called as the owning thread ends: the queue takes nothing any more and
-    // its waiting sends complete undelivered.
+    // Called as the owning thread ends: the queue takes nothing any more,
+    // what its posted messages own is freed and its waiting sends complete
+    // undelivered.
     void Close();
+
+    // Owner: a source of input that the owner's message waits also watch
+    // (a display connection). Whenever the owner looks for its next message
+    // it first calls `pump`, which reads what the source has without
+    // blocking and posts it; while it sleeps it also wakes when `fd` becomes
+    // readable. Returns a number for RemoveInputSource.
+    int AddInputSource(int fd, std::function<void()> pump);
+    void RemoveInputSource(int id);
 
 private:
     struct Timer {
@@ -97,13 +106,21 @@ private:
         Deadline::Clock::time_point due;
     };
 
+    struct InputSource {
+        int id;
+        int fd;
+        std::function<void()> pump;
+    };
+
     void Wake();
     void DrainWake();
+    void PumpInputSources();
     // Under the lock: the earliest timer, or null.
     Timer* EarliestTimer();
     // Sleeps until the wake descriptor or `fd` is readable or the deadline
-    // passes; true when `fd` became readable.
-    bool Sleep(int fd, const Deadline& deadline);
+    // passes; true when `fd` became readable. With `withSources` the input
+    // sources' descriptors end the sleep too.
+    bool Sleep(int fd, const Deadline& deadline, bool withSources = false);
 
     const std::thread::id owner_;
     int wakeFd_ = -1;
@@ -113,6 +130,8 @@ private:
     std::deque<Msg> posted_;
     std::deque<std::shared_ptr<PendingSend>> sends_;
     std::vector<Timer> timers_;
+    std::vector<InputSource> sources_; // owner only
+    int nextSourceId_ = 1;
     bool quit_ = false;
     int quitCode_ = 0;
 };

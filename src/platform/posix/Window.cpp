@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <unistd.h>
+#include <utility>
 
 namespace plat {
 
@@ -169,6 +170,26 @@ bool PostMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lPara
     if (!WindowTable::Instance().Post(window, Msg{window, message, wParam, lParam, {}}))
         return InvalidWindow();
     return true;
+}
+
+bool PostOwnedMessage(HWND window, std::uint32_t message, WPARAM wParam, LPARAM lParam,
+                      MessageDiscard discard) {
+    if (window == 0)
+        return InvalidWindow();
+    if (!IsOfThisProcess(window)) {
+        SetLastError(kErrInvalidParameter);
+        return false;
+    }
+    Msg msg{window, message, wParam, lParam, {}};
+    msg.discard = discard;
+    if (!WindowTable::Instance().Post(window, msg))
+        return InvalidWindow();
+    return true;
+}
+
+void DiscardMessage(Msg& msg) {
+    if (MessageDiscard discard = std::exchange(msg.discard, nullptr))
+        discard(msg.wParam, msg.lParam);
 }
 
 void PostQuitMessage(int exitCode) {

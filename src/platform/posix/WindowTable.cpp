@@ -2,23 +2,15 @@
 
 #include "platform/posix/WindowTable.h"
 
+#include "platform/TextCase.h"
+
 #include <algorithm>
 #include <unistd.h>
 
 namespace plat::posix {
 
-namespace {
-
-wchar_t FoldAscii(wchar_t c) {
-    return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-} // namespace
-
 bool SameClassName(const std::wstring& a, const std::wstring& b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](wchar_t x, wchar_t y) { return FoldAscii(x) == FoldAscii(y); });
+    return EqualsNoCase(a, b);
 }
 
 WindowTable& WindowTable::Instance() {

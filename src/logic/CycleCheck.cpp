@@ -1,0 +1,144 @@
+// CUpdateCycle: the manifest's arrival, the file checker's run and its
+// results, up to the start of the download.
+
+#include "logic/UpdateCycle.h"
+
+#include "assistant/LauncherFiles.h"
+#include "base/Buffer.h"
+#include "base/Strings.h"
+#include "config/LauncherLanguages.h"
+#include "logic/LaunchSettings.h"
+#include "logic/NetErrors.h"
+#include "net/Downloader.h"
+#include "platform/FileSystem.h"
+#include "update/ManifestCopy.h"
+#include "update/ManifestTransport.h"
+
+namespace logic {
+
+void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
+    Log(L"update.rxml Received");
+    update::ManifestTransport transport;
+    std::string text;
+    if (!update::ReceiveManifest(transport, body.View(), &text)) {
+        // An unreadable manifest is not asked for again on this server.
+        attempts_ = kMaxAttempts + 1;
+        fireNetError(eNetRequest_Manifest, 0, 0, base::WideToUtf8(host_.GetString(21)));
+        return;
+    }
+    manifestText_ = text;
+    BlankLine();
+    Log(L"--- start Update.xml ---");
+    BlankLine();
+    Log(base::Utf8ToWide(text));
+    BlankLine();
+    Log(L"--- end Update.xml ---");
+    BlankLine();
+    if (settings_.runMode == rmUpdate)
+        update::LoadManifestCopy(installFolder_, &oldManifestText_, log_);
+    StartCheck();
+}
+
+void CUpdateCycle::StartCheck() {
+    if (installFolder_.empty()) {
+        NotBuilt(L"choosing the installation folder");
+        ShowError(101, kBoxFatal);
+        return;
+    }
+    SetStage(CycleStage::Check);
+    update::CheckerTarget target;
+    target.window = host_.Window();
+    target.queue = &queue_;
+    target.totalDownloadSize = &counters_.total;
+    const std::string language = languages_.CurrentCode();
+    const std::wstring launcherName = assistant::kLauncherFileName;
+    // Stray and damaged files may only go while the client cannot hold them.
+    const bool cleanup = !ClientRunning();
+    const int runMode = settings_.runMode;
+
+    std::string saved;
+    if (runMode != rmDownload && settings_.fast &&
+        update::LoadManifestCopy(installFolder_, &saved, log_) && !saved.empty()) {
+        Log(L"Init check thread (fast mode)");
+        checker_.InitFast(installFolder_, launcherName, language, manifestText_, saved, target,
+                          cleanup);
+    } else {
+        Log(L"Init check thread");
+        if (runMode == rmDownload) {
+            Log(L"Wait task for download");
+            NotBuilt(L"downloads asked for by a running client");
+            OnServerInfoReady();
+            return;
+        }
+        Log(std::wstring(L"bCanDelete = ") + (cleanup ? L"true" : L"false"));
+        const bool silentLeftover =
+            cleanup && plat::FileExists(plat::JoinPath(installFolder_, L"silent.dat"));
+        checker_.InitNormal(installFolder_, launcherName, language, manifestText_,
+                            silentLeftover ? std::string() : oldManifestText_, target,
+                            runMode == rmUpdate, cleanup);
+    }
+    Log(L"Start check thread");
+    checker_.Abort();
+    checker_.Stop(-1);
+    checker_.Start();
+}
+
+void CUpdateCycle::OnCheckThreadFinished(plat::WPARAM manifestReady, plat::LPARAM status) {
+    switch (status) {
+    case update::kCheckServerInfoReady:
+        Log(L"Server info ready");
+        OnServerInfoReady();
+        return;
+    case update::kCheckOk:
+        Log(L"Finish check thread .. OK");
+        break;
+    case update::kCheckLauncherOnly: {
+        Log(L"Finish check thread .. OK, only launcher update");
+        update::LauncherInfo info;
+        launcherOnly_ = checker_.NewManifest().ReadLauncherInfo(&info);
+        launcherVersion_ = info.version;
+        break;
+    }
+    default:
+        Log(L"Finish check thread .. Fail");
+        host_.View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
+        return;
+    }
+    if (manifestReady == 0) {
+        Log(L"Finish check thread .. Fail");
+        host_.View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
+        return;
+    }
+    if (!checker_.ExternalApps().empty() && !settings_.portable)
+        NotBuilt(L"updating the shortcuts of the external applications through the assistant");
+    else
+        NotBuilt(L"updating the desktop shortcuts");
+    processStartDownload();
+}
+
+void CUpdateCycle::OnServerInfoReady() {
+    downloader_.SetClientVersion(base::WideToUtf8(checker_.NewManifest().ClientVersion()));
+    checker_.AddPackages().SetPath(update::CAddPkg::PathIn(installFolder_));
+    if (settings_.runMode == rmDownload)
+        NotBuilt(L"the pipe to the client that asked for the download");
+    if (!settings_.fast)
+        NotBuilt(L"the pages of the external applications");
+    if (settings_.runMode == rmInstall) {
+        host_.View().ContinueInstallPages();
+        NotBuilt(L"the installation pages");
+        return;
+    }
+    PrepareInstalledFolder();
+}
+
+void CUpdateCycle::PrepareInstalledFolder() {
+    if (!plat::DirectoryExists(installFolder_) && !plat::CreateDirectoryTree(installFolder_)) {
+        host_.View().ShowConfirm(93, kBoxChooseAgain, kBoxButtonsOk, true);
+        return;
+    }
+    host_.View().ShowFirstPage(4);
+    // No optional applications are chosen without their pages.
+    checker_.Release({});
+}
+
+} // namespace logic

@@ -1,0 +1,199 @@
+// CUpdateCycle: the start of the download, from the client decision and the
+// disk-space check, and the ranged request of each queued package with the
+// parts that come back.
+
+#include "logic/UpdateCycle.h"
+
+#include "base/Buffer.h"
+#include "base/Strings.h"
+#include "logic/LaunchSettings.h"
+#include "net/Downloader.h"
+#include "net/UrlComponents.h"
+#include "platform/FileSystem.h"
+#include "update/ManifestCopy.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace logic {
+
+bool CUpdateCycle::DecideClientBeforeDownload() {
+    bool canRun = checker_.CanRun() && !settings_.runByClientCritical;
+    std::wstring reason = checker_.RunBlocker();
+    const bool forClient = settings_.ForClient();
+    if (forClient && checker_.NewLauncher()) {
+        Log(L"  .. runByClient - new launcher available, exit");
+        host_.FinishAndQuit();
+        return false;
+    }
+    Log(L"Searching for client windows...");
+    std::vector<plat::HWND> windows = plat::FindWindowsByClass(settings_.clientWindowClass);
+    const bool clientWindow = !windows.empty();
+    const bool clientRuns = ClientRunning();
+    bool full = true; // the silent-download mode: full, or run the client
+    if (plat::FileExists(plat::JoinPath(installFolder_, L"silent.dat"))) {
+        if (!clientRuns || settings_.restart) {
+            canRun = false;
+            if (settings_.restart)
+                reason = L"run blocker: [silent restart]";
+        } else {
+            full = false;
+        }
+    }
+    Log(std::wstring(L"bCanRun = ") + (canRun ? L"true" : L"false"));
+    if (!canRun)
+        Log(L"  .. " + reason);
+
+    if (!full) {
+        if (canRun && !forClient && !clientWindow) {
+            host_.ReachLaunchStep(L"the launch page");
+        } else {
+            if (!(canRun && (forClient || clientWindow)))
+                NotBuilt(L"the silent download while the client runs");
+            host_.FinishAndQuit();
+        }
+        return false;
+    }
+    if (canRun && queue_.empty()) {
+        update::SaveManifestCopy(installFolder_, manifestText_, log_);
+        if (ApplyActions() || clientWindow) {
+            host_.FinishAndQuit();
+            return false;
+        }
+        host_.ReachLaunchStep(L"the launch page");
+        return false;
+    }
+    if (canRun || (clientRuns && forClient)) {
+        // The client could start now and the download go on behind it; until
+        // that is built the download simply goes on in the window.
+        NotBuilt(L"starting the client while the download goes on");
+        return true;
+    }
+    if (clientRuns) {
+        host_.FinishAndQuit();
+        return false;
+    }
+    return true;
+}
+
+void CUpdateCycle::processStartDownload() {
+    Log(L"processStartDownload();");
+    if (settings_.silentDownload && !DecideClientBeforeDownload())
+        return;
+    const int runMode = settings_.runMode;
+    if (!unpacker_.IsActive()) {
+        Log(L"Init/start unpack thread");
+        unpacker_.Stop(-1);
+        unpacker_.SetupRun(host_.Window(), installFolder_, runMode == rmDownload,
+                           !settings_.silentMode);
+        unpacker_.Start();
+    }
+    plat::CreateDirectoryTree(plat::JoinPath(installFolder_, L"tmp"));
+    if (runMode != rmDownload) {
+        Log(L"Remove ext directory");
+        std::wstring ext = plat::JoinPath(installFolder_, L"ext");
+        if (ext.size() > 7)
+            plat::DeleteFolderTree(ext);
+        NotBuilt(L"refreshing the application shortcuts");
+    }
+
+    bool ready = false;
+    if (runMode == rmInstall || runMode == rmUpdate || runMode == rmDownload) {
+        if (launcherOnly_) {
+            queue_.clear();
+            // The new launcher is fetched and started by the self-update,
+            // which is not built yet: the run ends here.
+            Log(L"A new launcher is ready on the server");
+            NotBuilt(L"the launcher self-update");
+            host_.FinishAndQuit();
+            return;
+        }
+        ready = PrepareQueue();
+    }
+    if (queue_.empty() && !ready) {
+        processAfterDownload();
+        return;
+    }
+    RefreshProgress(0);
+    std::uint64_t freeBytes = 0;
+    if (plat::GetDiskFreeSpace(installFolder_, &freeBytes) && freeBytes < counters_.total) {
+        host_.View().ShowConfirm(22, kBoxChooseAgain, kBoxButtonsOk, true);
+        return;
+    }
+    host_.View().ShowDownloadPage();
+    SetStage(CycleStage::Download);
+    StartNextDownload();
+}
+
+void CUpdateCycle::StartNextDownload() {
+    if (queue_.empty()) {
+        SetStage(CycleStage::Unpack);
+        unpacker_.RequestFinish();
+        return;
+    }
+    update::DownloadTask& task = queue_.front();
+    if (!task.url.empty()) {
+        CUrlComponents url;
+        url.Crack(task.url);
+        downloader_.DownloadUpdate(url.GetObjectText(), task.nextOffset, task.remaining);
+        return;
+    }
+    if (task.nextOffset != task.size || task.remaining != 0)
+        downloader_.DownloadUpdate(settings_.updateUrl + task.name, task.nextOffset,
+                                   task.remaining);
+    else
+        fireFileReceived();
+}
+
+void CUpdateCycle::fireFilePartProgress(std::uint32_t bytes, bool inFlight) {
+    CountPartProgress(&counters_, bytes, inFlight);
+    RefreshProgress(0);
+}
+
+void CUpdateCycle::fireFilePartReceived(const CBuffer& body, bool failed) {
+    if (body.Size() == 0 && !failed) {
+        Log(L"fireFilePartReceived() : buf empty (zero size)");
+        ReportUnexpectedAnswer();
+        return;
+    }
+    if (body.Size() == 0) {
+        Log(L"fireFilePartReceived() : buf empty");
+        return;
+    }
+    if (queue_.empty()) {
+        Log(L"fireFilePartReceived() : queue empty");
+        return;
+    }
+    update::DownloadTask& task = queue_.front();
+    const std::wstring path = TempFileOf(task);
+    // A part that would make the file longer than the task (a server that
+    // ignored the range and sent the whole file) is not stored: appended,
+    // it would only make a file that fails its check.
+    std::uint32_t present = 0, crc = 0;
+    unpacker_.GetPartState(path, &present, &crc);
+    if (body.Size() > task.size - std::min(present, task.size)) {
+        Log(L"fireFilePartReceived() : part is longer than the rest of the file");
+        ReportUnexpectedAnswer();
+        return;
+    }
+    attempts_ = 0;
+    const auto size = static_cast<std::uint32_t>(body.Size());
+    fireFilePartProgress(size, false);
+    Log(base::FormatW(L"filePartReceived: file: %ls (part size: %d)",
+                      base::Utf8ToWide(task.name).c_str(), static_cast<int>(size)));
+    if (!unpacker_.AddFilePart(path, body.Data(), body.Size())) {
+        Log(L"fireFilePartReceived() : addFilePart false");
+        return;
+    }
+    if (failed) {
+        Log(L"fireFilePartReceived() : bError");
+        return;
+    }
+    unpacker_.GetPartState(path, &present, &crc);
+    if (present < task.size)
+        ContinueDownload();
+    else
+        fireFileReceived();
+}
+
+} // namespace logic

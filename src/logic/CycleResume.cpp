@@ -1,0 +1,77 @@
+// CUpdateCycle: resuming downloads. At the start of the download every queued
+// package continues from what its file in "tmp" holds (a complete and sound
+// one goes straight to the unpacker, a damaged one starts again), and a
+// request that broke off continues from the bytes that arrived.
+
+#include "base/Strings.h"
+#include "logic/CycleVerify.h"
+#include "logic/LaunchSettings.h"
+#include "logic/UpdateCycle.h"
+
+#include <algorithm>
+
+namespace logic {
+
+namespace {
+
+constexpr int kAttemptTextControl = 12406;
+
+} // namespace
+
+bool CUpdateCycle::PrepareQueue() {
+    bool ready = false;
+    for (auto it = queue_.begin(); it != queue_.end();) {
+        update::DownloadTask& task = *it;
+        const std::wstring path = TempFileOf(task);
+        unpacker_.AddFilePart(path, nullptr, 0);
+        std::uint32_t present = 0, crc = 0;
+        unpacker_.GetPartState(path, &present, &crc);
+        unpackTotal_ += task.size;
+        task.nextOffset = present;
+        if (VerifyPackage(task, present, crc) == PackageVerdict::Damaged)
+            HandOverToUnpacker(&task, true, true);
+        task.remaining = task.size - task.nextOffset;
+        if (settings_.progressFromZero)
+            counters_.total -= std::min<std::uint64_t>(counters_.total, task.nextOffset);
+        else
+            counters_.current += task.nextOffset;
+        if (task.remaining != 0) {
+            ++it;
+            continue;
+        }
+        // Only packages are unpacked; any other complete file stays in
+        // "tmp" as a finished download does.
+        if (IsPackageName(task.name)) {
+            HandOverToUnpacker(&task, true, false);
+            unpacker_.AddPackageTask(path);
+            ready = true;
+        }
+        it = queue_.erase(it);
+    }
+    if (!settings_.progressFromZero)
+        counters_.committed = counters_.current;
+    return ready;
+}
+
+bool CUpdateCycle::ContinueDownload() {
+    if (attempts_ > kMaxAttempts) {
+        Log(L"attempts run out");
+        return false;
+    }
+    Log(base::FormatW(L"continue downloading attempt #%d", attempts_));
+    if (queue_.empty())
+        return false;
+    update::DownloadTask& task = queue_.front();
+    std::uint32_t present = 0, crc = 0;
+    unpacker_.GetPartState(TempFileOf(task), &present, &crc);
+    task.nextOffset = present;
+    task.remaining = task.size - std::min(present, task.size);
+    if (attempts_ > 0)
+        host_.View().SetFormattedText(kAttemptTextControl,
+                                      {TextValue{TextValue::StringId, 37, 0, {}},
+                                       TextValue{TextValue::Integer, attempts_, 0, {}}});
+    StartNextDownload();
+    return true;
+}
+
+} // namespace logic

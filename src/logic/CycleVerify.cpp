@@ -1,0 +1,70 @@
+// CUpdateCycle: the verification of a package whose download has ended and
+// its hand-over to the unpacker, or back into the queue when it is damaged.
+
+#include "logic/CycleVerify.h"
+
+#include "base/Strings.h"
+#include "logic/UpdateCycle.h"
+#include "platform/FileSystem.h"
+
+namespace logic {
+
+PackageVerdict VerifyPackage(const update::DownloadTask& task, std::uint32_t presentBytes,
+                             std::uint32_t crc) {
+    if (presentBytes < task.size)
+        return PackageVerdict::Incomplete;
+    if (presentBytes > task.size || crc != task.crc32)
+        return PackageVerdict::Damaged;
+    return PackageVerdict::Complete;
+}
+
+void CUpdateCycle::HandOverToUnpacker(update::DownloadTask* task, bool fromTmp, bool damaged) {
+    const std::wstring path = TempFileOf(*task);
+    Log(L"Add task for unpacker: " + base::Utf8ToWide(task->name));
+    Log(std::wstring(L"  .. from ") + (fromTmp ? L"tmp" : L"received") + L" file: " + path);
+    if (!damaged)
+        return;
+    Log(L"    .. warning: crc or size is not correct, file will be added to download queue");
+    plat::DeleteFile(path);
+    unpacker_.ForgetTempFile(path);
+    task->nextOffset = 0;
+}
+
+void CUpdateCycle::fireFileReceived() {
+    if (queue_.empty())
+        return;
+    update::DownloadTask task = queue_.front();
+    queue_.pop_front();
+    const std::wstring path = TempFileOf(task);
+    unpacker_.MarkTempFileComplete(path);
+    if (!IsPackageName(task.name)) {
+        if (task.name == "Launcher.exe") {
+            NotBuilt(L"verifying the new launcher");
+            queue_.clear();
+            host_.View().ShowMessageBox(host_.GetString(40), kBoxUpdateFailed,
+                                        kBoxButtonsRetryCancel, false, 0);
+            return;
+        }
+        // Any other file stays in "tmp" and is not installed.
+    } else {
+        std::uint32_t present = 0, crc = 0;
+        // A download that ended short counts as damaged here: nothing more
+        // will arrive for it.
+        if (!unpacker_.GetPartState(path, &present, &crc) ||
+            VerifyPackage(task, present, crc) != PackageVerdict::Complete) {
+            HandOverToUnpacker(&task, false, true);
+            host_.View().ShowMessageBox(host_.GetString(40), kBoxUpdateFailed,
+                                        kBoxButtonsRetryCancel, false, 0);
+            counters_.committed -= std::min<std::uint64_t>(counters_.committed, task.size);
+            counters_.current = counters_.committed;
+            task.remaining = task.size;
+            queue_.push_back(task);
+            return;
+        }
+        HandOverToUnpacker(&task, false, false);
+        unpacker_.AddPackageTask(path);
+    }
+    StartNextDownload();
+}
+
+} // namespace logic

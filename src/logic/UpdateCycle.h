@@ -1,0 +1,196 @@
+#pragma once
+// The update cycle: the manifest request, the file checker, the download
+// queue fetched in resumable byte ranges, the verification of each received
+// package, the unpacker, and the step after the download, with the retries
+// of a failed request and the rotation to the next server. It owns the
+// queue, the byte counters, the checker and unpacker threads and the attempt
+// counter, and moves through the stages of CycleStages.h, changed only by
+// SetStage, which logs every change. The launcher object creates it, feeds
+// it the downloader's results, the worker threads' messages and the retry
+// timers, and keeps the phases of the run. Window thread only; the worker
+// threads reach it through posted messages.
+//
+// The files are named for the jobs: CycleCheck (manifest and checker),
+// CycleDownload (start and ranged requests), CycleResume (what "tmp" holds
+// and cut downloads), CycleVerify (the verdict on a received package),
+// CycleRetry (attempts and retry timers), CycleRotateServers (the next server
+// and fresh client update data), CycleAfterDownload (unpacker results and
+// what follows).
+
+#include "logic/CycleStages.h"
+#include "logic/UpdateProgress.h"
+#include "logic/WizardView.h"
+#include "platform/Window.h"
+#include "update/CheckerThread.h"
+#include "update/DownloadTask.h"
+#include "update/UnpackerThread.h"
+
+#include <cstdint>
+#include <string>
+
+class CBuffer;
+class CLogImplW;
+
+namespace NetEx {
+class CDownloader;
+}
+
+namespace config {
+class CLauncherLanguages;
+class CUrlSelector;
+} // namespace config
+
+namespace logic {
+
+struct LaunchSettings;
+
+// What the cycle asks of the launcher object that runs it.
+class IUpdateCycleHost {
+public:
+    virtual ~IUpdateCycleHost() = default;
+    virtual IWizardView& View() = 0;
+    virtual std::wstring GetString(int id) const = 0;
+    // The launcher window: the worker threads post their results to it.
+    virtual plat::HWND Window() const = 0;
+    // A one-shot retry timer of the launcher window.
+    virtual void SetRetryTimer(std::uint64_t id, std::uint32_t elapseMs) = 0;
+    // The launch page or button: the run reaches the client's start.
+    virtual void ReachLaunchStep(const wchar_t* how) = 0;
+    virtual void FinishAndQuit() = 0;
+};
+
+class CUpdateCycle {
+public:
+    // A request is tried this often on one server before the next server.
+    static constexpr int kMaxAttempts = 5;
+
+    CUpdateCycle(IUpdateCycleHost& host, const LaunchSettings& settings,
+                 const config::CLauncherLanguages& languages, NetEx::CDownloader& downloader,
+                 config::CUrlSelector& urlSelector);
+    CUpdateCycle(const CUpdateCycle&) = delete;
+    CUpdateCycle& operator=(const CUpdateCycle&) = delete;
+
+    void SetLog(CLogImplW* log) { log_ = log; }
+    // The installation folder of an update run (no trailing separator).
+    void SetInstallFolder(const std::wstring& folder) { installFolder_ = folder; }
+    // Stops the worker threads; what arrived stays on disk for the next run.
+    void StopWorkers();
+
+    // --- Requests that start a stage ---------------------------------------
+    bool RequestLicense();
+    bool RequestManifest();
+
+    // --- The downloader's results ------------------------------------------
+    // CycleCheck.cpp
+    void fireUpdateXmlReceived(const CBuffer& body);
+    // CycleDownload.cpp
+    void fireFilePartReceived(const CBuffer& body, bool failed);
+    void fireFilePartProgress(std::uint32_t bytes, bool inFlight);
+    // CycleVerify.cpp
+    void fireFileReceived();
+    // CycleRotateServers.cpp
+    void fireCUDFileReceived(const CBuffer& body);
+    // CycleRetry.cpp
+    void fireNetError(std::uint32_t kind, std::uint32_t errorCode, std::uint32_t status,
+                      const std::string& body);
+
+    // --- The worker threads' messages and the launcher window's timers -----
+    // The checker's message: wParam is not 0 when its fresh manifest is
+    // ready to be read, lParam the status.
+    void OnCheckThreadFinished(plat::WPARAM manifestReady, plat::LPARAM status);
+    void OnUnpackThreadFinished(plat::LPARAM result);
+    void OnUnpackProgress(plat::LPARAM unpackedBytes) { RefreshProgress(unpackedBytes); }
+    // A retry timer (2222 to 2225): the failed request once more, or the
+    // next server. False for any other timer.
+    bool OnRetryTimer(std::uint64_t timerId);
+    // The Retry button of a failure page: back to the failed request.
+    // False for a context that belongs to no stage.
+    bool RetryFromBox(int context);
+
+    // --- State, read by the launcher and by tests --------------------------
+    CycleStage Stage() const { return stage_; }
+    int Attempts() const { return attempts_; }
+    const std::wstring& LastErrorText() const { return lastErrorText_; }
+    const std::string& ManifestText() const { return manifestText_; }
+    const std::wstring& InstallFolder() const { return installFolder_; }
+    const update::DownloadQueue& Queue() const { return queue_; }
+    const DownloadCounters& Counters() const { return counters_; }
+    std::uint32_t UnpackTotal() const { return unpackTotal_; }
+
+private:
+    // The one place the stage changes; logs "<from> -> <to>".
+    void SetStage(CycleStage stage);
+    void Log(const std::wstring& text, bool newLine = true);
+    void BlankLine();
+    // A step whose part of the launcher is not built yet: logged plainly.
+    void NotBuilt(const wchar_t* what);
+    void ShowError(int stringId, int context);
+    void ShowFileError(const std::string& path, plat::ErrorCode code);
+    // The client's process runs from the installation folder.
+    bool ClientRunning() const;
+    std::wstring TempFileOf(const update::DownloadTask& task) const;
+    void RefreshProgress(std::int64_t unpackedBytes);
+
+    // CycleCheck.cpp
+    void StartCheck();
+    void OnServerInfoReady();
+    // The installation folder exists and the check may compare it.
+    void PrepareInstalledFolder();
+    // CycleDownload.cpp
+    // Whether the client may run now and what that means for the download;
+    // false when the run ends here.
+    bool DecideClientBeforeDownload();
+    void processStartDownload();
+    void StartNextDownload();
+    // CycleResume.cpp
+    // Resumes what "tmp" holds; true when a package went to the unpacker.
+    bool PrepareQueue();
+    // The head task from the bytes its file holds; false when the attempts
+    // ran out or nothing is queued.
+    bool ContinueDownload();
+    // CycleVerify.cpp
+    void HandOverToUnpacker(update::DownloadTask* task, bool fromTmp, bool damaged);
+    // CycleRetry.cpp
+    // The request of the stage once more; false when its attempts ran out.
+    bool RetryStage(CycleStage stage);
+    // A file request whose answer is not what was asked for: counted as a
+    // failed attempt, logged and retried after a second.
+    void ReportUnexpectedAnswer();
+    // CycleRotateServers.cpp
+    // The attempts of the stage ran out on this server: the next one.
+    void RotateServer();
+    // The current stage once more on a newly selected server.
+    void ResumeStage();
+    // Downloads the client update data from the next data-update address, or
+    // ends at the server-address page or the network failure page.
+    void RefreshClientUpdateData();
+    // CycleAfterDownload.cpp
+    void processAfterDownload();
+    // The change actions; true when they ask the launcher to end.
+    bool ApplyActions();
+
+    IUpdateCycleHost& host_;
+    const LaunchSettings& settings_;
+    const config::CLauncherLanguages& languages_;
+    NetEx::CDownloader& downloader_;
+    config::CUrlSelector& urlSelector_;
+    CLogImplW* log_ = nullptr;
+
+    CycleStage stage_ = CycleStage::Idle;
+    int attempts_ = 0; // failed attempts of the current request on this server
+    std::wstring lastErrorText_;
+    std::string manifestText_;
+    std::string oldManifestText_;
+    std::wstring installFolder_;
+    // The queue and the counters are declared before the threads that write
+    // into them.
+    update::DownloadQueue queue_;
+    DownloadCounters counters_;
+    std::uint32_t unpackTotal_ = 0;
+    bool launcherOnly_ = false;
+    std::wstring launcherVersion_;
+    update::CUnpackerThread unpacker_;
+    update::CCheckerThread checker_;
+};
+
+} // namespace logic

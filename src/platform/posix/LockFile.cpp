@@ -1,0 +1,37 @@
+#include "platform/posix/LockFile.h"
+
+#include "platform/posix/ErrnoMap.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace plat::posix {
+
+LockFile::LockFile(const std::string& path) {
+    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd_ < 0) {
+        SetLastErrno(errno);
+        return;
+    }
+    int result;
+    do {
+        result = ::flock(fd_, LOCK_EX);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0) {
+        int error = errno;
+        ::close(fd_);
+        fd_ = -1;
+        SetLastErrno(error);
+    }
+}
+
+LockFile::~LockFile() {
+    if (fd_ < 0)
+        return;
+    ::flock(fd_, LOCK_UN);
+    ::close(fd_);
+}
+
+} // namespace plat::posix

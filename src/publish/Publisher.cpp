@@ -1,0 +1,259 @@
+#include "publish/Publisher.h"
+
+#include "base/Strings.h"
+#include "config/LauncherChecksum.h"
+#include "platform/File.h"
+#include "platform/FileSystem.h"
+#include "platform/Unicode.h"
+#include "publish/PublishZipWriter.h"
+#include "update/ArchivePath.h"
+
+namespace publish {
+
+namespace {
+
+// Sizes in the manifest are 32-bit.
+constexpr std::uint64_t kMaxManifestSize = 0xFFFFFFFFu;
+
+// The launcher's own files at the client's root are replaced by the
+// launcher itself, never by a package.
+bool IsLauncherFile(const std::string& path) {
+    std::string lower = base::ToLowerAscii(path);
+    return lower == "launcher.exe" || lower == "launcher.tmp.exe";
+}
+
+bool PlatformsOverlap(PackagePlatform a, PackagePlatform b) {
+    return a == kPlatformAny || b == kPlatformAny || a == b;
+}
+
+bool IsAbsolute(const std::string& path) {
+    return path.starts_with('/') || path.starts_with('\\') || (path.size() > 1 && path[1] == ':');
+}
+
+std::string PackageLabel(const PublishPackage& package) {
+    return "line " + std::to_string(package.line) + ": [package " + package.file + "]";
+}
+
+} // namespace
+
+bool CPublisher::Run(std::string* error) {
+    packages_.clear();
+    digests_.clear();
+    if (!LoadDescription(error) || !ListClientFiles(options_.clientFolder, &sources_, error) ||
+        !AssignFiles(error) || !CheckOwners(error))
+        return false;
+    if (!plat::CreateDirectoryTree(options_.outputFolder)) {
+        *error = PublishSystemError("cannot create the output folder", options_.outputFolder);
+        return false;
+    }
+    if (description_.hasLauncher && !PublishLauncher(error))
+        return false;
+    packages_.resize(description_.packages.size());
+    for (std::size_t i = 0; i < packages_.size(); ++i) {
+        packages_[i].package = &description_.packages[i];
+        if (!WritePackage(i, error))
+            return false;
+    }
+    return WriteManifests(error);
+}
+
+bool CPublisher::LoadDescription(std::string* error) {
+    std::string text;
+    if (!plat::ReadWholeFile(options_.descriptionPath, &text)) {
+        *error = PublishSystemError("cannot read the description", options_.descriptionPath);
+        return false;
+    }
+    if (!ParsePublishDescription(text, &description_, error)) {
+        *error = plat::WideToUtf8(options_.descriptionPath) + ": " + *error;
+        return false;
+    }
+    return true;
+}
+
+bool CPublisher::AssignFiles(std::string* error) {
+    std::vector<bool> packable(sources_.size());
+    std::map<std::string, std::string> byLowerPath;
+    for (std::size_t j = 0; j < sources_.size(); ++j) {
+        const std::string& path = sources_[j].path;
+        packable[j] = !IsLauncherFile(path) && !IsIgnoredPath(description_.ignore, path);
+        if (!packable[j])
+            continue;
+        // The launcher compares paths without regard to case.
+        auto [it, added] = byLowerPath.emplace(base::ToLowerAscii(path), path);
+        if (!added) {
+            *error =
+                "the client files " + it->second + " and " + path + " differ only in letter case";
+            return false;
+        }
+    }
+    members_.assign(description_.packages.size(), {});
+    for (std::size_t i = 0; i < description_.packages.size(); ++i) {
+        const PublishPackage& package = description_.packages[i];
+        std::vector<bool> taken(sources_.size());
+        for (const std::string& pattern : package.include) {
+            bool any = false;
+            for (std::size_t j = 0; j < sources_.size(); ++j) {
+                if (packable[j] && MatchPublishPattern(pattern, sources_[j].path))
+                    taken[j] = any = true;
+            }
+            if (!any) {
+                *error = PackageLabel(package) + ": \"" + pattern +
+                         "\" matches no file that can be packed";
+                return false;
+            }
+        }
+        for (const std::string& pattern : package.exclude) {
+            for (std::size_t j = 0; j < sources_.size(); ++j) {
+                if (taken[j] && MatchPublishPattern(pattern, sources_[j].path))
+                    taken[j] = false;
+            }
+        }
+        for (std::size_t j = 0; j < sources_.size(); ++j) {
+            if (!taken[j])
+                continue;
+            if (!IsSafeArchivePath(sources_[j].path)) {
+                *error = "\"" + sources_[j].path + "\" cannot be the name of an archive member";
+                return false;
+            }
+            members_[i].push_back(j);
+        }
+        if (members_[i].empty()) {
+            *error = PackageLabel(package) + ": its excludes leave no file";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CPublisher::CheckOwners(std::string* error) const {
+    std::map<std::string, std::vector<std::size_t>> owners; // by path: installing packages
+    const std::vector<PublishPackage>& packages = description_.packages;
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        if (packages[i].type == kPackageIncrement)
+            continue;
+        for (std::size_t j : members_[i]) {
+            std::vector<std::size_t>& list = owners[sources_[j].path];
+            for (std::size_t other : list) {
+                if (PlatformsOverlap(packages[other].platform, packages[i].platform)) {
+                    *error = PackageLabel(packages[i]) + ": " + sources_[j].path +
+                             " is installed by package " + packages[other].file + " already";
+                    return false;
+                }
+            }
+            list.push_back(i);
+        }
+    }
+    for (std::size_t i = 0; i < packages.size(); ++i) {
+        if (packages[i].type != kPackageIncrement)
+            continue;
+        for (std::size_t j : members_[i]) {
+            if (owners.find(sources_[j].path) == owners.end()) {
+                *error = PackageLabel(packages[i]) + ": the increment lists " + sources_[j].path +
+                         ", which no other package installs";
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+bool CPublisher::WritePackage(std::size_t index, std::string* error) {
+    PublishedPackage* published = &packages_[index];
+    const PublishPackage& package = *published->package;
+    std::wstring path = plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(package.file));
+    std::unique_ptr<IPublishArchiveWriter> writer;
+    if (package.format == PublishFormat::kZip)
+        writer = std::make_unique<CPublishZipWriter>(package.deflate);
+    else if (options_.rarWriter)
+        writer = options_.rarWriter();
+    if (!writer) {
+        *error = PackageLabel(package) + ": RAR packages cannot be written by this program";
+        return false;
+    }
+    auto fail = [&]() {
+        writer.reset(); // closes the file
+        plat::DeleteFile(path);
+        return false;
+    };
+    if (!writer->Create(path, error))
+        return fail();
+    for (std::size_t j : members_[index]) {
+        const PublishSourceFile& source = sources_[j];
+        PublishDigest digest;
+        if (!writer->AddFile(source.path, source.fullPath, &digest, error))
+            return fail();
+        if (digest.size > kMaxManifestSize) {
+            *error = source.path + " is larger than the manifest can describe (4 GiB)";
+            return fail();
+        }
+        auto [it, added] = digests_.emplace(source.path, digest);
+        if (!added && (it->second.crc != digest.crc || it->second.size != digest.size)) {
+            *error = source.path + " changed while it was being published";
+            return fail();
+        }
+        published->files.push_back(PublishedFile{source.path, digest});
+    }
+    if (!writer->Finish(error) || !DigestFile(path, &published->digest, error))
+        return fail();
+    if (published->digest.size > kMaxManifestSize) {
+        *error = package.file + " is larger than the manifest can describe (4 GiB)";
+        return fail();
+    }
+    return true;
+}
+
+bool CPublisher::PublishLauncher(std::string* error) {
+    std::wstring file = plat::Utf8ToWide(description_.launcherFile);
+    std::wstring path =
+        IsAbsolute(description_.launcherFile)
+            ? plat::NativePath(file)
+            : plat::JoinPath(plat::FolderOf(options_.descriptionPath), plat::NativePath(file));
+    plat::File launcher;
+    std::uint64_t size = 0;
+    if (!launcher.Open(path, plat::kRead, plat::Disposition::OpenExisting) ||
+        !launcher.Size(&size)) {
+        *error = PublishSystemError("cannot read the launcher", path);
+        return false;
+    }
+    launcher.Close();
+    if (size > kMaxManifestSize) {
+        *error = "the launcher " + plat::WideToUtf8(path) + " is larger than 4 GiB";
+        return false;
+    }
+    plat::ErrorCode code = plat::kErrSuccess;
+    if (!config::LauncherChecksumOfFile(path, config::kWalkSkipRepeatedBoundary,
+                                        &launcher_.checksum, &code, {1, 0})) {
+        *error = PublishSystemError("cannot read the launcher", path);
+        return false;
+    }
+    launcher_.size = static_cast<std::uint32_t>(size);
+    std::wstring target =
+        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishLauncherName));
+    if (!plat::CopyFile(path, target, false)) {
+        *error = PublishSystemError("cannot copy the launcher to", target);
+        return false;
+    }
+    return true;
+}
+
+bool CPublisher::WriteManifests(std::string* error) const {
+    std::string text =
+        BuildManifestText(description_, packages_, description_.hasLauncher ? &launcher_ : nullptr);
+    std::wstring manifestPath =
+        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishManifestName));
+    std::wstring packedPath =
+        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishPackedManifestName));
+    CPublishZipWriter packed;
+    if (!packed.Create(packedPath, error) || !packed.AddData(kPublishManifestName, text, error) ||
+        !packed.Finish(error)) {
+        plat::DeleteFile(packedPath);
+        return false;
+    }
+    if (!plat::WriteWholeFile(manifestPath, text.data(), text.size())) {
+        *error = PublishSystemError("cannot write", manifestPath);
+        return false;
+    }
+    return true;
+}
+
+} // namespace publish

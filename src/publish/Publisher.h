@@ -1,0 +1,70 @@
+#pragma once
+// Publishes a client folder for an update server: reads the description,
+// sorts the client's files into packages, writes each package (ZIP, or RAR
+// through the writer the caller supplies), copies the launcher as
+// "Launcher.exe", and writes the manifest "update.xml" with its packed form
+// "update.rxml" (a ZIP archive holding "update.xml"). The manifests are
+// written last, so an output folder never announces a package it lacks.
+// Runs on the caller's thread.
+
+#include "publish/PublishArchive.h"
+#include "publish/PublishDescription.h"
+#include "publish/PublishFileSet.h"
+#include "publish/PublishManifest.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace publish {
+
+inline constexpr char kPublishManifestName[] = "update.xml";
+inline constexpr char kPublishPackedManifestName[] = "update.rxml";
+inline constexpr char kPublishLauncherName[] = "Launcher.exe";
+
+struct PublishOptions {
+    std::wstring descriptionPath; // its folder resolves a relative launcher file
+    std::wstring clientFolder;
+    std::wstring outputFolder; // created when missing; keep it outside the client folder
+    // Makes the writer of a RAR package; without one RAR packages fail.
+    std::function<std::unique_ptr<IPublishArchiveWriter>()> rarWriter;
+};
+
+class CPublisher {
+public:
+    explicit CPublisher(PublishOptions options) : options_(std::move(options)) {}
+
+    // The whole run. False with a message for a bad description, unreadable
+    // input or a failed write; a package written in part is removed.
+    bool Run(std::string* error);
+
+    // After a successful run: the description and what was published.
+    const PublishDescription& Description() const { return description_; }
+    const std::vector<PublishedPackage>& Packages() const { return packages_; }
+    bool HasLauncher() const { return description_.hasLauncher; }
+    const PublishedLauncher& Launcher() const { return launcher_; }
+
+private:
+    bool LoadDescription(std::string* error);
+    // Fills the packages' file lists from the client folder.
+    bool AssignFiles(std::string* error);
+    // A file belongs to one package per platform; increments only repeat files.
+    bool CheckOwners(std::string* error) const;
+    bool WritePackage(std::size_t index, std::string* error);
+    bool PublishLauncher(std::string* error);
+    bool WriteManifests(std::string* error) const;
+
+    PublishOptions options_;
+    PublishDescription description_;
+    std::vector<PublishedPackage> packages_;
+    std::vector<PublishSourceFile> sources_; // the client folder's files
+    // Per package: the indexes of its files in sources_.
+    std::vector<std::vector<std::size_t>> members_;
+    // Digests of the files read so far: a file read twice must not change.
+    std::map<std::string, PublishDigest> digests_;
+    PublishedLauncher launcher_;
+};
+
+} // namespace publish

@@ -1,0 +1,442 @@
+#include "publish/Publisher.h"
+
+#include "config/ArchiveHelperRar.h"
+#include "config/LauncherChecksum.h"
+#include "config/StubFields.h"
+#include "platform/FileSystem.h"
+#include "platform/Unicode.h"
+#include "publish/PublishRarWriter.h"
+#include "support/TempDir.h"
+#include "update/Manifest.h"
+#include "update/ManifestTransport.h"
+#include "update/ZipFile.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+namespace {
+
+using namespace publish;
+using namespace update;
+using testsupport::ReadTestFile;
+using testsupport::WriteTestFile;
+
+std::uint32_t ZlibCrc(const std::string& bytes) {
+    return static_cast<std::uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(bytes.data()), static_cast<uInt>(bytes.size())));
+}
+
+// Bytes that deflate barely shrinks, so a file spans several read blocks.
+std::string Noise(std::size_t size, std::uint32_t seed) {
+    std::string bytes(size, '\0');
+    for (char& c : bytes) {
+        seed = seed * 1103515245u + 12345u;
+        c = static_cast<char>(seed >> 24);
+    }
+    return bytes;
+}
+
+// A launcher stand-in: a stub field block between noise, so that its
+// checksum differs from a plain CRC-32 of the file.
+std::string LauncherImage() {
+    const config::StubField& field = config::StubFieldTable()[0];
+    std::string block = config::StubMarker(field);
+    block.resize(field.size, 'v');
+    return Noise(3000, 7) + block + Noise(500, 8);
+}
+
+// The generated client: relative path ("\" separated) -> contents.
+const std::map<std::string, std::string>& ClientFiles() {
+    static const std::map<std::string, std::string> files = {
+        {"Bin\\Game.exe", Noise(700 * 1024, 1)},
+        {"Bin\\sub\\data.pak", std::string(100000, 'p') + "end"},
+        {"Bin\\trace.log", "ignored by extension"},
+        {"Cache\\user.cfg", "ignored by path"},
+        {"Data\\maps\\a.map", "map a"},
+        {"Data\\maps\\deep\\b.map", Noise(3000, 2)},
+        {"Data\\empty.dat", ""},
+        {"Editor\\editor.exe", Noise(2000, 3)},
+        {"Editor\\readme.txt", "read me"},
+        {"Tools64\\tool.exe", "sixty-four"},
+        {"Launcher.exe", "an old launcher in the client folder"},
+    };
+    return files;
+}
+
+// Which package installs which client file.
+const std::map<std::string, std::set<std::string>> kPackageFiles = {
+    {"base.zip", {"Bin\\Game.exe", "Bin\\sub\\data.pak", "Data\\empty.dat"}},
+    {"maps.rar", {"Data\\maps\\a.map", "Data\\maps\\deep\\b.map"}},
+    {"editor.zip", {"Editor\\editor.exe", "Editor\\readme.txt"}},
+    {"tools.zip", {"Tools64\\tool.exe"}},
+    {"patch.zip", {"Bin\\Game.exe"}},
+};
+
+const char kDescription[] = R"(# test client
+[client]
+version = 1.2.3
+modification = build 42
+
+[launcher]
+file = build/Launcher.exe
+version = 1.0.0.2
+url = http://cdn.example.com/Launcher.exe
+
+[ignore]
+file = *\*.log
+file = Cache/user.cfg
+
+[package base.zip]
+type = full
+files = Bin
+files = Data\*.dat
+
+[package maps.rar]
+type = full
+files = data/MAPS
+
+[package editor.zip]
+type = ext
+files = Editor\**
+info.en.name = Editor
+info.en.exec = Editor\editor.exe
+info.de.name = Karteneditor
+info.de.exec = Editor\editor.exe
+info.de.cmdl = -fenster
+info.de.help = Zeile1\nZeile2
+info.de.sel = false
+
+[package tools.zip]
+type = int
+platform = 64
+compression = store
+files = Tools64
+info.de.name = Werkzeug
+info.de.exec = Tools64\tool.exe
+
+[package patch.zip]
+type = increment
+files = bin\game.exe
+)";
+
+class PublishTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { config::InitArchiveLocale(); }
+
+    void SetUp() override {
+        for (const auto& [path, contents] : ClientFiles())
+            WriteTestFile(ClientPath(path), contents);
+        WriteTestFile(dir_.File(L"build/Launcher.exe"), LauncherImage());
+    }
+
+    std::wstring ClientPath(const std::string& path) const {
+        return plat::JoinPath(dir_.File(L"client"), plat::NativePath(plat::Utf8ToWide(path)));
+    }
+    std::wstring OutPath(const std::string& name) const {
+        return plat::JoinPath(dir_.File(L"out"), plat::Utf8ToWide(name));
+    }
+
+    // Publishes with the given description; the message on failure.
+    bool Publish(const std::string& description, std::string* error,
+                 const std::wstring& output = L"") {
+        WriteTestFile(dir_.File(L"publish.ini"), description);
+        PublishOptions options;
+        options.descriptionPath = dir_.File(L"publish.ini");
+        options.clientFolder = dir_.File(L"client");
+        options.outputFolder = output.empty() ? dir_.File(L"out") : output;
+        options.rarWriter = [] { return std::make_unique<publish::CPublishRarWriter>(); };
+        return CPublisher(options).Run(error);
+    }
+
+    testsupport::TempDir dir_;
+};
+
+TEST_F(PublishTest, ManifestDescribesEveryPackageAndFile) {
+    std::string error;
+    ASSERT_TRUE(Publish(kDescription, &error)) << error;
+
+    CManifestDocument document;
+    ASSERT_TRUE(document.Parse(ReadTestFile(OutPath("update.xml"))));
+    EXPECT_EQ(document.ClientVersion(), L"1.2.3");
+    EXPECT_EQ(document.Modification(), L"build 42");
+
+    const std::string launcher = LauncherImage();
+    LauncherInfo info;
+    ASSERT_TRUE(document.ReadLauncherInfo(&info));
+    EXPECT_EQ(info.version, L"1.0.0.2");
+    EXPECT_EQ(info.size, launcher.size());
+    EXPECT_TRUE(info.hasCrc);
+    EXPECT_EQ(info.crc,
+              config::LauncherChecksumOfImage(launcher, config::kWalkSkipRepeatedBoundary));
+    EXPECT_NE(info.crc, ZlibCrc(launcher));
+    EXPECT_EQ(info.url, L"http://cdn.example.com/Launcher.exe");
+
+    ManifestReadContext context;
+    context.machinePlatform = kPlatform64;
+    context.language = "de";
+    NewManifestTables tables;
+    ASSERT_TRUE(ReadNewManifest(document, context, &tables));
+
+    // Packages: their server files with the CRC and size of what was written.
+    ASSERT_EQ(tables.packages.size(), kPackageFiles.size());
+    for (const auto& [name, files] : kPackageFiles) {
+        const ManifestPackage& package = tables.packages.at(plat::Utf8ToWide(name));
+        const std::string bytes = ReadTestFile(OutPath(name));
+        EXPECT_EQ(package.crc, ZlibCrc(bytes)) << name;
+        EXPECT_EQ(package.size, bytes.size()) << name;
+    }
+    EXPECT_EQ(tables.packages.at(L"tools.zip").platform, kPlatform64);
+    EXPECT_EQ(tables.packages.at(L"editor.zip").type, kPackageExt);
+
+    // Files: every packed file once, with its package; ignored files, the
+    // client's own launcher and the increment's repeats are not extra entries.
+    std::size_t installed = 0;
+    for (const auto& [name, files] : kPackageFiles) {
+        if (name == "patch.zip")
+            continue;
+        for (const std::string& path : files) {
+            ++installed;
+            const std::wstring key = LowerManifestPath(plat::Utf8ToWide(path));
+            ASSERT_EQ(tables.files.count(key), 1u) << path;
+            const ManifestFile& file = tables.files.at(key);
+            EXPECT_EQ(file.package, plat::Utf8ToWide(name)) << path;
+            EXPECT_EQ(file.crc, ZlibCrc(ClientFiles().at(path))) << path;
+            EXPECT_EQ(file.size, ClientFiles().at(path).size()) << path;
+        }
+    }
+    EXPECT_EQ(tables.files.size(), installed);
+    EXPECT_EQ(tables.files.at(L"editor\\readme.txt").appKey, L"Editor\\editor.exe");
+
+    ASSERT_EQ(tables.increments.size(), 1u);
+    EXPECT_EQ(tables.increments[0].file, L"patch.zip");
+    ASSERT_EQ(tables.increments[0].files.size(), 1u);
+    EXPECT_EQ(tables.increments[0].files.at(L"bin\\game.exe").crc,
+              ZlibCrc(ClientFiles().at("Bin\\Game.exe")));
+
+    // The German texts of both applications.
+    ASSERT_EQ(tables.externalApps.size(), 1u);
+    EXPECT_EQ(tables.externalApps[0].name, L"Karteneditor");
+    EXPECT_EQ(tables.externalApps[0].cmdl, L"-fenster");
+    EXPECT_EQ(tables.externalApps[0].help, L"Zeile1\nZeile2");
+    EXPECT_FALSE(tables.externalApps[0].selected);
+    ASSERT_EQ(tables.internalApps.size(), 1u);
+    EXPECT_EQ(tables.internalApps[0].exec, L"Tools64\\tool.exe");
+
+    EXPECT_EQ(tables.ignoredNames, std::set<std::wstring>{L"*.log"});
+    EXPECT_EQ(tables.ignoredPaths, std::set<std::wstring>{L"cache\\user.cfg"});
+}
+
+TEST_F(PublishTest, PackagesHoldTheClientFiles) {
+    std::string error;
+    ASSERT_TRUE(Publish(kDescription, &error)) << error;
+
+    for (const auto& [name, files] : kPackageFiles) {
+        const std::string bytes = ReadTestFile(OutPath(name));
+        std::set<std::string> members;
+        if (name.ends_with(".rar")) {
+            config::CArchiveHelperRar rar;
+            ASSERT_TRUE(rar.OpenArchive(bytes.data(), bytes.size())) << name;
+            for (const std::string& member : rar.MemberNames()) {
+                std::string contents;
+                ASSERT_TRUE(rar.GetMember(member, &contents));
+                EXPECT_EQ(contents, ClientFiles().at(member)) << member;
+                members.insert(member);
+            }
+        } else {
+            CZipFile zip;
+            ASSERT_EQ(zip.Open(bytes.data(), bytes.size()), kZipOk) << name;
+            for (std::size_t i = 0; i < zip.Count(); ++i) {
+                const ZipEntry* entry = zip.Entry(i);
+                EXPECT_EQ(entry->method, name == "tools.zip" ? 0 : 8) << entry->name;
+                std::string contents;
+                ASSERT_EQ(zip.Extract(i, &contents), kZipOk) << entry->name;
+                EXPECT_EQ(contents, ClientFiles().at(entry->name)) << entry->name;
+                members.insert(entry->name);
+            }
+        }
+        EXPECT_EQ(members, files) << name;
+    }
+    EXPECT_EQ(ReadTestFile(OutPath("Launcher.exe")), LauncherImage());
+
+    // The packed manifest is the manifest, read the way the launcher reads it.
+    const std::string packed = ReadTestFile(OutPath("update.rxml"));
+    std::string manifest;
+    ASSERT_TRUE(UnpackManifest(packed, "update.xml", &manifest));
+    EXPECT_EQ(manifest, ReadTestFile(OutPath("update.xml")));
+}
+
+TEST_F(PublishTest, SameClientGivesIdenticalPackages) {
+    std::string error;
+    ASSERT_TRUE(Publish(kDescription, &error)) << error;
+    ASSERT_TRUE(Publish(kDescription, &error, dir_.File(L"again"))) << error;
+    for (const auto& [name, files] : kPackageFiles)
+        EXPECT_EQ(ReadTestFile(OutPath(name)),
+                  ReadTestFile(dir_.File(L"again/" + plat::Utf8ToWide(name))))
+            << name;
+    EXPECT_EQ(ReadTestFile(OutPath("update.xml")), ReadTestFile(dir_.File(L"again/update.xml")));
+}
+
+TEST_F(PublishTest, RefusesFileSetsTheLauncherCannotUse) {
+    const std::string head = "[client]\nversion = 1\n[ignore]\nfile = *\\*.log\n";
+    const struct {
+        std::string packages;
+        std::string message;
+    } cases[] = {
+        {"[package a.zip]\ntype = full\nfiles = Bin\nfiles = Nothing\\*",
+         "line 5: [package a.zip]: \"Nothing\\*\" matches no file"},
+        {"[package a.zip]\ntype = full\nfiles = Bin\\*.log", "\"Bin\\*.log\" matches no file"},
+        {"[package a.zip]\ntype = full\nfiles = Bin\nexclude = **", "its excludes leave no file"},
+        {"[package a.zip]\ntype = full\nfiles = Bin\n[package b.zip]\ntype = ext\nfiles = Bin\\sub",
+         "Bin\\sub\\data.pak is installed by package a.zip already"},
+        {"[package a.zip]\ntype = full\nfiles = Bin\\sub\n[package p.zip]\ntype = increment\n"
+         "files = Bin\\Game.exe",
+         "the increment lists Bin\\Game.exe, which no other package installs"},
+    };
+    for (const auto& c : cases) {
+        std::string error;
+        EXPECT_FALSE(Publish(head + c.packages, &error)) << c.packages;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_FALSE(plat::FileExists(OutPath("update.xml"))) << c.packages;
+    }
+
+    // Packages of different platforms may install the same path.
+    std::string error;
+    EXPECT_TRUE(Publish(head + "[package a.zip]\ntype = full\nplatform = 32\nfiles = Bin\n"
+                               "[package b.zip]\ntype = full\nplatform = 64\nfiles = Bin",
+                        &error))
+        << error;
+
+    // The launcher's paths ignore letter case: two such files cannot both go.
+    WriteTestFile(ClientPath("Bin\\game.EXE"), "twin");
+    EXPECT_FALSE(Publish(head + "[package a.zip]\ntype = full\nfiles = Bin", &error));
+    EXPECT_NE(error.find("differ only in letter case"), std::string::npos) << error;
+}
+
+TEST_F(PublishTest, ReportsUnreadableInput) {
+    std::string error;
+    PublishOptions options;
+    options.descriptionPath = dir_.File(L"missing.ini");
+    options.clientFolder = dir_.File(L"client");
+    options.outputFolder = dir_.File(L"out");
+    EXPECT_FALSE(CPublisher(options).Run(&error));
+    EXPECT_NE(error.find("cannot read the description"), std::string::npos) << error;
+    EXPECT_NE(error.find("missing.ini"), std::string::npos) << error;
+
+    const std::string minimal =
+        "[client]\nversion = 1\n[package a.zip]\ntype = full\nfiles = Bin\n";
+    EXPECT_FALSE(Publish(minimal + "[launcher]\nfile = nowhere.exe\nversion = 2\n", &error));
+    EXPECT_NE(error.find("cannot read the launcher"), std::string::npos) << error;
+    EXPECT_NE(error.find("nowhere.exe"), std::string::npos) << error;
+
+    options.descriptionPath = dir_.File(L"publish.ini");
+    options.clientFolder = dir_.File(L"no-client");
+    EXPECT_FALSE(CPublisher(options).Run(&error));
+    EXPECT_NE(error.find("no-client does not exist"), std::string::npos) << error;
+
+    // Without a RAR writer a RAR package fails and leaves nothing behind.
+    options.clientFolder = dir_.File(L"client");
+    WriteTestFile(options.descriptionPath,
+                  "[client]\nversion = 1\n[package a.rar]\ntype = full\nfiles = Bin\n");
+    EXPECT_FALSE(CPublisher(options).Run(&error));
+    EXPECT_NE(error.find("RAR packages cannot be written"), std::string::npos) << error;
+    EXPECT_FALSE(plat::FileExists(OutPath("a.rar")));
+}
+
+TEST(PublishDescriptionTest, RefusesBadDescriptions) {
+    const std::string client = "[client]\nversion = 1\n";
+    const std::string package = "[package a.zip]\ntype = full\nfiles = Bin\n";
+    const struct {
+        std::string text;
+        std::string message;
+    } cases[] = {
+        {"version = 1\n", "line 1: \"version\" before the first section"},
+        {client + "[clients]\n", "line 3: unknown section [clients]"},
+        {client + "[client]\n", "line 3: section [client] is given twice"},
+        {client + "version = 2\n", "line 3: \"version\" is given twice in [client]"},
+        {client + "just text\n", "line 3: expected \"key = value\""},
+        {client + package + "size = 10\n", "line 6: unknown key \"size\" in [package a.zip]"},
+        {client + "[package a.zip]\ntype = Full\n", "line 4: unknown package type \"Full\""},
+        {client + package + "platform = 86\n", "line 6: unknown platform \"86\""},
+        {client + package + "format = 7z\n", "unknown format \"7z\""},
+        {client + package + "[package A.ZIP]\n", "line 6: package A.ZIP is given twice (line 3)"},
+        {client + "[package update.rxml]\n", "cannot be a package name"},
+        {client + "[package sub/a.zip]\n", "cannot be a package name"},
+        {"[client]\nmodification = x\n" + package, "[client] needs a version"},
+        {client, "no [package] section"},
+        {client + "[package a.zip]\ntype = full\n", "line 3: [package a.zip] lists no files"},
+        {client + "[package a.zip]\nfiles = Bin\n", "line 3: [package a.zip] needs a type"},
+        {client + package + "info.en.name = X\n", "info texts belong to ext and int packages"},
+        {client + "[package a.zip]\ntype = ext\nfiles = B\ninfo.en.sel = maybe\n",
+         "line 6: \"info.en.sel\" must be true or false"},
+        {client + "[package a.zip]\ntype = ext\nfiles = B\ninfo.en.icon = x\n",
+         "unknown info field \"icon\""},
+        {client + "[package a.rar]\ntype = full\nfiles = B\ncompression = deflate\n",
+         "line 6: [package a.rar]: RAR packages are always stored"},
+        {client + package + "[launcher]\nfile = L.exe\n", "[launcher] needs a file and a version"},
+        {client + package + "[ignore]\nfile =\n", "line 7: an ignore entry needs a file"},
+    };
+    for (const auto& c : cases) {
+        PublishDescription description;
+        std::string error;
+        EXPECT_FALSE(ParsePublishDescription(c.text, &description, &error)) << c.text;
+        EXPECT_NE(error.find(c.message), std::string::npos) << error << "\nwanted: " << c.message;
+    }
+}
+
+TEST(PublishDescriptionTest, FormatFollowsTheNameUnlessGiven) {
+    PublishDescription description;
+    std::string error;
+    ASSERT_TRUE(ParsePublishDescription("\xEF\xBB\xBF[client]\r\nversion = 1\r\n"
+                                        "[package a.RAR]\r\ntype = full\r\nfiles = a\r\n"
+                                        "[package b.rar]\ntype = full\nformat = zip\nfiles = b\n"
+                                        "[package c.zip]\ntype = add\nformat = rar\nfiles = c\n",
+                                        &description, &error))
+        << error;
+    ASSERT_EQ(description.packages.size(), 3u);
+    EXPECT_EQ(description.packages[0].format, PublishFormat::kRar);
+    EXPECT_EQ(description.packages[1].format, PublishFormat::kZip);
+    EXPECT_EQ(description.packages[2].format, PublishFormat::kRar);
+    EXPECT_EQ(description.clientVersion, "1");
+}
+
+TEST(PublishFileSetTest, PatternsFollowTheDocumentedRules) {
+    const struct {
+        const char* pattern;
+        const char* path;
+        bool match;
+    } cases[] = {
+        {"Bin", "Bin\\a.exe", true},
+        {"Bin", "bin\\sub\\b.dat", true},
+        {"Bin", "Binary\\a.exe", false},
+        {"Bin", "Bin", true},
+        {"Bin\\*", "Bin\\a.exe", true},
+        {"Bin\\*", "Bin\\sub\\b.dat", false},
+        {"Bin\\**", "Bin\\sub\\b.dat", true},
+        {"**\\*.dll", "a.DLL", true},
+        {"**\\*.dll", "x\\y\\a.dll", true},
+        {"**\\*.dll", "x\\a.dllx", false},
+        {"Data/*.pak", "Data\\x.pak", true},
+        {"Data\\?.pak", "Data\\xy.pak", false},
+        {"Data\\maps\\", "Data\\maps\\a", true},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MatchPublishPattern(c.pattern, c.path), c.match) << c.pattern << " " << c.path;
+}
+
+TEST(PublishFileSetTest, IgnoreEntriesFollowTheLaunchersReading) {
+    const std::vector<std::string> ignore = {"*\\*.log", "*\\ReadMe.txt", "Bin\\tmp.dat", "*\\"};
+    EXPECT_TRUE(IsIgnoredPath(ignore, "logs\\trace.LOG"));
+    EXPECT_TRUE(IsIgnoredPath(ignore, "trace.log"));
+    EXPECT_FALSE(IsIgnoredPath(ignore, "trace.logx"));
+    EXPECT_FALSE(IsIgnoredPath(ignore, "logs\\.log")); // a leading dot is no extension
+    EXPECT_TRUE(IsIgnoredPath(ignore, "a\\b\\readme.TXT"));
+    EXPECT_TRUE(IsIgnoredPath(ignore, "bin\\TMP.dat"));
+    EXPECT_FALSE(IsIgnoredPath(ignore, "x\\Bin\\tmp.dat"));
+    EXPECT_FALSE(IsIgnoredPath(ignore, "anything")); // "*\" alone is a path
+}
+
+} // namespace
