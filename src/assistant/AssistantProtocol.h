@@ -14,6 +14,7 @@ namespace assistant {
 // Commands, written to the pipe as 32-bit little-endian numbers and returned
 // in the work answer.
 enum eLauncherCmd : std::int32_t {
+    eLauncherCmd_None = 0, // no command in progress; never on the pipe
     eLauncherCmd_Install = 1,
     eLauncherCmd_InstallKB = 2,
     eLauncherCmd_Uninstall = 3,

@@ -5,7 +5,6 @@
 
 #include "base/Strings.h"
 #include "config/XmlQuery.h"
-#include "logic/AssistantResults.h"
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"
@@ -281,11 +280,11 @@ void CLogic::OnAssistantInitResult(plat::WPARAM processId, plat::LPARAM result) 
     Log(L"OnUserMessage: eWindowsMessage_LauncherAssistantInitResult", false);
     if (result != 0) {
         Log(L"::eLauncherCmd_Init", false);
-        Log(base::Utf8ToWide(AssistantResultText(static_cast<int>(result), 0)));
+        Log(base::Utf8ToWide(assistant::AssistantResultText(static_cast<int>(result), 0)));
         ShowError(101, kBoxFatal);
         return;
     }
-    const char* name = AssistantCommandName(pendingAssistantCommand_);
+    const char* name = assistant::AssistantCommandName(pendingAssistantCommand_);
     if (!name || pendingAssistantCommand_ == eLauncherCmd_Progress ||
         pendingAssistantCommand_ == eLauncherCmd_Cancel) {
         Log(L" .. error: unknown eLauncherCmd");
@@ -302,14 +301,16 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
         return;
     }
     Log(L"OnUserMessage: eWindowsMessage_LauncherAssistantWorkResult", false);
-    const char* name =
-        command >= 1 && command <= 8 ? AssistantCommandName(static_cast<int>(command)) : nullptr;
+    const char* name = command >= 1 && command <= 8
+                           ? assistant::AssistantCommandName(static_cast<int>(command))
+                           : nullptr;
     if (!name) {
         Log(L"error: unknown eLauncherCmd");
         ShowError(101, kBoxFatal);
         return;
     }
-    Log(base::Utf8ToWide(std::string(name) + AssistantResultText(static_cast<int>(result), 0)));
+    Log(base::Utf8ToWide(std::string(name) +
+                         assistant::AssistantResultText(static_cast<int>(result), 0)));
     bool ok = result == 0;
     switch (command) {
     case eLauncherCmd_Install:

@@ -1,5 +1,6 @@
 #include "platform/RegistryAccess.h"
 
+#include "ChildProgram.h"
 #include "platform/Elevation.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -60,6 +61,32 @@ TEST_F(RegistryAccessTest, AnElevatedCopyGivesTheKeyToTheInvokingUser) {
     std::wstring value;
     ASSERT_TRUE(key.ReadString(L"Value", &value));
     EXPECT_EQ(value, L"root's");
+}
+
+// The user writes a key root gave it, through root's lock, and no other key.
+TEST_F(RegistryAccessTest, AGivenKeyIsTheUsersToChangeAndNoOther) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs root to act for another user";
+    const std::uint32_t nobody = 65534;
+    fs::permissions(dir_.NarrowPath(),
+                    fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+    plat::RegistryKey key;
+    ASSERT_TRUE(key.Create(plat::RegistryRoot::LocalMachine, L"Software\\Other"));
+    {
+        ScopedEnv pkexec("PKEXEC_UID", std::to_string(nobody));
+        ASSERT_TRUE(plat::GrantRegistryKeyToInvokingUser(plat::RegistryRoot::LocalMachine,
+                                                         L"Software\\Demo\\Install"));
+    }
+    auto writeAsNobody = [&](const wchar_t* path) {
+        return platformtest::RunToEnd(platformtest::ChildStart(
+            {L"write-registry-as", std::to_wstring(nobody), path, L"Directory", L"/srv/Game"}));
+    };
+    EXPECT_EQ(writeAsNobody(L"Software\\Demo\\Install"), 0u);
+    EXPECT_EQ(writeAsNobody(L"Software\\Other"), 1u);
+    std::wstring value;
+    ASSERT_TRUE(key.Open(plat::RegistryRoot::LocalMachine, L"Software\\Demo\\Install"));
+    ASSERT_TRUE(key.ReadString(L"Directory", &value));
+    EXPECT_EQ(value, L"/srv/Game");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "platform/FolderTree.h"
 
 #include "platform/Elevation.h"
+#include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
 #include "platform/posix/UserAccounts.h"
@@ -63,21 +64,6 @@ int OpenSubfolder(int parentFd, const std::string& name, const struct stat& seen
         return -1;
     }
     return fd;
-}
-
-bool SameNameNoCase(const std::string& a, const std::string& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 bool Stopped(const std::atomic<bool>* stop) {
@@ -152,7 +138,7 @@ private:
     bool IsKept(const std::string& name, int depth) const {
         if (keepName_.empty() || (options_.keepOnlyAtTop && depth != 0))
             return false;
-        return SameNameNoCase(name, keepName_);
+        return EqualsNoCase(name, keepName_);
     }
 
     bool DeleteFileEntry(int folderFd, const std::string& name) const {
@@ -325,7 +311,7 @@ bool OpenFolder::HoldsFile(const std::wstring& name) const {
     std::string wanted = WideToUtf8(name);
     for (const std::string& entry : names) {
         struct stat st {};
-        if (SameNameNoCase(entry, wanted) &&
+        if (EqualsNoCase(entry, wanted) &&
             ::fstatat(fd_, entry.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode))
             return true;
     }

@@ -7,16 +7,13 @@
 #include "platform/Error.h"
 #include "platform/Folders.h"
 #include "platform/Unicode.h"
-#include "platform/posix/ErrnoMap.h"
+#include "platform/posix/LockFile.h"
 #include "platform/posix/TextFiles.h"
 #include "platform/posix/UserAccounts.h"
 
-#include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <fstream>
 #include <string>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -66,37 +63,6 @@ std::string ListFolder() {
     return WideToUtf8(folder);
 }
 
-// Holds the list's lock while it lives. One operation, one thread.
-class ListLock {
-public:
-    explicit ListLock(const std::string& folder) {
-        fd_ = ::open((folder + "/pending-deletions.lock").c_str(),
-                     O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            posix::SetLastErrno(errno);
-            return;
-        }
-        while (::flock(fd_, LOCK_EX) != 0) {
-            if (errno != EINTR) {
-                posix::SetLastErrno(errno);
-                ::close(fd_);
-                fd_ = -1;
-                return;
-            }
-        }
-    }
-    ~ListLock() {
-        if (fd_ >= 0)
-            ::close(fd_);
-    }
-    ListLock(const ListLock&) = delete;
-    ListLock& operator=(const ListLock&) = delete;
-    bool Held() const { return fd_ >= 0; }
-
-private:
-    int fd_ = -1;
-};
-
 // A missing or damaged list reads as empty.
 std::vector<Entry> ReadList(const std::string& file) {
     std::vector<Entry> entries;
@@ -145,7 +111,7 @@ bool DeleteAtNextSystemStart(const std::wstring& path) {
     std::string folder = ListFolder();
     if (folder.empty())
         return false;
-    ListLock lock(folder);
+    posix::LockFile lock(folder + "/pending-deletions.lock");
     if (!lock.Held())
         return false;
     std::string file = folder + "/pending-deletions";
@@ -164,7 +130,7 @@ int WorkOffPendingDeletions() {
     std::string folder = ListFolder();
     if (folder.empty())
         return 0;
-    ListLock lock(folder);
+    posix::LockFile lock(folder + "/pending-deletions.lock");
     if (!lock.Held())
         return 0;
     std::string file = folder + "/pending-deletions";

@@ -32,8 +32,8 @@ bool WriteAll(int fd, const std::string& contents) {
 
 } // namespace
 
-RegistryWriteLock::RegistryWriteLock(const std::string& rootFolder)
-    : LockFile(rootFolder + "/" + kLockFile) {}
+RegistryWriteLock::RegistryWriteLock(const RootPlace& root)
+    : LockFile(root.folder + "/" + kLockFile, root.fileMode) {}
 
 bool ReadStoreFile(const std::string& path, std::size_t limit, std::string* contents) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
