@@ -158,10 +158,18 @@ void CAssistantChannel::ClosePipe() {
 }
 
 bool CAssistantChannel::Cancel() {
-    if (!process_.IsOpen() && !started_.IsValid())
+    bool running =
+        process_.IsOpen() ? !process_.HasEnded() : started_.IsValid() && !started_.Wait(0);
+    if (!running) {
+        process_.Close();
+        started_.Close();
+        connected_ = false;
         return true;
+    }
     Log(L"Sending cancel to launcher assistant");
-    pipe_.Write(EncodeCode(eLauncherCmd_Cancel).data(), 4);
+    // An assistant that has not connected yet learns it from the pipe's end.
+    if (!pipe_.Write(EncodeCode(eLauncherCmd_Cancel).data(), 4))
+        pipe_.Close();
     bool ended = process_.IsOpen() ? process_.Wait(kCancelWaitMs) : started_.Wait(kCancelWaitMs);
     process_.Close();
     started_.Close();
@@ -178,7 +186,6 @@ bool CAssistantChannel::WaitForExit(int timeoutMs) {
 void CAssistantChannel::DeleteFiles() {
     if (path_.empty())
         return;
-    Log(L"Deleting launcher assistant from temp");
     for (const std::wstring& file :
          {path_, path_ + L".log", WithExtension(path_, L".tmp"), WithExtension(path_, L".exe"),
           WithExtension(path_, L".log")}) {

@@ -55,14 +55,15 @@ public:
     bool SendData(const AssistantData& data);
     // Closes the launcher's end of the pipe.
     void ClosePipe();
-    // Writes the cancel code and waits up to kCancelWaitMs for the assistant
-    // to end; forgets the process and the connection. True when it ended in
-    // time (or none ran).
+    // Writes the cancel code (or, to an assistant that has not connected yet,
+    // ends the pipe) and waits up to kCancelWaitMs for the assistant to end,
+    // logging "Sending cancel to launcher assistant"; forgets the process and
+    // the connection. True when it ended in time or had ended already.
     bool Cancel();
     // Waits up to timeoutMs for the assistant of the last start to end.
     bool WaitForExit(int timeoutMs);
-    // Deletes the copy with its log and the ".tmp" twin of a unique name,
-    // logging "Deleting launcher assistant from temp"; forgets the path.
+    // Deletes the copy with its log and the ".tmp" twin of a unique name;
+    // forgets the path.
     void DeleteFiles();
     // Writes the assistant's own log (which DeleteFiles removes) into the
     // launcher's, each line marked as the assistant's.

@@ -67,6 +67,9 @@ int main(int argc, char** argv) {
         if (args.size() != 2)
             return 0;
         plat::HWND window = std::wcstoull(args[1].c_str(), nullptr, 10);
+        // A slow start, for tests of what the launcher does meanwhile.
+        if (const char* delay = std::getenv("ASSISTANT_CHILD_DELAY_MS"))
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(delay)));
         if (!plat::IsProcessElevated()) {
             plat::PostMessage(window, assistant::eWindowsMessage_LauncherAssistantNotAdmin, 0, 0);
             return 0;
