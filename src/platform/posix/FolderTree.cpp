@@ -8,6 +8,7 @@
 #include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/TextFiles.h"
 #include "platform/posix/UserAccounts.h"
 
 #include <cerrno>
@@ -348,35 +349,7 @@ bool OpenFolder::ReadFile(const std::wstring& name, std::size_t limit,
         SetLastError(kErrInvalidName);
         return false;
     }
-    int fd = ::openat(fd_, native.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastError(errno == ELOOP ? kErrInvalidData : posix::ErrnoToError(errno));
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > limit) {
-        ::close(fd);
-        SetLastError(kErrInvalidData);
-        return false;
-    }
-    std::string data;
-    char buffer[16384];
-    ssize_t got;
-    while ((got = ::read(fd, buffer, sizeof buffer)) != 0) {
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 || data.size() + static_cast<std::size_t>(got) > limit) {
-            int err = got < 0 ? errno : EFBIG;
-            ::close(fd);
-            SetLastError(err == EFBIG ? kErrInvalidData : posix::ErrnoToError(err));
-            return false;
-        }
-        data.append(buffer, static_cast<std::size_t>(got));
-    }
-    ::close(fd);
-    *contents = std::move(data);
-    return true;
+    return posix::ReadSmallFileAt(fd_, native, limit, contents);
 }
 
 bool PathEntryExists(const std::wstring& path) {

@@ -12,7 +12,12 @@
 namespace plat::posix {
 
 bool ReadSmallFile(const std::string& path, std::size_t limit, std::string* contents) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    return ReadSmallFileAt(AT_FDCWD, path, limit, contents);
+}
+
+bool ReadSmallFileAt(int folderFd, const std::string& name, std::size_t limit,
+                     std::string* contents) {
+    int fd = ::openat(folderFd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         SetLastError(errno == ELOOP ? kErrInvalidData : ErrnoToError(errno));
         return false;

@@ -13,8 +13,12 @@
 namespace plat::posix {
 
 // Reads a regular file of at most `limit` bytes; a link, anything else than
-// a regular file or a larger file fails with last error 13.
+// a regular file or a larger file fails with last error 13, a missing one
+// with 2.
 bool ReadSmallFile(const std::string& path, std::size_t limit, std::string* contents);
+// The same for a file named relative to an open folder.
+bool ReadSmallFileAt(int folderFd, const std::string& name, std::size_t limit,
+                     std::string* contents);
 
 // Writes `contents` to a new file in the folder of `path` and renames it over
 // `path` (a link there is replaced, never followed).
