@@ -8,15 +8,9 @@
 namespace {
 
 using dltest::DownloaderTest;
+using nettest::Pattern;
 using testsupport::ReceivedRequest;
 using testsupport::Reply;
-
-std::string Pattern(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        text[i] = static_cast<char>('0' + (i * 7) % 75);
-    return text;
-}
 
 // The second hop moves to another server, and the context with it.
 TEST_F(DownloaderTest, TwoRedirectsAreFollowedWithTheSameRange) {

@@ -10,15 +10,9 @@
 namespace {
 
 using dltest::DownloaderTest;
+using nettest::Pattern;
 using testsupport::ReceivedRequest;
 using testsupport::Reply;
-
-std::string Pattern(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        text[i] = static_cast<char>('A' + (i * 7) % 53);
-    return text;
-}
 
 Reply Partial(const std::string& body, const std::string& contentRange) {
     Reply reply = Reply::Text(206, body);

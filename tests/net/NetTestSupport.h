@@ -27,6 +27,14 @@ constexpr char kAgent[] = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
 constexpr std::uint32_t kDownloaderFlags = 0x80283000;
 constexpr std::uint32_t kBgs = 0x400000;
 
+// Printable bytes that differ from their neighbours, for bodies and files.
+inline std::string Pattern(std::size_t size) {
+    std::string text(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        text[i] = static_cast<char>('0' + (i * 7) % 75);
+    return text;
+}
+
 // A file in memory standing in for a package's temporary file: it takes
 // the bytes that come next (or, from offset 0, everything again), and
 // refuses other offsets as the package sink does. Any thread, one at a time.

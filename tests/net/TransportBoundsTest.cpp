@@ -14,15 +14,9 @@
 namespace {
 
 using nettest::MemorySink;
+using nettest::Pattern;
 using nettest::TransportTest;
 using testsupport::Reply;
-
-std::string Pattern(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        text[i] = static_cast<char>((i * 13 + i / 4099) & 0xFF);
-    return text;
-}
 
 // `size` zero bytes as a gzip member: a few kilobytes that decode to many
 // megabytes.

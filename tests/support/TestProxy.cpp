@@ -1,13 +1,13 @@
 #include "support/TestProxy.h"
 
+#include "support/TestHttpServer.h"
+
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cctype>
 #include <cstdlib>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -69,19 +69,8 @@ TestProxy::~TestProxy() {
 }
 
 bool TestProxy::Start() {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    wakeFd_ = ::eventfd(0, EFD_CLOEXEC);
-    if (listenFd_ < 0 || wakeFd_ < 0)
+    if (!OpenLoopbackListener(&listenFd_, &wakeFd_, &port_))
         return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(listenFd_, 16) != 0 ||
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return false;
-    port_ = ntohs(address.sin_port);
     acceptor_ = std::thread([this] { Accept(); });
     return true;
 }
