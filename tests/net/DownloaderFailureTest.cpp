@@ -250,6 +250,31 @@ TEST_F(DownloaderKBTest, MissingLengthLeavesTheSizeUndetermined) {
     EXPECT_NE(LogText().find("failed to determine file size"), std::string::npos);
 }
 
+// A length that is no size (a sign, a blank, past 31 bits) is no total.
+TEST_F(DownloaderKBTest, ALengthThatIsNoSizeLeavesTheSizeUndetermined) {
+    for (const char* length : {"-5", "12x", "4294967295"}) {
+        SCOPED_TRACE(length);
+        notify_.events.clear();
+        downloader_ = std::make_unique<NetEx::CDownloader>();
+        downloader_->SetLog(&log_);
+        downloader_->SetTransport(&transport_);
+        downloader_->SetNotify(&notify_);
+        downloader_->SetProgressWindow(main_);
+        ServePackage(
+            [length] {
+                Reply head = Reply::Text(200, "");
+                head.contentLength = false;
+                head.headers.push_back({"Content-Length", length});
+                return head;
+            },
+            Pattern(100));
+        ASSERT_TRUE(downloader_->DownloadKB(server_.Url("/kb/package.msu?v=1")));
+        ASSERT_TRUE(AwaitResults(1));
+        EXPECT_EQ(downloader_->KBTotal(), -1);
+        EXPECT_EQ(notify_.Results(), (std::vector<std::string>{"kb"}));
+    }
+}
+
 TEST_F(DownloaderKBTest, FailedProbeIsNoErrorButAFailedFileIs) {
     ServePackage([] { return Reply::Text(500, ""); }, Pattern(100));
     ASSERT_TRUE(downloader_->DownloadKB(server_.Url("/kb/package.msu?v=1")));

@@ -119,29 +119,39 @@ TEST_F(DownloaderTest, ASinkThatFailsEndsTheRequestWithItsError) {
     EXPECT_EQ(notify_.Last("error")->c, 206);
 }
 
-// The documents are bounded in memory: a 100 MB manifest and a licence that
-// decodes far past the bound both fail with 122, and the next request is
-// served as usual.
+// The documents are bounded in memory: a manifest that announces 4 GiB, a
+// licence that decodes far past the bound (a gzip bomb) and client update
+// data of 100 MB all fail with 122, and the next request is served as usual.
 TEST_F(DownloaderTest, DocumentsPastTheirBoundFailWith122) {
     downloader_->SetDocumentLimit(4 << 20);
     EXPECT_EQ(downloader_->DocumentLimit(), 4u << 20);
-    server_.On("/upd/update.rxml", Reply::Text(200, std::string(100u << 20, '<')));
-    Reply endless = Reply::Text(200, std::string(12u << 20, 'x'));
+    Reply huge;
+    huge.raw = "HTTP/1.1 200 OK\r\nContent-Length: 4294967295\r\n\r\n<update>";
+    server_.On("/upd/update.rxml", huge);
+    Reply bomb = Reply::Text(200, nettest::GzipOfZeros(64u << 20));
+    bomb.headers.push_back({"Content-Encoding", "gzip"});
+    server_.On("/lic/license.xml", bomb);
+    Reply endless = Reply::Text(200, std::string(100u << 20, 'x'));
     endless.contentLength = false;
-    server_.On("/lic/license.xml", endless);
+    server_.On("/cud.xml", endless);
     server_.On("/ok.xml", Reply::Text(200, "<ok/>"));
 
     ASSERT_TRUE(downloader_->DownloadUpdateXml("/upd/update.rxml"));
     ASSERT_TRUE(AwaitResults(1));
     ASSERT_TRUE(downloader_->DownloadLicense("/lic/license.xml"));
     ASSERT_TRUE(AwaitResults(2));
-    ASSERT_TRUE(downloader_->DownloadUpdateXml("/ok.xml"));
+    ASSERT_TRUE(downloader_->DownloadCUDFile(server_.Url("/cud.xml"), ""));
     ASSERT_TRUE(AwaitResults(3));
-    ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"error", "error", "xml"}));
-    EXPECT_EQ(notify_.events[0].a, NetEx::kDownloadUpdateXml);
-    EXPECT_EQ(notify_.events[0].b, plat::kErrInsufficientBuffer);
-    EXPECT_EQ(notify_.events[1].a, NetEx::kDownloadLicense);
-    EXPECT_EQ(notify_.events[1].b, plat::kErrInsufficientBuffer);
+    ASSERT_TRUE(downloader_->DownloadUpdateXml("/ok.xml"));
+    ASSERT_TRUE(AwaitResults(4));
+    ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"error", "error", "error", "xml"}));
+    const NetEx::DownloadKind kinds[] = {NetEx::kDownloadUpdateXml, NetEx::kDownloadLicense,
+                                         NetEx::kDownloadCUDFile};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(notify_.events[i].a, kinds[i]);
+        EXPECT_EQ(notify_.events[i].b, plat::kErrInsufficientBuffer);
+        EXPECT_EQ(notify_.events[i].c, 200);
+    }
     EXPECT_EQ(notify_.Last("xml")->body, "<ok/>");
     // 0 keeps the default.
     downloader_->SetDocumentLimit(0);

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+#include <zlib.h>
 
 namespace nettest {
 
@@ -33,6 +34,32 @@ inline std::string Pattern(std::size_t size) {
     for (std::size_t i = 0; i < size; ++i)
         text[i] = static_cast<char>('0' + (i * 7) % 75);
     return text;
+}
+
+// `size` zero bytes as a gzip member: a few kilobytes that decode to many
+// megabytes.
+inline std::string GzipOfZeros(std::size_t size) {
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    std::string zeros(1 << 20, '\0');
+    std::string out;
+    char chunk[1 << 16];
+    for (std::size_t left = size; left > 0 || stream.avail_in > 0;) {
+        if (stream.avail_in == 0 && left > 0) {
+            std::size_t piece = std::min(left, zeros.size());
+            stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
+            stream.avail_in = static_cast<uInt>(piece);
+            left -= piece;
+        }
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+            out.append(chunk, sizeof chunk - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return out;
 }
 
 // A file in memory standing in for a package's temporary file: it takes

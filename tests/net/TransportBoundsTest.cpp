@@ -9,40 +9,12 @@
 #include "platform/Error.h"
 #include "support/TempDir.h"
 
-#include <zlib.h>
-
 namespace {
 
 using nettest::MemorySink;
 using nettest::Pattern;
 using nettest::TransportTest;
 using testsupport::Reply;
-
-// `size` zero bytes as a gzip member: a few kilobytes that decode to many
-// megabytes.
-std::string GzipOfZeros(std::size_t size) {
-    z_stream stream{};
-    deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
-    std::string zeros(1 << 20, '\0');
-    std::string out;
-    char chunk[1 << 16];
-    for (std::size_t left = size; left > 0 || stream.avail_in > 0;) {
-        if (stream.avail_in == 0 && left > 0) {
-            std::size_t piece = std::min(left, zeros.size());
-            stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
-            stream.avail_in = static_cast<uInt>(piece);
-            left -= piece;
-        }
-        do {
-            stream.next_out = reinterpret_cast<Bytef*>(chunk);
-            stream.avail_out = sizeof chunk;
-            deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
-            out.append(chunk, sizeof chunk - stream.avail_out);
-        } while (stream.avail_out == 0);
-    }
-    deflateEnd(&stream);
-    return out;
-}
 
 class TransportBoundsTest : public TransportTest {
 protected:
@@ -102,7 +74,7 @@ TEST_F(TransportBoundsTest, BodiesWithoutALengthAndDecodedBodiesStopAtTheBound) 
     Reply endless = Reply::Text(200, Pattern(8 * kLimit));
     endless.contentLength = false;
     server_.On("/endless", endless);
-    Reply bomb = Reply::Text(200, GzipOfZeros(64 * kLimit));
+    Reply bomb = Reply::Text(200, nettest::GzipOfZeros(64 * kLimit));
     bomb.headers.push_back({"Content-Encoding", "gzip"});
     server_.On("/bomb", bomb);
     ASSERT_LT(bomb.body.size(), kLimit / 4);
