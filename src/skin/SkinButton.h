@@ -56,6 +56,8 @@ public:
     plat::Point TextOffset() const { return textOffset_; }
     // The state drawn now.
     int CurrentState() const;
+    // The width of the label in a state's font.
+    int LabelWidth(int state) const;
 
     void PaintWindow(plat::Canvas& canvas) override;
 
@@ -83,8 +85,6 @@ protected:
     void BuildRegionFromLook();
     // Draws the label text in the state's font, single line, in `rect`.
     void DrawText(plat::Canvas& canvas, int state, plat::Rect rect, unsigned format) const;
-    // The width of the label in a state's font.
-    int LabelWidth(int state) const;
     void Redraw() { InvalidateWindow(); }
 
     // The platform button: press, capture, pushed state and the click.

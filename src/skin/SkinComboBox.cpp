@@ -64,6 +64,12 @@ int CSkinComboBox::ItemHeight() const {
                                : std::max(1, common_.rect.Height());
 }
 
+plat::Rect CSkinComboBox::TextRect() const {
+    const int width = pieces_.empty() ? common_.rect.Width() : pieces_[0].Width();
+    const int height = pieces_.empty() ? common_.rect.Height() : pieces_[0].Height();
+    return plat::Rect{textOffset_.x, textOffset_.y, width, height};
+}
+
 int CSkinComboBox::AddItem(const std::wstring& text, int icon, int font) {
     items_.push_back(Item{text, icon, font});
     popup_.Invalidate();

@@ -53,6 +53,10 @@ public:
     // The look drawn now: 0 normal, 1 hover, 2 open, 3 disabled.
     int CurrentLook() const;
     std::size_t PieceCount() const { return pieces_.size(); }
+    // The font of a slot: 0 N, 1 H, 2 P, 3 D.
+    const CFontSet& SlotFont(int slot) const { return fonts_[static_cast<std::size_t>(slot & 3)]; }
+    // Where the closed box draws its text.
+    plat::Rect TextRect() const;
     int ItemHeight() const;
 
 protected:
