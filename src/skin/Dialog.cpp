@@ -358,7 +358,8 @@ void CDialog::UpdateStepText() {
 }
 
 skin::ISkinable* CDialog::FindControl(int id) const {
-    CSkinWindow* child = ChildById(id);
+    // Controls without a known function name share -1 and are never found.
+    CSkinWindow* child = id == -1 ? nullptr : ChildById(id);
     if (!child)
         return nullptr;
     for (const auto& form : forms_)

@@ -26,6 +26,8 @@ public:
     int SelectionStart() const { return std::min(anchor_, caret_); }
     int SelectionEnd() const { return std::max(anchor_, caret_); }
     int Caret() const { return caret_; }
+    // Pixels of text scrolled out on the left.
+    int ScrollOffset() const { return scroll_; }
     void SetSelection(int anchor, int caret);
     std::wstring SelectedText() const;
     plat::COLORREF TextColour() const { return fontColor_; }

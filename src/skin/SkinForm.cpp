@@ -79,10 +79,13 @@ bool CSkinForm::Init(const tinyxml2::XMLElement* element, const tinyxml2::XMLEle
         theme_->LoadThemeImage(element, "imgDown", &imageDown_, false);
         ReadSizeInt(element, "down", &down_);
         for (int index = 0;; ++index) {
-            plat::Size variant;
+            // A side below 1 skips the variant; only a missing or malformed
+            // pair ends the list.
+            plat::Point pair;
             const std::string name = "size" + std::to_string(index);
-            if (!ReadSize(element, name.c_str(), &variant))
+            if (!ReadPoint(element, name.c_str(), &pair))
                 break;
+            const plat::Size variant{pair.x, pair.y};
             if (variant.cx > width || variant.cy > height || variant.cx < 1 || variant.cy < 1)
                 continue;
             variants_.push_back(variant);

@@ -267,3 +267,65 @@ INSTANTIATE_TEST_SUITE_P(Themes, ShippedThemeTest,
 
 } // namespace
 } // namespace skintest
+
+namespace skintest {
+namespace {
+
+// The check itself: a damaged copy of the default theme shows each fault.
+class DamagedThemeTest : public DialogTest {};
+
+tinyxml2::XMLElement* ControlByFunc(tinyxml2::XMLElement* element, const char* func) {
+    for (tinyxml2::XMLElement* child = element->FirstChildElement(); child;
+         child = child->NextSiblingElement()) {
+        if (child->Attribute("func") && std::string(child->Attribute("func")) == func)
+            return child;
+        if (tinyxml2::XMLElement* found = ControlByFunc(child, func))
+            return found;
+    }
+    return nullptr;
+}
+
+TEST_F(DamagedThemeTest, TheCheckFindsEachFault) {
+    const themegen::ThemeFiles& files = DefaultFiles();
+    for (const auto& [name, bytes] : files.files)
+        members.members["theme_default\\" + name] = bytes;
+    tinyxml2::XMLDocument source;
+    ASSERT_EQ(source.Parse(files.files.at("config.xml").c_str()), tinyxml2::XML_SUCCESS);
+    tinyxml2::XMLElement* root = source.RootElement();
+    tinyxml2::XMLElement* agree = ControlByFunc(root, "agree");
+    agree->Parent()->DeleteChild(agree);                        // a required id missing
+    ControlByFunc(root, "next")->SetAttribute("size", "40,36"); // a label too wide
+    ControlByFunc(root, "checkbox_guest")->SetAttribute("texture", "controls\\button_round.png");
+    ControlByFunc(root, "headline_uninstall_info")->SetAttribute("func", "download_info");
+    ControlByFunc(root, "folder")->SetAttribute("imgBg", "panels\\gone.png");
+    tinyxml2::XMLElement* forms = root->FirstChildElement("forms");
+    forms->FirstChildElement("step")->NextSiblingElement("step")->SetAttribute("num", 12);
+    tinyxml2::XMLPrinter printer;
+    source.Print(&printer);
+    strings = ShippedLanguages().front().strings;
+    ASSERT_TRUE(LoadDocument(printer.CStr(), "theme_default\\"));
+
+    ThemeUnderCheck theme{&dialog, &document, &members, "theme_default\\", false, true};
+    std::vector<std::string> problems = CheckStructure(theme);
+    const auto more = CheckTexts(dialog, ShippedLanguages().front(), true);
+    problems.insert(problems.end(), more.begin(), more.end());
+    auto reported = [&](const std::string& part) {
+        for (const std::string& problem : problems)
+            if (problem.find(part) != std::string::npos)
+                return true;
+        return false;
+    };
+    EXPECT_TRUE(reported("step 2 in document order is numbered 12"));
+    EXPECT_TRUE(reported("id 12348 (agree) is missing"));
+    EXPECT_TRUE(reported("id 12405 appears 2 times"));
+    EXPECT_TRUE(reported("step 12: <checkbox func=\"checkbox_guest\"> did not load"));
+    EXPECT_TRUE(reported("picture \"panels\\gone.png\" of <text> is missing"));
+    EXPECT_TRUE(reported("[en] \"next\" cannot show \"Next >\""));
+    EXPECT_TRUE(reported("id 12426 (headline_uninstall_info) is missing"));
+    // Nothing else: every report names a fault made above.
+    EXPECT_FALSE(reported("(back) is missing"));
+    EXPECT_FALSE(reported("<buttontext"));
+}
+
+} // namespace
+} // namespace skintest

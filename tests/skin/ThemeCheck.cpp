@@ -123,24 +123,26 @@ std::vector<std::string> CheckStructure(const ThemeUnderCheck& theme) {
     for (const tinyxml2::XMLElement* step = forms->FirstChildElement("step"); step;
          step = step->NextSiblingElement("step"), ++index) {
         const skin::CSkinForm* form = dialog.Form(index);
-        int elements = 0;
+        // Controls keep the document's order; a control that failed to
+        // load is missing from the form's list.
+        int next = 0;
         for (const tinyxml2::XMLElement* child = step->FirstChildElement(); child;
              child = child->NextSiblingElement()) {
             if (!skin::MakeControl(child->Name(), nullptr))
                 continue;
-            const CSkinControl* control = form->GetControl(elements);
-            ++elements;
-            if (!control ||
-                control->GetName() != (child->Attribute("func") ? child->Attribute("func") : "")) {
+            const std::string func = child->Attribute("func") ? child->Attribute("func") : "";
+            const CSkinControl* control = form->GetControl(next);
+            if (!control || control->GetName() != func) {
                 problems.push_back("step " + std::to_string(form->GetNum()) + ": <" +
-                                   child->Name() + "> did not load");
+                                   child->Name() + (func.empty() ? "" : " func=\"" + func + "\"") +
+                                   "> did not load");
                 continue;
             }
+            ++next;
             CheckPieces(control, child, &problems);
-            const int id = skin::ControlIdFromName(control->GetName());
-            if (child->Attribute("func") && id == -1)
-                problems.push_back(std::string("unknown function name \"") +
-                                   child->Attribute("func") + "\"");
+            const int id = skin::ControlIdFromName(func);
+            if (!func.empty() && id == -1)
+                problems.push_back("unknown function name \"" + func + "\"");
             if (id != -1)
                 steps[id].push_back(form->GetNum());
             const plat::Rect rect = control->GetRect();
@@ -149,13 +151,13 @@ std::vector<std::string> CheckStructure(const ThemeUnderCheck& theme) {
                     ? plat::Size{}
                     : plat::Size{form->GetImage().Width(), form->GetImage().Height()};
             if (rect.left < 0 || rect.top < 0 || rect.right > size.cx || rect.bottom > size.cy)
-                problems.push_back("step " + std::to_string(form->GetNum()) + ": \"" +
-                                   control->GetName() + "\" leaves the window");
+                problems.push_back("step " + std::to_string(form->GetNum()) + ": \"" + func +
+                                   "\" leaves the window");
         }
-        if (elements != form->GetControlCount())
+        if (next != form->GetControlCount())
             problems.push_back("step " + std::to_string(form->GetNum()) + ": " +
-                               std::to_string(elements - form->GetControlCount()) +
-                               " controls did not load");
+                               std::to_string(form->GetControlCount() - next) +
+                               " unexpected controls");
     }
     for (const auto& [id, where] : steps)
         if (id != 12345 && where.size() > 1)
