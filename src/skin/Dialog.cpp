@@ -53,9 +53,7 @@ bool CDialog::Create(const tinyxml2::XMLElement* theme, const std::wstring& titl
     window_ = plat::CreateWindow(kWindowClass, title, this, false);
     if (!window_)
         return false;
-    plat::LRESULT result = 0;
-    plat::SendMessageTimeout(window_, skin::WM_INITDIALOG, 0, reinterpret_cast<plat::LPARAM>(theme),
-                             -1, &result);
+    Dispatch(skin::WM_INITDIALOG, 0, reinterpret_cast<plat::LPARAM>(theme));
     if (initError_ != kInitOk) {
         const int code = initError_;
         Destroy();
@@ -520,6 +518,16 @@ void CDialog::OnCommand(plat::WPARAM wParam, plat::LPARAM lParam) {
 
 plat::LRESULT CDialog::HandleWindowMessage(plat::HWND, std::uint32_t message, plat::WPARAM wParam,
                                            plat::LPARAM lParam, const plat::CopyData*) {
+    if (CSkinWindow::CarriesPointers(message))
+        return 0;
+    return Dispatch(message, wParam, lParam);
+}
+
+plat::LRESULT CDialog::SendToHost(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
+    return Dispatch(message, wParam, lParam);
+}
+
+plat::LRESULT CDialog::Dispatch(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
     plat::LRESULT result = 0;
     switch (message) {
     case skin::WM_INITDIALOG:

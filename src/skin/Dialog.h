@@ -145,6 +145,8 @@ public:
     // Every control window, in creation order (the painting order).
     const std::vector<skin::CSkinWindow*>& ChildWindows() const { return children_; }
 
+    // Messages from the queue (anyone may post there): those whose
+    // parameters are pointers are refused.
     plat::LRESULT HandleWindowMessage(plat::HWND window, std::uint32_t message, plat::WPARAM wParam,
                                       plat::LPARAM lParam, const plat::CopyData* copyData) override;
 
@@ -162,6 +164,10 @@ private:
     plat::Point CursorPosition() const override;
     plat::Point ClientToScreen(plat::Point point) const override;
     skin::CSkinWindow* WindowFromPoint(plat::Point point) const override;
+    plat::LRESULT SendToHost(std::uint32_t message, plat::WPARAM wParam,
+                             plat::LPARAM lParam) override;
+    // Every message of the dialog, pointers included (direct sends only).
+    plat::LRESULT Dispatch(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam);
     void OnVisibleFlagChanged(skin::CSkinWindow* window, bool visible) override;
 
     // Initialisation from the theme root; the failure code, 0 on success.

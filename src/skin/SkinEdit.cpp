@@ -176,10 +176,8 @@ void CSkinEdit::PaintWindow(plat::Canvas& canvas) {
     if (Host()) {
         // The dialog is asked for the colours and hands the question back to
         // the edit, as the platform's colour request goes.
-        plat::LRESULT ignored = 0;
-        plat::SendMessageTimeout(Host()->HostWindow(), WM_CTLCOLOREDIT,
-                                 reinterpret_cast<plat::WPARAM>(&colours),
-                                 static_cast<plat::LPARAM>(Handle()), -1, &ignored);
+        Host()->SendToHost(WM_CTLCOLOREDIT, reinterpret_cast<plat::WPARAM>(&colours),
+                           static_cast<plat::LPARAM>(Handle()));
     }
     const plat::Size client = ClientSize();
     plat::FillRect(canvas, plat::Rect{0, 0, client.cx, client.cy}, colours.background);

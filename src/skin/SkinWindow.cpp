@@ -82,9 +82,17 @@ void CSkinWindow::InvalidateWindow() {
 
 void CSkinWindow::PaintWindow(plat::Canvas&) {}
 
+bool CSkinWindow::CarriesPointers(std::uint32_t message) {
+    return message == WM_SETTEXT || message == WM_GETTEXT || message == WM_DRAWITEM ||
+           message == WM_CTLCOLOREDIT || message == WM_CTLCOLORSTATIC || message == WM_INITDIALOG ||
+           message >= OCM_BASE;
+}
+
 plat::LRESULT CSkinWindow::HandleWindowMessage(plat::HWND, std::uint32_t message,
                                                plat::WPARAM wParam, plat::LPARAM lParam,
                                                const plat::CopyData*) {
+    if (CarriesPointers(message))
+        return 0;
     return WindowProc(message, wParam, lParam);
 }
 
@@ -113,9 +121,7 @@ plat::LRESULT CSkinWindow::DefWindowProc(std::uint32_t message, plat::WPARAM, pl
 void CSkinWindow::NotifyParent(std::uint32_t code) {
     if (!host_)
         return;
-    plat::LRESULT ignored = 0;
-    plat::SendMessageTimeout(host_->HostWindow(), WM_COMMAND, MakeCommandWord(id_, code),
-                             static_cast<plat::LPARAM>(handle_), -1, &ignored);
+    host_->SendToHost(WM_COMMAND, MakeCommandWord(id_, code), static_cast<plat::LPARAM>(handle_));
 }
 
 } // namespace skin

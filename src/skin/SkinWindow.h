@@ -48,6 +48,12 @@ public:
     // The shown control window that takes the mouse at the point, if any.
     virtual CSkinWindow* WindowFromPoint(plat::Point point) const = 0;
     virtual plat::IPresenter* Presenter() const = 0;
+    // Sends a message to the dialog directly (a send on the window's
+    // thread). Messages that carry pointers (colour requests) travel only
+    // this way, never through the message queue, which other processes can
+    // post into.
+    virtual plat::LRESULT SendToHost(std::uint32_t message, plat::WPARAM wParam,
+                                     plat::LPARAM lParam) = 0;
     // A control's visible flag changed: the dialog shows or hides its window
     // when the control is on the page shown now.
     virtual void OnVisibleFlagChanged(CSkinWindow* window, bool visible) = 0;
@@ -101,8 +107,13 @@ public:
     // A tab stop: Tab moves the focus here.
     virtual bool IsTabStop() const { return (style_ & 0x00010000u) != 0; }
 
+    // Messages from the queue: input, focus, capture and timers. Messages
+    // whose parameters are pointers are refused there (anyone may post to
+    // a window); they are only sent directly with Send.
     plat::LRESULT HandleWindowMessage(plat::HWND window, std::uint32_t message, plat::WPARAM wParam,
                                       plat::LPARAM lParam, const plat::CopyData* copyData) override;
+    // Whether a message's parameters carry pointers.
+    static bool CarriesPointers(std::uint32_t message);
 
 protected:
     virtual plat::LRESULT WindowProc(std::uint32_t message, plat::WPARAM wParam,

@@ -7,6 +7,7 @@
 #include "SkinTestSupport.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinForm.h"
+#include "skin/SkinMessages.h"
 #include "skin/SkinStatic.h"
 
 #include <gtest/gtest.h>
@@ -254,6 +255,33 @@ TEST_F(SkinDialogTest, AnimationAdvancesTheWaitingBar) {
     // The sweep goes out and back: range 50, position 130 is at 30, 180 at 20.
     EXPECT_EQ(skin::CSkinSpriteRange::BarOffset(130, 50), 30);
     EXPECT_EQ(skin::CSkinSpriteRange::BarOffset(180, 50), 20);
+}
+
+TEST_F(SkinDialogTest, PostedMessagesCarryingPointersAreRefused) {
+    ASSERT_TRUE(Load(Theme("<step num='1' img='back.png' size0='300,200'>"
+                           "<text func='folder' pt='10,10' size='100,20' fontName='Arial' "
+                           "fontSize='-12' text='kept'/>"
+                           "<edit func='mbox_edit' pt='10,40' size='100,20'/></step>")));
+    ASSERT_TRUE(Show(1));
+    // Anyone may post into the queue: a pointer from there is never
+    // followed, whatever window it is posted to.
+    const plat::LPARAM bogus = 0x10;
+    auto* text = dialog.FindControlAs<skin::CSkinText>(12404);
+    skin::CSkinWindow* edit = dialog.FindControl(12417)->GetWindow();
+    plat::PostMessage(text->Handle(), skin::WM_SETTEXT, 0, bogus);
+    plat::PostMessage(text->Handle(), skin::WM_GETTEXT, 0, bogus);
+    plat::PostMessage(edit->Handle(), skin::OCM_BASE + skin::WM_CTLCOLOREDIT, bogus, 0);
+    plat::PostMessage(dialog.Window(), skin::WM_CTLCOLOREDIT, bogus,
+                      static_cast<plat::LPARAM>(edit->Handle()));
+    plat::PostMessage(dialog.Window(), skin::WM_DRAWITEM, 12404, bogus);
+    plat::PostMessage(dialog.Window(), skin::WM_INITDIALOG, 0, bogus);
+    Pump();
+    EXPECT_EQ(text->Label(), L"kept");
+    EXPECT_EQ(dialog.FormCount(), 1);
+    // Numbers still arrive: a posted click is a click.
+    plat::PostMessage(dialog.Window(), skin::WM_COMMAND, 12404, 0);
+    Pump();
+    EXPECT_EQ(notify.clicks, std::vector<int>{12404});
 }
 
 TEST_F(SkinDialogTest, OwnerHandlersGetTheLaunchersMessagesAndTimersFirst) {
