@@ -188,19 +188,29 @@ void CSkinButtonTextCommon::PaintWindow(plat::Canvas& canvas) {
     DrawItem(DrawItemRecord{&canvas, plat::Rect{0, 0, size.cx, size.cy}, pushed_});
 }
 
+bool CSkinButtonTextCommon::SyncPushedWithPointer() {
+    if (!pressed_ || !Host() || Host()->MouseCapture() != this)
+        return false;
+    const bool over = CursorOverControl();
+    if (over == pushed_)
+        return false;
+    pushed_ = over;
+    Redraw();
+    return true;
+}
+
+int CSkinButtonTextCommon::StateOf(const DrawItemRecord& record) const {
+    if (!enabled_)
+        return kStateDisabled;
+    if (record.selected)
+        return kStatePressed;
+    return hover_ ? kStateHover : kStateNormal;
+}
+
 void CSkinButtonTextCommon::DrawItem(const DrawItemRecord& record) {
-    if (pressed_ && Host() && Host()->MouseCapture() == this) {
-        const bool over = CursorOverControl();
-        if (over != pushed_) {
-            pushed_ = over;
-            Redraw();
-            return;
-        }
-    }
-    const int state = !enabled_         ? kStateDisabled
-                      : record.selected ? kStatePressed
-                      : hover_          ? kStateHover
-                                        : kStateNormal;
+    if (SyncPushedWithPointer())
+        return;
+    const int state = StateOf(record);
     plat::Canvas& canvas = *record.canvas;
     if (pieces_.size() == 4 || pieces_.size() == 36) {
         DrawBackground(pieces_.size() == 4 ? state : 9 * state, canvas, record.item, false);
@@ -457,24 +467,20 @@ void CSkinButtonText::DrawLabel(int state, plat::Canvas& canvas, const plat::Rec
 // --- "buttoncheck" ---------------------------------------------------------
 
 void CSkinButtonCheck::DrawItem(const DrawItemRecord& record) {
-    if (pieces_.size() != 4)
-        return;
-    const int state = !enabled_         ? kStateDisabled
-                      : record.selected ? kStatePressed
-                      : hover_          ? kStateHover
-                                        : kStateNormal;
-    DrawBackground(checked_ ? kStatePressed : state, *record.canvas, record.item, true);
+    if (pieces_.size() == 4)
+        DrawBackground(checked_ ? kStatePressed : StateOf(record), *record.canvas, record.item,
+                       true);
 }
 
-void CSkinButtonCheck::SetChecked(bool checked) {
+void CSkinCheckedButton::SetChecked(bool checked) {
     if (checked == checked_)
         return;
     checked_ = checked;
     Redraw();
 }
 
-plat::LRESULT CSkinButtonCheck::WindowProc(std::uint32_t message, plat::WPARAM wParam,
-                                           plat::LPARAM lParam) {
+plat::LRESULT CSkinCheckedButton::WindowProc(std::uint32_t message, plat::WPARAM wParam,
+                                             plat::LPARAM lParam) {
     if (message == BM_GETCHECK)
         return checked_ ? BST_CHECKED : BST_UNCHECKED;
     if (message == BM_SETCHECK) {
@@ -521,20 +527,9 @@ int CSkinCheckBox::LabelFontState(int state) const {
 }
 
 void CSkinCheckBox::DrawItem(const DrawItemRecord& record) {
-    if (pressed_ && Host() && Host()->MouseCapture() == this) {
-        const bool over = CursorOverControl();
-        if (over != pushed_) {
-            pushed_ = over;
-            Redraw();
-            return;
-        }
-    }
-    if (pieces_.size() != 8)
+    if (SyncPushedWithPointer() || pieces_.size() != 8)
         return;
-    const int state = !enabled_         ? kStateDisabled
-                      : record.selected ? kStatePressed
-                      : hover_          ? kStateHover
-                                        : kStateNormal;
+    const int state = StateOf(record);
     static constexpr int kFirstPiece[] = {0, 4, 2, 6}; // by state N, H, P, D
     const plat::Bitmap& box = pieces_[static_cast<std::size_t>(kFirstPiece[state] + checked_)];
     const plat::Rect& item = record.item;
@@ -550,28 +545,10 @@ void CSkinCheckBox::DrawItem(const DrawItemRecord& record) {
     DrawText(*record.canvas, LabelFontState(state), label, plat::DT_LEFT | plat::DT_VCENTER);
 }
 
-void CSkinCheckBox::SetChecked(bool checked) {
-    if (checked == checked_)
-        return;
-    checked_ = checked;
-    Redraw();
-}
-
 void CSkinCheckBox::OnSetText(const std::wstring& text) {
     label_ = ApplyCase(text, caseMode_);
     FitToText();
     Redraw();
-}
-
-plat::LRESULT CSkinCheckBox::WindowProc(std::uint32_t message, plat::WPARAM wParam,
-                                        plat::LPARAM lParam) {
-    if (message == BM_GETCHECK)
-        return checked_ ? BST_CHECKED : BST_UNCHECKED;
-    if (message == BM_SETCHECK) {
-        SetChecked(wParam == BST_CHECKED);
-        return 0;
-    }
-    return CSkinButtonTextCommon::WindowProc(message, wParam, lParam);
 }
 
 // --- "buttonicontext" ------------------------------------------------------

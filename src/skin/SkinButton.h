@@ -87,6 +87,13 @@ protected:
     void DrawText(plat::Canvas& canvas, int state, plat::Rect rect, unsigned format) const;
     void Redraw() { InvalidateWindow(); }
 
+    // While held with the capture, the pushed state follows the pointer;
+    // true when it changed (the paint then waits for the next one).
+    bool SyncPushedWithPointer();
+    // The look a paint shows: disabled, pressed (the platform's pushed
+    // state in the record), hover or normal.
+    int StateOf(const DrawItemRecord& record) const;
+
     // The platform button: press, capture, pushed state and the click.
     void PlatformButtonDown();
     void PlatformButtonUp();
@@ -135,12 +142,11 @@ public:
     void DrawLabel(int state, plat::Canvas& canvas, const plat::Rect& rect) override;
 };
 
-// "buttoncheck": a toggle button drawn from a 4-piece texture, pressed
-// while checked; no label.
-class CSkinButtonCheck : public CSkinButtonTextCommon {
+// The two buttons with a checked flag, which the launcher reads, sets or
+// toggles (each change repaints).
+class CSkinCheckedButton : public CSkinButtonTextCommon {
 public:
     using CSkinButtonTextCommon::CSkinButtonTextCommon;
-    void DrawItem(const DrawItemRecord& record) override;
     bool IsChecked() const { return checked_; }
     void SetChecked(bool checked);
     void Toggle() { SetChecked(!checked_); }
@@ -149,31 +155,30 @@ protected:
     plat::LRESULT WindowProc(std::uint32_t message, plat::WPARAM wParam,
                              plat::LPARAM lParam) override;
 
-private:
     bool checked_ = false;
+};
+
+// "buttoncheck": a toggle button drawn from a 4-piece texture, pressed
+// while checked; no label.
+class CSkinButtonCheck : public CSkinCheckedButton {
+public:
+    using CSkinCheckedButton::CSkinCheckedButton;
+    void DrawItem(const DrawItemRecord& record) override;
 };
 
 // "checkbox": a box picture (8 pieces: each state unchecked and checked)
 // with the label beside it.
-class CSkinCheckBox : public CSkinButtonTextCommon {
+class CSkinCheckBox : public CSkinCheckedButton {
 public:
-    using CSkinButtonTextCommon::CSkinButtonTextCommon;
+    using CSkinCheckedButton::CSkinCheckedButton;
     bool Init(const tinyxml2::XMLElement* element, const tinyxml2::XMLElement* profiles) override;
     void DrawItem(const DrawItemRecord& record) override;
-    bool IsChecked() const { return checked_; }
-    void SetChecked(bool checked);
-    void Toggle() { SetChecked(!checked_); }
     // The state font of the label: normal uses P checked and D unchecked,
     // pressed H, hover P, disabled D.
     int LabelFontState(int state) const;
 
 protected:
-    plat::LRESULT WindowProc(std::uint32_t message, plat::WPARAM wParam,
-                             plat::LPARAM lParam) override;
     void OnSetText(const std::wstring& text) override;
-
-private:
-    bool checked_ = false;
 };
 
 // "buttonicontext": a text button with an icon (one piece per state) beside

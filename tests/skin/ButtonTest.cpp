@@ -26,18 +26,7 @@ class ButtonTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
-        members.members["t\\back.png"] = Png(Solid(300, 200, kBack));
         members.members["t\\states.png"] = Png(SolidPieces(60, 30, {kRed, kGreen, kBlue, kGrey}));
-    }
-    bool LoadStep(const std::string& controls) {
-        if (!Load("<config><common><region/></common><forms><step num='1' img='back.png' "
-                  "size0='300,200'>" +
-                  controls + "</step></forms></config>"))
-            return false;
-        return Show(1);
-    }
-    template <typename T> T* Control(int index) {
-        return dynamic_cast<T*>(dialog.Form(0)->GetControl(index));
     }
 };
 
@@ -45,7 +34,7 @@ TEST_F(ButtonTest, LooksFollowTheMouseAndAReleaseOverTheButtonClicks) {
     ASSERT_TRUE(LoadStep("<buttontext func='next' pt='100,100' texture='states.png' "
                          "ignoreText='1'>" +
                          kFonts + "</buttontext>"));
-    auto* button = Control<skin::CSkinButtonText>(0);
+    auto* button = StepControl<skin::CSkinButtonText>(0);
     ASSERT_TRUE(button);
     EXPECT_EQ(button->GetRect(), plat::Rect::FromSize(100, 100, 60, 30));
     EXPECT_EQ(Probe(130, 115), Opaque(kRed));
@@ -77,7 +66,7 @@ TEST_F(ButtonTest, DisabledButtonIgnoresTheMouseAndNeverShowsHover) {
     ASSERT_TRUE(LoadStep("<buttontext func='next' pt='100,100' texture='states.png' "
                          "ignoreText='1'>" +
                          kFonts + "</buttontext>"));
-    auto* button = Control<skin::CSkinButtonText>(0);
+    auto* button = StepControl<skin::CSkinButtonText>(0);
     button->SetEnabled(false);
     Pump();
     EXPECT_EQ(Probe(130, 115), Opaque(kGrey));
@@ -164,13 +153,13 @@ TEST_F(ButtonTest, NineSliceKeepsCornersAndStretchesTheMiddle) {
                          "<buttontext func='back' pt='200,50' size='3,3' "
                          "texture='nine.png' ignoreText='1'>" +
                          kFonts + "</buttontext>"));
-    ASSERT_EQ(Control<skin::CSkinButtonText>(0)->PieceCount(), 36u);
+    ASSERT_EQ(StepControl<skin::CSkinButtonText>(0)->PieceCount(), 36u);
     EXPECT_EQ(Probe(51, 51), Opaque(kRed));
     EXPECT_EQ(Probe(148, 88), Opaque(kRed));
     EXPECT_EQ(Probe(100, 51), Opaque(kGreen));
     EXPECT_EQ(Probe(51, 70), Opaque(kGreen));
     EXPECT_EQ(Probe(100, 70), Opaque(kBlue));
-    Control<skin::CSkinButtonText>(0)->SetEnabled(false);
+    StepControl<skin::CSkinButtonText>(0)->SetEnabled(false);
     Pump();
     EXPECT_EQ(Probe(51, 51), Opaque(kGrey));
     // Smaller than its corners: drawn without harm, cells overlapping.
@@ -181,7 +170,7 @@ TEST_F(ButtonTest, ButtonWithoutPicturesFitsItsLabelUpToItsSize) {
     ASSERT_TRUE(LoadStep("<buttontext func='mbox_link' pt='20,20' size='200,24' text='Hi' "
                          "offset='2,0'>" +
                          kFonts + "</buttontext>"));
-    auto* link = Control<skin::CSkinButtonText>(0);
+    auto* link = StepControl<skin::CSkinButtonText>(0);
     ASSERT_TRUE(link->HasNoImage());
     EXPECT_EQ(link->GetRect().Width(), 2 + link->LabelWidth(0) + 3);
     EXPECT_EQ(link->GetRect().Height(), 24);
@@ -199,13 +188,13 @@ TEST_F(ButtonTest, LabelsFollowTheCaseOfTheDisabledFont) {
                  "<fontD fontName='Arial' fontSize='-12' fontUpCase='upper'/></buttontext>"
                  "<buttontext func='back' pt='20,60' texture='states.png' text='X'>"
                  "<fontD fontName='Arial' fontSize='-12' fontUpCase='lower'/></buttontext>"));
-    EXPECT_EQ(Control<skin::CSkinButtonText>(0)->Label(), L"WEITER");
-    Control<skin::CSkinButtonText>(0)->SetWindowText(L"\u0434\u0430\u043b\u0435\u0435");
-    EXPECT_EQ(Control<skin::CSkinButtonText>(0)->Label(), L"\u0414\u0410\u041b\u0415\u0415");
-    Control<skin::CSkinButtonText>(1)->SetWindowText(L"\u00dcBER");
-    EXPECT_EQ(Control<skin::CSkinButtonText>(1)->Label(), L"\u00fcber");
+    EXPECT_EQ(StepControl<skin::CSkinButtonText>(0)->Label(), L"WEITER");
+    StepControl<skin::CSkinButtonText>(0)->SetWindowText(L"\u0434\u0430\u043b\u0435\u0435");
+    EXPECT_EQ(StepControl<skin::CSkinButtonText>(0)->Label(), L"\u0414\u0410\u041b\u0415\u0415");
+    StepControl<skin::CSkinButtonText>(1)->SetWindowText(L"\u00dcBER");
+    EXPECT_EQ(StepControl<skin::CSkinButtonText>(1)->Label(), L"\u00fcber");
     // Without a profile the other states copy the disabled font.
-    EXPECT_EQ(Control<skin::CSkinButtonText>(0)->StateFont(skin::kStateNormal).caseMode,
+    EXPECT_EQ(StepControl<skin::CSkinButtonText>(0)->StateFont(skin::kStateNormal).caseMode,
               skin::kCaseUpper);
     // A button without a disabled font and without a profile does not load.
     dialog.Destroy();
@@ -232,8 +221,8 @@ TEST_F(ButtonTest, IconButtonPlacesTheIconBesideTheLabel) {
                          "textAlign='right' text='" +
                          plat::WideToUtf8(label) + "' offset='0,0'>" + fonts +
                          "</buttonicontext>"));
-    auto* left = Control<skin::CSkinIconButtonText>(0);
-    auto* right = Control<skin::CSkinIconButtonText>(1);
+    auto* left = StepControl<skin::CSkinIconButtonText>(0);
+    auto* right = StepControl<skin::CSkinIconButtonText>(1);
     const plat::Rect item{0, 0, 100, 30};
     auto layout = left->LayoutFor(skin::kStateNormal, item);
     EXPECT_EQ(layout.label.left, 20);
@@ -262,7 +251,7 @@ TEST_F(ButtonTest, CheckBoxTogglesWithAClickOnItsLabel) {
     ASSERT_TRUE(LoadStep("<checkbox func='checkbox_guest' pt='20,20' size='220,20' "
                          "texture='check.png' text='Portable installation'>" +
                          fonts + "</checkbox>"));
-    auto* box = Control<skin::CSkinCheckBox>(0);
+    auto* box = StepControl<skin::CSkinCheckBox>(0);
     ASSERT_TRUE(box);
     // Fitted to the box, 3 pixels and the label.
     EXPECT_EQ(box->GetRect().Width(),
@@ -300,12 +289,13 @@ TEST_F(ButtonTest, CheckBoxTogglesWithAClickOnItsLabel) {
 
 TEST_F(ButtonTest, ToggleButtonShowsItsPressedLookWhileChecked) {
     // With a profile, a button needs no fonts of its own.
+    members.members["t\\back.png"] = Png(Solid(300, 200, kBack));
     ASSERT_TRUE(Load("<config><profiles><x/></profiles><common><region/></common><forms>"
                      "<step num='1' img='back.png' size0='300,200'><buttoncheck "
                      "func='button_lang1' pt='20,20' texture='states.png' profile='x'/>"
                      "</step></forms></config>"));
     ASSERT_TRUE(Show(1));
-    auto* toggle = Control<skin::CSkinButtonCheck>(0);
+    auto* toggle = StepControl<skin::CSkinButtonCheck>(0);
     ASSERT_TRUE(toggle);
     EXPECT_EQ(Probe(50, 35), Opaque(kRed));
     toggle->SetChecked(true);
@@ -325,7 +315,7 @@ TEST_F(ButtonTest, PictureButtonDrawsItsLabelPieceCentred) {
     MoveTo(22, 22);
     EXPECT_EQ(Probe(50, 35), Opaque(kCyan));
     // Its label is a picture: a text changes nothing.
-    Control<skin::CSkinButton>(0)->SetWindowText(L"text");
+    StepControl<skin::CSkinButton>(0)->SetWindowText(L"text");
     Pump();
     EXPECT_EQ(Probe(50, 35), Opaque(kCyan));
 }
@@ -348,7 +338,7 @@ TEST_F(ButtonTest, TextureWithTheWrongPieceCountIsLoggedAndCountsAsMissing) {
     // The button falls back to its label; the check box, which needs its
     // texture, is not made at all.
     ASSERT_EQ(dialog.Form(0)->GetControlCount(), 1);
-    auto* button = Control<skin::CSkinButtonText>(0);
+    auto* button = StepControl<skin::CSkinButtonText>(0);
     EXPECT_EQ(button->PieceCount(), 0u);
     EXPECT_TRUE(button->HasNoImage());
     log.Close();

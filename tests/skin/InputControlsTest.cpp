@@ -24,7 +24,6 @@ class InputControlsTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
-        members.members["t\\back.png"] = Png(Solid(300, 200, kBack));
         // Combo: box N, H, open, D (40 x 20), item, highlighted item (40 x 12).
         members.members["t\\combo.png"] = Png(
             PieceColumn({Solid(100, 20, kRed), Solid(100, 20, kGreen), Solid(100, 20, kBlue),
@@ -35,16 +34,6 @@ protected:
             Png(PieceRow({Solid(10, 10, kRed), Solid(10, 10, kRed), Solid(10, 10, kYellow),
                           Solid(10, 10, kRed), Solid(10, 10, kRed), Solid(10, 10, kYellow),
                           Solid(10, 100, kGrey), Solid(10, 20, kWhite)}));
-    }
-    bool LoadStep(const std::string& controls) {
-        if (!Load("<config><common><region/></common><forms><step num='1' img='back.png' "
-                  "size0='300,200'>" +
-                  controls + "</step></forms></config>"))
-            return false;
-        return Show(1);
-    }
-    template <typename T> T* Control(int index) {
-        return dynamic_cast<T*>(dialog.Form(0)->GetControl(index));
     }
     // The popup surfaces shown now.
     plat::HeadlessSurface* ShownPopup() const {
@@ -59,7 +48,7 @@ TEST_F(InputControlsTest, ComboDropDownSelectsTheClickedItem) {
     ASSERT_TRUE(LoadStep("<combobox func='language' pt='20,20' size='100,60' texture='combo.png' "
                          "borderColor='1,2,3'>" +
                          kComboFonts + "</combobox>"));
-    auto* combo = Control<skin::CSkinComboBox>(0);
+    auto* combo = StepControl<skin::CSkinComboBox>(0);
     ASSERT_TRUE(combo);
     ASSERT_EQ(combo->PieceCount(), 6u);
     EXPECT_EQ(combo->GetRect().Height(), 20); // as high as the box's look
@@ -122,7 +111,7 @@ TEST_F(InputControlsTest, ComboDropDownSelectsTheClickedItem) {
 TEST_F(InputControlsTest, ComboWithoutAMatchingItemDrawsOnlyItsBox) {
     ASSERT_TRUE(LoadStep("<combobox func='language' pt='20,20' size='100,60' texture='combo.png'>" +
                          kComboFonts + "</combobox>"));
-    auto* combo = Control<skin::CSkinComboBox>(0);
+    auto* combo = StepControl<skin::CSkinComboBox>(0);
     combo->AddItem(L"WWWWWWWW", 0, -1);
     Pump();
     // No selection: no text over the box.
@@ -144,7 +133,7 @@ protected:
             list()->AddItem(L"line " + std::to_wstring(i));
         Pump();
     }
-    skin::CSkinListBox* list() { return Control<skin::CSkinListBox>(0); }
+    skin::CSkinListBox* list() { return StepControl<skin::CSkinListBox>(0); }
 };
 
 TEST_F(ListTest, ScrollBarShowsOnlyWhileTheItemsDoNotFit) {
@@ -272,7 +261,7 @@ TEST_F(ListTest, ClickSelectsAndTheSelectionIsDrawnOverItsHighlight) {
 TEST_F(InputControlsTest, EditTakesTypingAndSelection) {
     ASSERT_TRUE(LoadStep("<edit func='mbox_edit' pt='20,20' size='200,24' bgColor='10,20,30' "
                          "fontColor='250,250,250' fontName='Arial' fontSize='-13'/>"));
-    auto* edit = Control<skin::CSkinEdit>(0);
+    auto* edit = StepControl<skin::CSkinEdit>(0);
     ASSERT_TRUE(edit);
     EXPECT_EQ(Probe(200, 30), Opaque(plat::RGB(10, 20, 30)));
     ClickAt(100, 30);
@@ -326,7 +315,7 @@ TEST_F(InputControlsTest, EditTakesTypingAndSelection) {
 TEST_F(InputControlsTest, EditScrollsToKeepTheCaretInView) {
     ASSERT_TRUE(LoadStep("<edit func='mbox_edit' pt='20,20' size='60,24' fontName='Arial' "
                          "fontSize='-13'/>"));
-    auto* edit = Control<skin::CSkinEdit>(0);
+    auto* edit = StepControl<skin::CSkinEdit>(0);
     ClickAt(40, 30);
     presenter->TypeText(L"http://127.0.0.1:8080/a/very/long/address");
     Pump();

@@ -134,6 +134,15 @@ bool DialogTest::Show(int step, int variant) {
     return shown;
 }
 
+bool DialogTest::LoadStep(const std::string& controls) {
+    members.members["t\\back.png"] = Png(Solid(300, 200, kBack));
+    if (!Load("<config><common><region/></common><forms><step num='1' img='back.png' "
+              "size0='300,200'>" +
+              controls + "</step></forms></config>"))
+        return false;
+    return Show(1);
+}
+
 plat::HeadlessSurface* DialogTest::DialogSurface() const {
     return presenter ? presenter->FindSurface(dialog.Window()) : nullptr;
 }

@@ -9,6 +9,7 @@
 #include "platform/HeadlessPresenter.h"
 #include "platform/PngFile.h"
 #include "skin/Dialog.h"
+#include "skin/SkinForm.h"
 #include "skin/SkinFormNotify.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,10 @@ protected:
     bool LoadDocument(const std::string& xml, const std::string& folder);
     // Shows a step and paints it.
     bool Show(int step, int variant = 0);
+    // One 300 x 200 step (background kBack) holding the controls, shown.
+    bool LoadStep(const std::string& controls);
+    // A control of that step by its position.
+    template <typename T> T* StepControl(int index) const;
 
     // The pixel of the dialog's picture at a client point.
     std::uint32_t Probe(int x, int y) const;
@@ -121,6 +126,10 @@ protected:
     RecordingNotify notify;
     std::map<int, std::wstring> strings;
 };
+
+template <typename T> T* DialogTest::StepControl(int index) const {
+    return dialog.FormCount() ? dynamic_cast<T*>(dialog.Form(0)->GetControl(index)) : nullptr;
+}
 
 // Where screenshots go (kept by the test run).
 std::string ArtefactFolder();

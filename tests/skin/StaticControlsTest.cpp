@@ -16,20 +16,9 @@ class StaticControlsTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
-        members.members["t\\back.png"] = Png(Solid(300, 200, kBack));
         members.members["t\\track.png"] = Png(Solid(200, 8, kGrey));
         members.members["t\\bar.png"] = Png(Solid(200, 8, kGreen));
         members.members["t\\short.png"] = Png(Solid(100, 8, kGreen));
-    }
-    bool LoadStep(const std::string& controls) {
-        if (!Load("<config><common><region/></common><forms><step num='1' img='back.png' "
-                  "size0='300,200'>" +
-                  controls + "</step></forms></config>"))
-            return false;
-        return Show(1);
-    }
-    template <typename T> T* Control(int index) {
-        return dynamic_cast<T*>(dialog.Form(0)->GetControl(index));
     }
     // The first and last columns of the rectangle that hold light ink.
     std::pair<int, int> InkColumns(const plat::Rect& rect) {
@@ -52,7 +41,7 @@ TEST_F(StaticControlsTest, ProgressDrawsItsShareOfTheBar) {
                          "imgBar='short.png'/>"));
     // Pictures of two sizes make no progress bar.
     ASSERT_EQ(dialog.Form(0)->GetControlCount(), 1);
-    auto* bar = Control<skin::CSkinProgress>(0);
+    auto* bar = StepControl<skin::CSkinProgress>(0);
     bar->SetPos(37);
     bar->InvalidateWindow();
     Pump();
@@ -82,7 +71,7 @@ TEST_F(StaticControlsTest, TextAlignsAndFillsItsBackground) {
     // Opaque: the line's box is filled, around the centre.
     EXPECT_EQ(Probe(150, 72), Opaque(kYellow));
     EXPECT_EQ(Probe(20, 72), Opaque(kBack));
-    auto* text = Control<skin::CSkinText>(1);
+    auto* text = StepControl<skin::CSkinText>(1);
     text->SetWindowText(L"Changed");
     EXPECT_EQ(text->Label(), L"Changed");
 }

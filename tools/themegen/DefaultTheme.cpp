@@ -52,55 +52,19 @@ plat::Bitmap Background() {
 // A footer button at slot `slot` counted from the right (0 = rightmost).
 XmlElement FooterButton(const std::string& func, int slot, const std::string& profile) {
     const int x = kRight - kButtonW - slot * (kButtonW + kGap);
-    XmlElement button = Sized("buttontext", func, x, kButtonY, kButtonW, kButtonH);
-    button.Attr("profile", profile);
-    return button;
+    return Profiled("buttontext", func, x, kButtonY, kButtonW, kButtonH, profile);
 }
 
 XmlElement LeftFooterButton(const std::string& func, const std::string& profile) {
-    XmlElement button = Sized("buttontext", func, kLeft, kButtonY, kButtonW, kButtonH);
-    button.Attr("profile", profile);
-    return button;
-}
-
-XmlElement Text(const std::string& func, int x, int y, int w, int h, const std::string& profile) {
-    XmlElement text = Sized("text", func, x, y, w, h);
-    text.Attr("profile", profile);
-    return text;
+    return Profiled("buttontext", func, kLeft, kButtonY, kButtonW, kButtonH, profile);
 }
 
 XmlElement Headline(const std::string& func) {
-    return Text(func, kLeft, 72, kInner, 30, "headline");
-}
-
-XmlElement Sprite(const std::string& image, int x, int y, const std::string& func = "") {
-    XmlElement sprite = Control("sprite", func, x, y);
-    sprite.Attr("img", image);
-    return sprite;
-}
-
-XmlElement CheckBox(const std::string& func, int x, int y, int width) {
-    XmlElement box = Sized("checkbox", func, x, y, width, 22);
-    box.Attr("profile", "check");
-    return box;
+    return TextAt(func, kLeft, 72, kInner, 30, "headline");
 }
 
 XmlElement HelpButton(const std::string& func, int x, int y) {
-    XmlElement help = Sized("buttontext", func, x, y, 24, 24);
-    help.Attr("profile", "help").Pair("offset", 0, 0);
-    return help;
-}
-
-XmlElement ListBox(const std::string& func, int x, int y, int w, int h, const std::string& scroll,
-                   int maxChars) {
-    XmlElement list = Sized("listbox", func, x, y, w, h);
-    list.Attr("profile", "list");
-    if (maxChars > 0)
-        list.Attr("maxCharsInLine", maxChars);
-    XmlElement& bar = list.Child("scroll");
-    bar.Pair("pt", x + w + 4, y);
-    bar.Attr("texture", scroll);
-    return list;
+    return Profiled("buttontext", func, x, y, 24, 24, "help");
 }
 
 // The close button, the tagline and the rest every page shows first.
@@ -111,11 +75,7 @@ XmlElement Step(int num, const std::string& comment) {
         step.Pair("size" + std::to_string(variant), kWidth, kHeight);
     step.Comment(comment);
     step.Add(Sprite("art\\tagline.png", 20, 372));
-    XmlElement close = Control("button", "close", kWidth - 42, 14);
-    close.Attr("imgN", "controls\\close_n.png")
-        .Attr("imgH", "controls\\close_h.png")
-        .Attr("imgP", "controls\\close_p.png");
-    step.Add(close);
+    step.Add(Close("close", kWidth - 42, 14));
     return step;
 }
 
@@ -125,23 +85,8 @@ ThemeFiles DefaultTheme() {
     ThemeFiles files;
     const plat::Bitmap back = Background();
     files.AddPng("back\\window.png", back);
-    const std::vector<plat::Bitmap> close = CloseImages(back, kWidth - 42, 14, 28);
-    files.AddPng("controls\\close_n.png", close[0]);
-    files.AddPng("controls\\close_h.png", close[1]);
-    files.AddPng("controls\\close_p.png", close[2]);
-    files.AddPng("controls\\button_primary.png", ButtonTexture(ButtonKind::Primary, kButtonH));
-    files.AddPng("controls\\button_primary_large.png", ButtonTexture(ButtonKind::Primary, 48));
-    files.AddPng("controls\\button_secondary.png", ButtonTexture(ButtonKind::Secondary, kButtonH));
-    files.AddPng("controls\\button_secondary_large.png", ButtonTexture(ButtonKind::Secondary, 48));
-    files.AddPng("controls\\button_danger.png", ButtonTexture(ButtonKind::Danger, kButtonH));
-    files.AddPng("controls\\button_round.png", RoundButtonTexture(24));
-    files.AddPng("controls\\checkbox.png", CheckBoxTexture(18));
-    files.AddPng("controls\\combobox.png", ComboTexture(184, 36, 30));
-    std::vector<std::wstring> badges;
-    for (const LanguageArt& language : Languages())
-        badges.push_back(language.badge);
-    files.AddPng("controls\\language_badges.png", LanguageBadges(badges, 22, 16));
-    files.AddPng("controls\\list_highlight.png", ListHighlight(4, 18));
+    AddClose(files, "close", back, kWidth - 42, 14);
+    AddSharedControls(files, 44, 28);
     files.AddPng("controls\\scroll_long.png", ScrollTexture(10, 252));
     files.AddPng("controls\\scroll_short.png", ScrollTexture(10, 192));
     files.AddPng("controls\\progress_track.png", ProgressTrack(kInner, 10));
@@ -157,21 +102,9 @@ ThemeFiles DefaultTheme() {
     files.AddPng("panels\\path.png", FieldOver(back, kLeft, 146, kInner, kButtonH));
     files.AddPng("panels\\card.png", Panel(kInner, 46, 10, kPanel, kPanelEdge));
     files.AddPng("panels\\card_tall.png", Panel(kInner, 88, 10, kPanel, kPanelEdge));
-    for (const LanguageArt& language : Languages()) {
-        const plat::Bitmap toggle = ToggleTexture(language.badge, 44, 28);
-        files.AddPng("controls\\toggle_" + language.code + ".png", toggle);
-    }
     AddTaglines(files, "tagline.png", 204, 48, 17);
 
-    XmlElement root("config");
-    root.Comment("Generated by tools/themegen: every picture of this theme is drawn by it.");
-    XmlElement& common = root.Child("common");
-    common.Child("backNextArrowsInText").Attr("value", "1");
-    common.Child("pageNumeration").Attr("value", "1");
-    common.Child("singlePageMode").Attr("value", "0");
-    common.Child("region").Attr("useAlpha", "1").Attr("alphaSense", 50);
-    common.Child("animation").Attr("use", "1").Attr("timerElapse", 30);
-    root.Add(Profiles());
+    XmlElement root = ThemeRoot(false);
     XmlElement& forms = root.Child("forms");
 
     const int listW = kInner - 12;
@@ -190,8 +123,8 @@ ThemeFiles DefaultTheme() {
     {
         XmlElement step = Step(2, "Destination folder, portable installation.");
         step.Add(Headline("headline_dest_info"));
-        step.Add(Text("text_programwill", kLeft, 116, kInner, 20, "body"));
-        step.Add(Text("folder", kLeft, 142, kInner - 132, kButtonH, "field")
+        step.Add(TextAt("text_programwill", kLeft, 116, kInner, 20, "body"));
+        step.Add(TextAt("folder", kLeft, 142, kInner - 132, kButtonH, "field")
                      .Attr("imgBg", "panels\\folder.png"));
         XmlElement change =
             Sized("buttonicontext", "change_folder", kRight - 122, 142, 122, kButtonH);
@@ -211,20 +144,20 @@ ThemeFiles DefaultTheme() {
     {
         XmlElement step = Step(3, "Download progress; the attempt count of a resumed download.");
         step.Add(Headline("headline_download_info"));
-        step.Add(Text("download_info", kLeft, 118, kInner, 20, "body"));
+        step.Add(TextAt("download_info", kLeft, 118, kInner, 20, "body"));
         XmlElement bar = Control("progress", "download_progress", kLeft, 148);
         bar.Attr("imgBg", "controls\\progress_track.png")
             .Attr("imgBar", "controls\\progress_bar.png");
         step.Add(bar);
-        step.Add(Text("progress_info", kLeft, 168, kInner, 18, "muted"));
+        step.Add(TextAt("progress_info", kLeft, 168, kInner, 18, "muted"));
         step.Add(FooterButton("cancel_download", 0, "secondary"));
         forms.Add(step);
     }
     {
         XmlElement step = Step(4, "Ready to launch.");
         step.Add(Headline("headline_download_launch_info"));
-        step.Add(Text("text_downloadcompleted", kLeft, 118, kInner, 22, "subhead"));
-        step.Add(Text("text_clicklaunch", kLeft, 146, kInner, 20, "body"));
+        step.Add(TextAt("text_downloadcompleted", kLeft, 118, kInner, 22, "subhead"));
+        step.Add(TextAt("text_clicklaunch", kLeft, 146, kInner, 20, "body"));
         XmlElement launch = Sized("buttonicontext", "launch", kLeft, 196, 220, 48);
         launch.Attr("profile", "primaryLarge")
             .Attr("textureIcon", "controls\\icon_play.png")
@@ -236,32 +169,15 @@ ThemeFiles DefaultTheme() {
     {
         XmlElement step = Step(5, "Message box: the text, the error sign, the address entry, the "
                                   "link and the five buttons (two at most show at once).");
-        step.Add(
-            ListBox("mblistbox", kLeft, 76, kInner - 16, 216, "controls\\scroll_short.png", 45));
-        step.Add(Sprite("controls\\warning.png", kLeft, 78, "mblistbox_sprite_error"));
-        step.Add(ListBox("mblistbox_error", kLeft + 56, 76, kInner - 72, 216,
-                         "controls\\scroll_short.png", 35));
-        step.Add(Text("mbox_text_edit_caption", kLeft, 304, kInner, 18, "body"));
-        XmlElement edit = Sized("edit", "mbox_edit", kLeft, 326, kInner, 30);
-        edit.Attr("profile", "body")
-            .Attr("bgColor", ThemeColour(Rgb(34, 39, 54)))
-            .Attr("fontColor", ThemeColour(kText));
-        step.Add(edit);
-        XmlElement link = Sized("buttontext", "mbox_link", kLeft, 366, kInner, 22);
-        link.Attr("profile", "link");
-        step.Add(link);
-        step.Add(FooterButton("mbox_ok", 0, "primary"));
-        step.Add(FooterButton("mbox_no", 0, "secondary"));
-        step.Add(FooterButton("mbox_cancel", 0, "secondary"));
-        step.Add(FooterButton("mbox_yes", 1, "primary"));
-        step.Add(FooterButton("mbox_retry", 1, "primary"));
+        AddMessageBox(step, kLeft, 76, kInner, 216, 304, "controls\\scroll_short.png",
+                      &FooterButton);
         forms.Add(step);
     }
     {
         XmlElement step = Step(6, "Uninstall question.");
         step.Add(Headline("headline_uninstall_info"));
-        step.Add(Text("text_wantuninstall", kLeft, 118, kInner, 20, "body"));
-        step.Add(Text("text_wantuninstall_path", kLeft, 146, kInner, kButtonH, "field")
+        step.Add(TextAt("text_wantuninstall", kLeft, 118, kInner, 20, "body"));
+        step.Add(TextAt("text_wantuninstall_path", kLeft, 146, kInner, kButtonH, "field")
                      .Attr("imgBg", "panels\\path.png"));
         step.Add(FooterButton("uninstall", 0, "danger"));
         step.Add(FooterButton("cancelUninstall", 1, "secondary"));
@@ -313,7 +229,7 @@ ThemeFiles DefaultTheme() {
     {
         XmlElement step = Step(11, "First page: checking for updates; the language buttons.");
         step.Add(Headline("headline_firstpage_info"));
-        step.Add(Text("firstpage_info", kLeft, 116, kInner, 20, "body"));
+        step.Add(TextAt("firstpage_info", kLeft, 116, kInner, 20, "body"));
         XmlElement wait = Control("spriteRange", "", kLeft, 150);
         wait.Attr("imgBg", "controls\\wait_track.png").Attr("imgBar", "controls\\wait_bar.png");
         step.Add(wait);

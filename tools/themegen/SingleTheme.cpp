@@ -64,54 +64,9 @@ plat::Bitmap PageBackground() {
     return back;
 }
 
-XmlElement Text(const std::string& func, int x, int y, int w, int h, const std::string& profile) {
-    XmlElement text = Sized("text", func, x, y, w, h);
-    text.Attr("profile", profile);
-    return text;
-}
-
-XmlElement Button(const std::string& element, const std::string& func, int x, int y, int w, int h,
-                  const std::string& profile) {
-    XmlElement button = Sized(element, func, x, y, w, h);
-    button.Attr("profile", profile);
-    return button;
-}
-
 XmlElement FooterButton(const std::string& func, int slot, const std::string& profile) {
-    return Button("buttontext", func, kRight - kButtonW - slot * (kButtonW + 10), kButtonY,
-                  kButtonW, 36, profile);
-}
-
-XmlElement CheckBox(const std::string& func, int x, int y, int width) {
-    XmlElement box = Sized("checkbox", func, x, y, width, 22);
-    box.Attr("profile", "check");
-    return box;
-}
-
-XmlElement Sprite(const std::string& image, int x, int y, const std::string& func = "") {
-    XmlElement sprite = Control("sprite", func, x, y);
-    sprite.Attr("img", image);
-    return sprite;
-}
-
-XmlElement ListBox(const std::string& func, int x, int y, int w, int h, int maxChars) {
-    XmlElement list = Sized("listbox", func, x, y, w, h);
-    list.Attr("profile", "list");
-    if (maxChars > 0)
-        list.Attr("maxCharsInLine", maxChars);
-    XmlElement& bar = list.Child("scroll");
-    bar.Pair("pt", x + w + 4, y);
-    bar.Attr("texture", "controls\\scroll.png");
-    return list;
-}
-
-// The close button; its pictures carry the background under it.
-XmlElement Close(const std::string& name) {
-    XmlElement close = Control("button", "close", kWidth - 40, 12);
-    close.Attr("imgN", "controls\\" + name + "_n.png")
-        .Attr("imgH", "controls\\" + name + "_h.png")
-        .Attr("imgP", "controls\\" + name + "_p.png");
-    return close;
+    return Profiled("buttontext", func, kRight - kButtonW - slot * (kButtonW + 10), kButtonY,
+                    kButtonW, 36, profile);
 }
 
 XmlElement Page(int num, const std::string& comment) {
@@ -120,12 +75,12 @@ XmlElement Page(int num, const std::string& comment) {
     for (int variant = 0; variant < 4; ++variant)
         step.Pair("size" + std::to_string(variant), kWidth, kPageHeight);
     step.Comment(comment);
-    step.Add(Close("close_page"));
+    step.Add(Close("close_page", kWidth - 40, 12));
     return step;
 }
 
 XmlElement Headline(const std::string& func) {
-    return Text(func, kLeft, 112, kInner, 30, "headline");
+    return TextAt(func, kLeft, 112, kInner, 30, "headline");
 }
 
 } // namespace
@@ -136,78 +91,35 @@ ThemeFiles SingleTheme() {
     const plat::Bitmap page = PageBackground();
     files.AddPng("back\\install.png", install);
     files.AddPng("back\\page.png", page);
-    // Both backgrounds show the same banner corner under the close button.
-    const std::vector<plat::Bitmap> close = CloseImages(install, kWidth - 40, 12, 28);
-    files.AddPng("controls\\close_n.png", close[0]);
-    files.AddPng("controls\\close_h.png", close[1]);
-    files.AddPng("controls\\close_p.png", close[2]);
-    files.AddPng("controls\\button_primary.png", ButtonTexture(ButtonKind::Primary, 36));
-    files.AddPng("controls\\button_primary_large.png", ButtonTexture(ButtonKind::Primary, 48));
-    files.AddPng("controls\\button_secondary.png", ButtonTexture(ButtonKind::Secondary, 36));
-    files.AddPng("controls\\button_secondary_large.png", ButtonTexture(ButtonKind::Secondary, 48));
-    files.AddPng("controls\\button_danger.png", ButtonTexture(ButtonKind::Danger, 36));
-    files.AddPng("controls\\button_round.png", RoundButtonTexture(24));
-    files.AddPng("controls\\checkbox.png", CheckBoxTexture(18));
-    files.AddPng("controls\\combobox.png", ComboTexture(184, 36, 30));
-    std::vector<std::wstring> badges;
-    for (const LanguageArt& language : Languages())
-        badges.push_back(language.badge);
-    files.AddPng("controls\\language_badges.png", LanguageBadges(badges, 22, 16));
-    files.AddPng("controls\\list_highlight.png", ListHighlight(4, 18));
+    // Both backgrounds show their own banner under the close button.
+    AddClose(files, "close", install, kWidth - 40, 12);
+    AddClose(files, "close_page", page, kWidth - 40, 12);
+    AddSharedControls(files, 38, 24);
     files.AddPng("controls\\scroll.png", ScrollTexture(10, 120));
     files.AddPng("controls\\progress_track.png", ProgressTrack(400, 10));
     files.AddPng("controls\\progress_bar.png", ProgressBar(400, 10));
     files.AddPng("controls\\wait_track.png", RangeTrack(400, 4));
     files.AddPng("controls\\wait_bar.png", RangeBar(120, 4));
-    files.AddPng("controls\\warning.png", WarningSign(36));
+    files.AddPng("controls\\warning.png", WarningSign(40));
     files.AddPng("panels\\options.png", Panel(kInner, 108, 10, kPanel, kPanelEdge));
     files.AddPng("panels\\folder.png", FieldOver(install, kLeft, 328, 300, 36));
     files.AddPng("panels\\path.png", FieldOver(page, kLeft, 184, kInner, 36));
-    const std::vector<plat::Bitmap> pageClose = CloseImages(page, kWidth - 40, 12, 28);
-    files.AddPng("controls\\close_page_n.png", pageClose[0]);
-    files.AddPng("controls\\close_page_h.png", pageClose[1]);
-    files.AddPng("controls\\close_page_p.png", pageClose[2]);
     files.AddPng("panels\\card.png", Panel(kInner, 40, 10, kPanel, kPanelEdge));
-    for (const LanguageArt& language : Languages())
-        files.AddPng("controls\\toggle_" + language.code + ".png",
-                     ToggleTexture(language.badge, 38, 24));
     AddTaglines(files, "tagline.png", 400, 60, 24);
 
-    XmlElement root("config");
-    root.Comment("Generated by tools/themegen: every picture of this theme is drawn by it.");
-    XmlElement& common = root.Child("common");
-    common.Child("backNextArrowsInText").Attr("value", "0");
-    common.Child("pageNumeration").Attr("value", "0");
-    common.Child("singlePageMode").Attr("value", "1");
-    common.Child("region").Attr("useAlpha", "1").Attr("alphaSense", 50);
-    common.Child("animation").Attr("use", "1").Attr("timerElapse", 30);
-    root.Add(Profiles());
+    XmlElement root = ThemeRoot(true);
     XmlElement& forms = root.Child("forms");
 
     {
         XmlElement step = Page(1, "Message box: text, error sign, address entry, link, buttons.");
-        step.Add(Sprite("controls\\warning.png", kLeft, 114, "mblistbox_sprite_error"));
-        step.Add(ListBox("mblistbox", kLeft, 112, kInner - 16, 144, 45));
-        step.Add(ListBox("mblistbox_error", kLeft + 52, 112, kInner - 68, 144, 35));
-        step.Add(Text("mbox_text_edit_caption", kLeft, 262, kInner, 18, "body"));
-        XmlElement edit = Sized("edit", "mbox_edit", kLeft, 284, kInner, 28);
-        edit.Attr("profile", "body")
-            .Attr("bgColor", ThemeColour(Rgb(34, 39, 54)))
-            .Attr("fontColor", ThemeColour(kText));
-        step.Add(edit);
-        step.Add(Button("buttontext", "mbox_link", kLeft, 314, kInner, 22, "link"));
-        step.Add(FooterButton("mbox_ok", 0, "primary"));
-        step.Add(FooterButton("mbox_no", 0, "secondary"));
-        step.Add(FooterButton("mbox_cancel", 0, "secondary"));
-        step.Add(FooterButton("mbox_yes", 1, "primary"));
-        step.Add(FooterButton("mbox_retry", 1, "primary"));
+        AddMessageBox(step, kLeft, 112, kInner, 144, 258, "controls\\scroll.png", &FooterButton);
         forms.Add(step);
     }
     {
         XmlElement step = Page(2, "Uninstall question.");
         step.Add(Headline("headline_uninstall_info"));
-        step.Add(Text("text_wantuninstall", kLeft, 156, kInner, 20, "body"));
-        step.Add(Text("text_wantuninstall_path", kLeft, 184, kInner, 36, "field")
+        step.Add(TextAt("text_wantuninstall", kLeft, 156, kInner, 20, "body"));
+        step.Add(TextAt("text_wantuninstall_path", kLeft, 184, kInner, 36, "field")
                      .Attr("imgBg", "panels\\path.png"));
         step.Add(FooterButton("uninstall", 0, "danger"));
         step.Add(FooterButton("cancelUninstall", 1, "secondary"));
@@ -216,7 +128,7 @@ ThemeFiles SingleTheme() {
     {
         XmlElement step = Page(3, "Uninstall finished: the results.");
         step.Add(Headline("headline_uninstall_close_info"));
-        step.Add(ListBox("errors", kLeft, 152, kInner - 16, 144, 0));
+        step.Add(ListBox("errors", kLeft, 152, kInner - 16, 144, "controls\\scroll.png", 0));
         step.Add(FooterButton("close_uninstall", 0, "primary"));
         forms.Add(step);
     }
@@ -228,13 +140,13 @@ ThemeFiles SingleTheme() {
         step.Pair("size2", kWidth, kStatusEnd + kStrip); // uninstall
         step.Pair("size3", kWidth, kFull);               // install, options shown
         step.Comment("The single install page.");
-        step.Add(Close("close"));
+        step.Add(Close("close", kWidth - 40, 12));
         step.Add(Sprite("art\\tagline.png", kLeft, 100));
         int x = kWidth - 40 - 8 - 3 * 42;
         int index = 1;
         for (const LanguageArt& language : Languages()) {
-            XmlElement toggle = Button("buttoncheck", "button_lang" + std::to_string(index++), x,
-                                       14, 38, 24, "toggle");
+            XmlElement toggle = Profiled("buttoncheck", "button_lang" + std::to_string(index++), x,
+                                         14, 38, 24, "toggle");
             toggle.Attr("texture", "controls\\toggle_" + language.code + ".png");
             step.Add(toggle);
             x += 42;
@@ -242,7 +154,7 @@ ThemeFiles SingleTheme() {
         // Status: the text, the waiting animation and the bar; the install
         // button beside them (in an uninstall run it carries Cancel, and the
         // update run's cancel button takes its place).
-        step.Add(Text("single_install_text_progress_info", kLeft, 212, 390, 20, "body"));
+        step.Add(TextAt("single_install_text_progress_info", kLeft, 212, 390, 20, "body"));
         XmlElement wait = Control("spriteRange", "single_install_spriterange_wait", kLeft, 242);
         wait.Attr("imgBg", "controls\\wait_track.png").Attr("imgBar", "controls\\wait_bar.png");
         step.Add(wait);
@@ -250,25 +162,25 @@ ThemeFiles SingleTheme() {
         bar.Attr("imgBg", "controls\\progress_track.png")
             .Attr("imgBar", "controls\\progress_bar.png");
         step.Add(bar);
-        step.Add(Button("buttontext", "single_install_button_install", kRight - 148, 218, 148, 48,
-                        "primaryLarge"));
-        step.Add(Button("buttontext", "single_install_button_cancel_update", kRight - 148, 218, 148,
-                        48, "secondaryLarge"));
+        step.Add(Profiled("buttontext", "single_install_button_install", kRight - 148, 218, 148, 48,
+                          "primaryLarge"));
+        step.Add(Profiled("buttontext", "single_install_button_cancel_update", kRight - 148, 218,
+                          148, 48, "secondaryLarge"));
         // Setup: the terms and the folder.
         step.Add(CheckBox("single_install_checkbox_terms", kLeft, 300, 124));
         XmlElement terms =
-            Button("buttontext", "single_install_button_terms", 152, 300, 280, 22, "link");
+            Profiled("buttontext", "single_install_button_terms", 152, 300, 280, 22, "link");
         step.Add(terms);
-        step.Add(Text("single_install_text_folder", kLeft, 328, 300, 36, "field")
+        step.Add(TextAt("single_install_text_folder", kLeft, 328, 300, 36, "field")
                      .Attr("imgBg", "panels\\folder.png"));
-        step.Add(Button("buttontext", "single_install_button_browse", kLeft + 308, 328, 120, 36,
-                        "secondary"));
-        step.Add(Button("buttontext", "single_install_button_cancel", kRight - 120, 328, 120, 36,
-                        "secondary"));
+        step.Add(Profiled("buttontext", "single_install_button_browse", kLeft + 308, 328, 120, 36,
+                          "secondary"));
+        step.Add(Profiled("buttontext", "single_install_button_cancel", kRight - 120, 328, 120, 36,
+                          "secondary"));
         // Installation settings, shown with the options.
         step.Add(Sprite("panels\\options.png", kLeft, kSetupEnd + 8, "single_install_sprite_hide"));
-        step.Add(Text("single_install_text_create_shortcuts", kLeft + 16, kSetupEnd + 18, 260, 20,
-                      "subhead"));
+        step.Add(TextAt("single_install_text_create_shortcuts", kLeft + 16, kSetupEnd + 18, 260, 20,
+                        "subhead"));
         step.Add(CheckBox("single_install_checkbox_icon_desktop", kLeft + 16, kSetupEnd + 46, 280));
         step.Add(
             CheckBox("single_install_checkbox_icon_programs", kLeft + 16, kSetupEnd + 76, 280));
@@ -290,8 +202,8 @@ ThemeFiles SingleTheme() {
             const std::string n = std::to_string(slot + 1);
             step.Add(Sprite("panels\\card.png", kLeft, y));
             step.Add(CheckBox("checkbox_extapp_" + n, kLeft + 14, y + 9, kInner - 80));
-            XmlElement help =
-                Button("buttontext", "button_extapp_help_" + n, kRight - 36, y + 8, 24, 24, "help");
+            XmlElement help = Profiled("buttontext", "button_extapp_help_" + n, kRight - 36, y + 8,
+                                       24, 24, "help");
             step.Add(help);
         }
         XmlElement back = FooterButton("back_extapp", 2, "secondary");
