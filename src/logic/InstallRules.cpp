@@ -50,11 +50,33 @@ std::wstring ApplicationIdentity(const std::wstring& fullName, const std::string
     return base::FormatW(L"AppID_%ls_%d", fullName.c_str(), static_cast<int>(crc));
 }
 
+std::wstring UninstallShortcutArgument(const std::wstring& quotedPath) {
+    const auto quoted = [](const std::wstring& text) {
+        return text.size() >= 2 && text.front() == L'"' && text.back() == L'"' &&
+               text.find(L'"', 1) == text.size() - 1;
+    };
+    if (quoted(quotedPath))
+        return quotedPath;
+    // A line without quotes (a path without blanks passed on from a shell):
+    // what follows the switch is the path.
+    std::wstring rest;
+    if (const std::size_t at = quotedPath.find(L"/uninstall"); at != std::wstring::npos)
+        rest = quotedPath.substr(at + 10);
+    while (!rest.empty() && rest.front() == L' ')
+        rest.erase(rest.begin());
+    while (!rest.empty() && rest.back() == L' ')
+        rest.pop_back();
+    if (rest.find(L'"') != std::wstring::npos || rest.find(L"/uninstall") != std::wstring::npos)
+        rest.clear();
+    return L"\"" + rest + L"\"";
+}
+
 std::wstring TemporaryUninstallerCommandLine(const std::wstring& copyPath, bool portable,
                                              const std::wstring& quotedPath,
                                              const std::wstring& installFolder) {
     std::wstring line = L"\"" + copyPath + L"\" ";
-    line += portable ? L"/ug " + quotedPath + L" " : std::wstring(L"/u ");
+    line +=
+        portable ? L"/ug " + UninstallShortcutArgument(quotedPath) + L" " : std::wstring(L"/u ");
     return line + installFolder;
 }
 

@@ -29,9 +29,16 @@ bool IsSafeApplicationPath(const std::wstring& path);
 std::wstring ApplicationIdentity(const std::wstring& fullName, const std::string& iconBytes,
                                  const std::wstring& installFolder);
 
+// The desktop shortcut's path a "/uninstall" run passes on, in double
+// quotes: the quoted path of its command line when that is one quoted text,
+// else what follows "/uninstall" (a path without blanks that lost its quotes
+// on the way), else "\"\"". It never holds "/uninstall" itself, or the
+// temporary copy would make a copy again.
+std::wstring UninstallShortcutArgument(const std::wstring& quotedPath);
+
 // The temporary uninstaller's command line: its path in double quotes and a
-// blank, then "/ug <quoted path> " for a portable installation or "/u ",
-// then the installation folder.
+// blank, then "/ug <shortcut argument> " for a portable installation or
+// "/u ", then the installation folder.
 std::wstring TemporaryUninstallerCommandLine(const std::wstring& copyPath, bool portable,
                                              const std::wstring& quotedPath,
                                              const std::wstring& installFolder);

@@ -296,11 +296,14 @@ void CLogic::CreateGuestShortcuts() {
                                       false);
         if (!settings_.iconPrograms)
             continue;
-        assistant::CreateShortcut(target, L"", shortcutName, plat::kCsidlPrograms, name, 0, false);
+        // The programs subfolder is named by the full name, where the
+        // uninstall looks for these shortcuts.
+        assistant::CreateShortcut(target, L"", shortcutName, plat::kCsidlPrograms,
+                                  settings_.fullNameW, 0, false);
         if (target == launcher)
             assistant::CreateShortcut(target, L"/uninstall \"" + desktopShortcut + L"\"",
                                       assistant::UninstallShortcutName(display),
-                                      plat::kCsidlPrograms, name, 1, false);
+                                      plat::kCsidlPrograms, settings_.fullNameW, 1, false);
     }
 }
 

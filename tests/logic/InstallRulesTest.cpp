@@ -1,5 +1,5 @@
-#include "logic/ClientLaunch.h"
 #include "logic/InstallRules.h"
+#include "logic/ClientLaunch.h"
 #include "logic/SilentDownload.h"
 
 #include "platform/FileSystem.h"
@@ -92,6 +92,15 @@ TEST(TemporaryUninstaller, CommandLinesOfBothKinds) {
     EXPECT_EQ(TemporaryUninstallerCommandLine(L"/tmp/UNS1A.exe", true,
                                               L"\"/home/u/Desktop/Game.desktop\"", L"/games/Game"),
               L"\"/tmp/UNS1A.exe\" /ug \"/home/u/Desktop/Game.desktop\" /games/Game");
+    // "/uninstall" without a quoted path: the copy never sees "/uninstall"
+    // (it would copy itself again and again); a path that lost its quotes
+    // on the way from a shell is quoted again.
+    EXPECT_EQ(TemporaryUninstallerCommandLine(L"/tmp/UNS1A.exe", true, L"/uninstall", L"/g/Game"),
+              L"\"/tmp/UNS1A.exe\" /ug \"\" /g/Game");
+    EXPECT_EQ(UninstallShortcutArgument(L"/uninstall /home/u/Desktop/Game.desktop "),
+              L"\"/home/u/Desktop/Game.desktop\"");
+    EXPECT_EQ(UninstallShortcutArgument(L"\"a\" /uninstall \"b\""), L"\"\"");
+    EXPECT_EQ(UninstallShortcutArgument(L"/uninstall /uninstall"), L"\"\"");
 }
 
 TEST(ApplicationIdentity, DependsOnTheIconAndTheFolder) {

@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/File.h"
+#include "platform/FolderTree.h"
 #include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
@@ -296,6 +297,16 @@ bool DeleteFolderTree(const std::wstring& path) {
     std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
     if (ec || status.type() == std::filesystem::file_type::not_found)
         return true;
+    // A folder that holds a running program's file keeps that file (and
+    // the folders leading to it), as on Windows; the rest goes.
+    if (status.type() == std::filesystem::file_type::directory &&
+        posix::TreeHoldsImageInUse(target.string())) {
+        OpenFolder folder;
+        if (folder.Open(path))
+            DeleteTreeContents(folder, TreeDeleteOptions{});
+        SetLastError(kErrSharingViolation);
+        return false;
+    }
     // remove_all removes links themselves, never what they point to.
     std::filesystem::remove_all(target, ec);
     if (ec) {

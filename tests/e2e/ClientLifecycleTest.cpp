@@ -1,0 +1,238 @@
+// The real launcher and the demo build of the fake game client: a portable
+// installation is updated, the client starts with its exact command line, a
+// second launcher start brings it forward, and the uninstall through the
+// temporary uninstaller removes exactly the installation. Hostile uninstall
+// folders delete nothing.
+
+#include "E2eSupport.h"
+#include "assistant/ProcessKill.h"
+#include "platform/FileSystem.h"
+#include "publish/Publisher.h"
+#include "support/NginxServer.h"
+#include "support/ScopedEnv.h"
+#include "support/TestData.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+
+namespace {
+
+// Polls for up to `ms` until `done` holds.
+bool WaitUntil(const std::function<bool()>& done, int ms = 30000) {
+    for (int waited = 0; waited < ms && !done(); waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return done();
+}
+
+int Count(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t end = text.find('\n'); end != std::string::npos;
+         start = end + 1, end = text.find('\n', start))
+        lines.push_back(text.substr(start, end - start));
+    return lines;
+}
+
+class ClientLifecycleTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // The launchers, their copies and the client of this test meet in a
+        // runtime folder of their own (the uninstall mutex and the window
+        // search of other tests' launchers never reach them).
+        std::filesystem::create_directory(home.NarrowPath() + "runtime");
+        std::filesystem::permissions(home.NarrowPath() + "runtime",
+                                     std::filesystem::perms::owner_all);
+        // The client is the demo build of the fake client under the name the
+        // default distribution starts.
+        ASSERT_TRUE(plat::CreateDirectory(client.File(L"Data")));
+        std::filesystem::copy_file(DEMO_CLIENT_PATH, client.NarrowPath() + "DemoGame.exe");
+        testsupport::WriteTestFile(client.File(L"Data/pak1.pak"),
+                                   testsupport::NoiseBytes(200000, 7));
+        testsupport::WriteTestFile(client.File(L"Docs/readme.txt"), "The demo game.\n");
+        ASSERT_TRUE(plat::CreateDirectory(parent.File(L"game")));
+        game = parent.File(L"game");
+        launcher = plat::JoinPath(game, L"Launcher.exe");
+        std::filesystem::copy_file(LAUNCHER_EXE_PATH, plat::WideToUtf8(launcher));
+        testsupport::WriteTestFile(plat::JoinPath(game, L"guest.dat"), "");
+        // Beside the installation: must survive its uninstall.
+        testsupport::WriteTestFile(parent.File(L"neighbour.txt"), "not the game's");
+    }
+    void TearDown() override {
+        // A client left by a failed test is ended.
+        assistant::KillByPath(ClientPath());
+    }
+
+    // Publishes under "varud-ezivoder/", the local-run marker of the update
+    // address, and points the launcher there with the three stub extras.
+    void PublishAndPersonalise() {
+        testsupport::WriteTestFile(root.File(L"release.txt"),
+                                   "[client]\nversion = 1.0.0\n"
+                                   "[package base.pkg]\ntype = full\nfiles = DemoGame.exe\n"
+                                   "[package data.pkg]\ntype = full\nfiles = Data\nfiles = Docs\n");
+        publish::PublishOptions options;
+        options.descriptionPath = root.File(L"release.txt");
+        options.clientFolder = client.Path();
+        options.outputFolder = root.File(L"varud-ezivoder");
+        publish::CPublisher publisher(options);
+        std::string error;
+        ASSERT_TRUE(publisher.Run(&error)) << error;
+        ASSERT_TRUE(nginx.Start(root.NarrowPath()));
+        ASSERT_EQ(
+            e2e::Run(e2e::StubpatchPath(),
+                     {launcher, L"--set", plat::Utf8ToWide("SERVER_URL=" + nginx.BaseUrl()),
+                      L"--set", L"UPDATE_PATH=/varud-ezivoder/", L"--set", L"AFFILIATE_ID=aff1",
+                      L"--set", L"REFERRER_ID=ref2", L"--set", L"PROMOCODE=PROMO3"}),
+            0u);
+    }
+
+    std::wstring ClientPath() const { return plat::JoinPath(game, L"DemoGame.exe"); }
+    std::string ClientReport() const { return testsupport::ReadTestFile(home.File(L"client.txt")); }
+    int ReportCount(const std::string& prefix) const {
+        int count = 0;
+        for (const std::string& line : Lines(ClientReport()))
+            count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+        return count;
+    }
+    std::string LauncherLog() const {
+        auto logs = plat::FindFiles(plat::JoinPath(game, L"*.Launcher.exe.log"));
+        std::string text;
+        for (const auto& log : logs)
+            text += testsupport::ReadTestFile(plat::JoinPath(game, log.name));
+        return text;
+    }
+    // Runs a launcher to its end with the scripted answers; `tail` is its
+    // command line after the program, as a shortcut would pass it.
+    std::uint32_t RunLauncher(const std::wstring& program, const std::wstring& tail,
+                              const char* answers, const std::wstring& folder) {
+        testsupport::ScopedEnv script("LAUNCHER_HEADLESS_ANSWERS", answers);
+        plat::ProcessStartInfo info;
+        info.commandLine = plat::BuildCommandLine(program, tail);
+        info.workingFolder = folder;
+        return testsupport::RunToEnd(info, e2e::kWatchdogMs);
+    }
+
+    testsupport::TempDir home, client, root, parent;
+    testsupport::NginxServer nginx;
+    std::wstring game, launcher;
+    testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", home.NarrowPath() + "hkcu"};
+    testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", home.NarrowPath() + "hklm"};
+    testsupport::ScopedEnv data{"XDG_DATA_HOME", home.NarrowPath() + "data"};
+    testsupport::ScopedEnv desktop{"XDG_DESKTOP_DIR", home.NarrowPath() + "desktop"};
+    testsupport::ScopedEnv common{"LAUNCHER_COMMON_DATA_DIR", home.NarrowPath() + "share"};
+    testsupport::ScopedEnv temp{"LAUNCHER_TEMP_DIR", home.NarrowPath() + "temp"};
+    testsupport::ScopedEnv state{"XDG_STATE_HOME", home.NarrowPath() + "state"};
+    testsupport::ScopedEnv noDisplay{"DISPLAY", nullptr};
+    testsupport::ScopedEnv output{"FAKE_CLIENT_OUTPUT", home.NarrowPath() + "client.txt"};
+    testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", home.NarrowPath() + "runtime"};
+};
+
+TEST_F(ClientLifecycleTest, PortableUpdateLaunchSecondStartAndUninstall) {
+    PublishAndPersonalise();
+
+    // The first run fetches the client and starts it; the launcher ends once
+    // the client confirmed its start.
+    EXPECT_EQ(RunLauncher(launcher, L"", "", game), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount("start-event signalled") == 1; }))
+        << ClientReport() << LauncherLog();
+    std::string report = ClientReport();
+    std::string line;
+    for (const std::string& entry : Lines(report))
+        if (entry.rfind("command-line ", 0) == 0)
+            line = entry.substr(13);
+    const std::string prefix = plat::WideToUtf8(ClientPath()) + " -windowed -server " +
+                               nginx.BaseUrl() + " -appID \"AppID_Demo Game_";
+    EXPECT_EQ(line.rfind(prefix, 0), 0u) << line;
+    const std::string tail = "\" -affiliateid aff1 -referrerid ref2 -promocode PROMO3 -localRun";
+    ASSERT_GE(line.size(), tail.size());
+    EXPECT_EQ(line.substr(line.size() - tail.size()), tail) << line;
+    std::string log = LauncherLog();
+    EXPECT_NE(log.find("RunClient()"), std::string::npos) << log;
+    EXPECT_NE(log.find("Exit .. runThread"), std::string::npos) << log;
+    EXPECT_TRUE(assistant::IsRunningFromPath(ClientPath()));
+
+    // A second start finds the running client by class and identity and
+    // brings it forward instead of starting another.
+    EXPECT_EQ(RunLauncher(launcher, L"", "", game), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount("activate") == 1; })) << ClientReport();
+    EXPECT_EQ(ReportCount("pid "), 1) << ClientReport();
+    EXPECT_EQ(ReportCount("identity match DemoGame"), 1) << ClientReport();
+    EXPECT_EQ(ReportCount("show 9"), 1) << ClientReport();
+
+    // "/uninstall" hands over to a copy in the temporary folder, which ends
+    // the client and removes the installation, and nothing beside it.
+    EXPECT_EQ(RunLauncher(launcher, L"/uninstall", "uninstall=1", game), 0u);
+    EXPECT_TRUE(WaitUntil([&] { return !plat::DirectoryExists(game); })) << LauncherLog();
+    EXPECT_TRUE(WaitUntil([&] { return !assistant::IsRunningFromPath(ClientPath()); }));
+    EXPECT_EQ(testsupport::ReadTestFile(parent.File(L"neighbour.txt")), "not the game's");
+    // The copy (prefix UNS, ".exe") and its ".tmp" wait for the next system
+    // start on the pending-deletion list.
+    const std::string pending =
+        testsupport::ReadTestFile(home.File(L"state/launcher/pending-deletions"));
+    const std::string tempFolder = home.NarrowPath() + "temp/UNS";
+    std::size_t at = pending.find(tempFolder);
+    ASSERT_NE(at, std::string::npos) << pending;
+    const std::string stem = pending.substr(at, pending.find(".tmp", at) - at);
+    EXPECT_NE(pending.find(stem + ".tmp"), std::string::npos) << pending;
+    EXPECT_NE(pending.find(stem + ".exe"), std::string::npos) << pending;
+}
+
+// "/ug" runs on folders that are no portable installation of this launcher:
+// nothing is deleted, whatever the user answers.
+TEST_F(ClientLifecycleTest, HostileUninstallFoldersDeleteNothing) {
+    testsupport::TempDir fakeHome, plain, real;
+    testsupport::ScopedEnv homeVariable("HOME", fakeHome.NarrowPath());
+    testsupport::WriteTestFile(fakeHome.File(L"guest.dat"), "");
+    testsupport::WriteTestFile(fakeHome.File(L"Launcher.exe"), "exe");
+    testsupport::WriteTestFile(fakeHome.File(L"letter.txt"), "mine");
+    // Files and the launcher, but no "guest.dat".
+    testsupport::WriteTestFile(plain.File(L"Launcher.exe"), "exe");
+    testsupport::WriteTestFile(plain.File(L"Data/a.pak"), "a");
+    // A real portable installation, reached through a link.
+    testsupport::WriteTestFile(real.File(L"inst/guest.dat"), "");
+    testsupport::WriteTestFile(real.File(L"inst/Launcher.exe"), "exe");
+    testsupport::WriteTestFile(real.File(L"inst/Data/a.pak"), "a");
+    std::filesystem::create_directory_symlink(real.NarrowPath() + "inst",
+                                              real.NarrowPath() + "link");
+
+    const std::wstring uninstaller = home.File(L"Launcher.exe");
+    std::filesystem::copy_file(LAUNCHER_EXE_PATH, plat::WideToUtf8(uninstaller));
+    auto trimmed = [](std::wstring path) {
+        if (path.size() > 1)
+            path.pop_back();
+        return path;
+    };
+    for (const std::wstring& folder : {trimmed(fakeHome.Path()), std::wstring(L"/"),
+                                       trimmed(plain.Path()), real.File(L"link")}) {
+        SCOPED_TRACE(plat::WideToUtf8(folder));
+        EXPECT_EQ(RunLauncher(uninstaller, L"/ug \"\" " + folder, "uninstall=1", home.Path()), 0u);
+    }
+    EXPECT_EQ(testsupport::ReadTestFile(fakeHome.File(L"letter.txt")), "mine");
+    EXPECT_TRUE(plat::FileExists(fakeHome.File(L"guest.dat")));
+    EXPECT_EQ(testsupport::ReadTestFile(plain.File(L"Data/a.pak")), "a");
+    EXPECT_TRUE(plat::FileExists(plain.File(L"Launcher.exe")));
+    EXPECT_EQ(testsupport::ReadTestFile(real.File(L"inst/Data/a.pak")), "a");
+    EXPECT_TRUE(plat::FileExists(real.File(L"inst/guest.dat")));
+    EXPECT_TRUE(std::filesystem::is_symlink(real.NarrowPath() + "link"));
+    EXPECT_TRUE(plat::DirectoryExists(L"/usr/bin"));
+    // Each refusal is in the log, with its reason.
+    std::string logs;
+    for (const auto& entry : plat::FindFiles(home.File(L"*.log")))
+        logs += testsupport::ReadTestFile(home.File(entry.name));
+    for (const char* reason : {"The folder is not uninstalled: ", "Install Folder: /\r\n"})
+        EXPECT_NE(logs.find(reason), std::string::npos) << reason << "\n" << logs;
+    EXPECT_EQ(Count(logs, "Process Uninstall Finished\r\n"), 4) << logs;
+    EXPECT_EQ(Count(logs, "The folder is not uninstalled: "), 3) << logs;
+}
+
+} // namespace
