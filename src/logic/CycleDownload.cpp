@@ -94,9 +94,12 @@ bool CUpdateCycle::DecideClientBeforeDownload() {
 
 void CUpdateCycle::processStartDownload() {
     Log(L"processStartDownload();");
-    if (settings_.silentDownload && !DecideClientBeforeDownload())
-        return;
     const int runMode = settings_.runMode;
+    // A "/download" run serves the running client that asked: what the
+    // client's state decides for the other runs (bring it forward and quit)
+    // would end the service before its task.
+    if (settings_.silentDownload && runMode != rmDownload && !DecideClientBeforeDownload())
+        return;
     if (!unpacker_.IsActive()) {
         Log(L"Init/start unpack thread");
         unpacker_.Stop(-1);

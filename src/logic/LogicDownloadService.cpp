@@ -19,13 +19,16 @@ constexpr int kRequestReadMs = 2000;
 // How often the service looks whether its client still runs.
 constexpr unsigned kClientWatchMs = 1000;
 
-// Reads `size` bytes that the client has written (or is writing), waiting at
-// most kRequestReadMs in all.
-bool ReadRequest(plat::NamedPipe& pipe, std::size_t size, std::string* text) {
+// Reads the `size` bytes that the client has written (or is writing),
+// waiting at most kRequestReadMs in all. Only the first kMaxRequestBytes are
+// kept; the rest of a longer request is read and dropped, so that it never
+// mixes with the next one.
+bool ReadRequest(plat::NamedPipe& pipe, std::uint64_t size, std::string* text) {
     const auto deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(kRequestReadMs);
     text->clear();
-    while (text->size() < size) {
+    char buffer[kMaxRequestBytes + 1];
+    for (std::uint64_t read = 0; read < size;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                               deadline - std::chrono::steady_clock::now())
                               .count();
@@ -34,10 +37,13 @@ bool ReadRequest(plat::NamedPipe& pipe, std::size_t size, std::string* text) {
         const std::size_t available = pipe.WaitForData(static_cast<int>(left));
         if (available == 0)
             return false;
-        std::string part(std::min(available, size - text->size()), '\0');
-        if (!pipe.Read(part.data(), part.size()))
+        const std::size_t part = static_cast<std::size_t>(
+            std::min<std::uint64_t>({available, size - read, sizeof buffer}));
+        if (!pipe.Read(buffer, part))
             return false;
-        *text += part;
+        if (text->size() < kMaxRequestBytes)
+            text->append(buffer, std::min(part, kMaxRequestBytes - text->size()));
+        read += part;
     }
     return true;
 }
@@ -75,7 +81,7 @@ void CLogic::OnNewTask(plat::WPARAM taskId, plat::LPARAM bytes) {
     const bool tooLong = static_cast<std::uint64_t>(bytes) > kMaxRequestBytes;
     std::string text;
     if (!clientPipe_.IsOpen() ||
-        !ReadRequest(clientPipe_, static_cast<std::size_t>(bytes), &text) || tooLong) {
+        !ReadRequest(clientPipe_, static_cast<std::uint64_t>(bytes), &text) || tooLong) {
         Log(base::FormatW(L"New task %llu: the request cannot be read",
                           static_cast<unsigned long long>(taskId)));
         AnswerClient(eWindowsMessage_ClientFinish, taskId, kTaskUnreadable);

@@ -75,11 +75,12 @@ protected:
 
     // Publishes under "varud-ezivoder/", the local-run marker of the update
     // address, and points the launcher there with the three stub extras.
-    void PublishAndPersonalise() {
+    void PublishAndPersonalise(const std::string& extra = {}) {
         testsupport::WriteTestFile(root.File(L"release.txt"),
                                    "[client]\nversion = 1.0.0\n"
                                    "[package base.pkg]\ntype = full\nfiles = DemoGame.exe\n"
-                                   "[package data.pkg]\ntype = full\nfiles = Data\nfiles = Docs\n");
+                                   "[package data.pkg]\ntype = full\nfiles = Data\nfiles = Docs\n" +
+                                       extra);
         publish::PublishOptions options;
         options.descriptionPath = root.File(L"release.txt");
         options.clientFolder = client.Path();
@@ -185,6 +186,38 @@ TEST_F(ClientLifecycleTest, PortableUpdateLaunchSecondStartAndUninstall) {
     const std::string stem = pending.substr(at, pending.find(".tmp", at) - at);
     EXPECT_NE(pending.find(stem + ".tmp"), std::string::npos) << pending;
     EXPECT_NE(pending.find(stem + ".exe"), std::string::npos) << pending;
+}
+
+// A running client asks a launcher started with "/download" for an add
+// package over its pipe; the launcher fetches it into the installation and
+// answers that the task is done.
+TEST_F(ClientLifecycleTest, DownloadServiceDeliversAnAddPackageToTheRunningClient) {
+    testsupport::WriteTestFile(client.File(L"Maps/level1.map"), testsupport::NoiseBytes(50000, 9));
+    PublishAndPersonalise("[package maps.pkg]\ntype = add\nfiles = Maps\n");
+    EXPECT_EQ(RunLauncher(launcher, L"", "", game), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount("start-event signalled") == 1; }))
+        << LauncherLog();
+    // Add packages come only when a client asks for them.
+    EXPECT_FALSE(plat::FileExists(plat::JoinPath(game, L"Maps/level1.map")));
+    assistant::KillByPath(ClientPath());
+
+    testsupport::ScopedEnv ask("FAKE_CLIENT_DOWNLOAD", plat::WideToUtf8(launcher) + "|maps.pkg");
+    testsupport::ScopedEnv noEvent("FAKE_CLIENT_START_EVENT", "none");
+    plat::ProcessStartInfo info;
+    info.commandLine = plat::BuildCommandLine(ClientPath(), L"");
+    info.workingFolder = game;
+    plat::Process running;
+    ASSERT_TRUE(running.Start(info));
+    running.Close();
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount("answer 2675 7 3") == 1; }))
+        << ClientReport() << LauncherLog();
+    EXPECT_EQ(ReportCount("answer 2674 "), 1) << ClientReport();
+    EXPECT_EQ(ReportCount("request maps.pkg"), 1) << ClientReport();
+    EXPECT_EQ(testsupport::ReadTestFile(plat::JoinPath(game, L"Maps/level1.map")),
+              testsupport::ReadTestFile(client.File(L"Maps/level1.map")));
+    EXPECT_TRUE(plat::FileExists(plat::JoinPath(game, L"addpkg.dat")));
+    const std::string log = LauncherLog();
+    EXPECT_NE(log.find("New task received: maps.pkg"), std::string::npos) << log;
 }
 
 // "/ug" runs on folders that are no portable installation of this launcher:
