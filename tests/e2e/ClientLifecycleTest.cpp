@@ -188,6 +188,60 @@ TEST_F(ClientLifecycleTest, PortableUpdateLaunchSecondStartAndUninstall) {
     EXPECT_NE(pending.find(stem + ".exe"), std::string::npos) << pending;
 }
 
+// A data file changes on the server while the client runs: of three
+// launchers started together, exactly one downloads silently beside the
+// client (hidden, in the notification area); the others end at once.
+TEST_F(ClientLifecycleTest, ThreeLaunchersStartedTogetherLeaveExactlyOneDownloading) {
+    PublishAndPersonalise();
+    EXPECT_EQ(RunLauncher(launcher, L"", "", game), 0u);
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount("start-event signalled") == 1; }))
+        << LauncherLog();
+
+    // The same client version with another data file, published over the
+    // first one.
+    testsupport::WriteTestFile(client.File(L"Data/pak1.pak"), testsupport::NoiseBytes(200000, 8));
+    testsupport::TempDir second;
+    testsupport::WriteTestFile(second.File(L"release.txt"),
+                               testsupport::ReadTestFile(root.File(L"release.txt")));
+    publish::PublishOptions options;
+    options.descriptionPath = second.File(L"release.txt");
+    options.clientFolder = client.Path();
+    options.outputFolder = second.File(L"out");
+    publish::CPublisher publisher(options);
+    std::string error;
+    ASSERT_TRUE(publisher.Run(&error)) << error;
+    for (const auto& entry : plat::FindFiles(second.File(L"out/*")))
+        std::filesystem::copy_file(plat::WideToUtf8(second.File(L"out/" + entry.name)),
+                                   root.NarrowPath() + "varud-ezivoder/" +
+                                       plat::WideToUtf8(entry.name),
+                                   std::filesystem::copy_options::overwrite_existing);
+    for (const auto& entry : plat::FindFiles(plat::JoinPath(game, L"*.log")))
+        plat::DeleteFile(plat::JoinPath(game, entry.name));
+
+    plat::Process runs[3];
+    for (plat::Process& run : runs) {
+        plat::ProcessStartInfo info;
+        info.commandLine = plat::BuildCommandLine(launcher, L"");
+        info.workingFolder = game;
+        ASSERT_TRUE(run.Start(info));
+    }
+    for (plat::Process& run : runs)
+        EXPECT_TRUE(run.Wait(e2e::kWatchdogMs));
+    const std::string logs = LauncherLog();
+    EXPECT_EQ(Count(logs, "SetSilentDownload(true);"), 1) << logs;
+    EXPECT_EQ(Count(logs, "run(): SilentDownloadMode == sdmExit"), 2) << logs;
+    EXPECT_EQ(Count(logs, "SilentDownloadMode == sdmFull"), 1) << logs;
+    // Hidden with its icon; once the download is done the balloon says so,
+    // and its time-out ends the launcher where no notification area does.
+    for (const char* line : {"ShowTrayIcon(true);", "ShowTrayBalloon(true);",
+                             "WM_BALLOONCLICK or WM_BALLOONCLOSE - exit"})
+        EXPECT_EQ(Count(logs, line), 1) << line << "\n" << logs;
+    // Still one client: the downloader brought it forward.
+    EXPECT_EQ(ReportCount("pid "), 1) << ClientReport();
+    // The package waits beside the running client for the next start.
+    EXPECT_TRUE(plat::FileExists(plat::JoinPath(game, L"silent.dat"))) << logs;
+}
+
 // A running client asks a launcher started with "/download" for an add
 // package over its pipe; the launcher fetches it into the installation and
 // answers that the task is done.
