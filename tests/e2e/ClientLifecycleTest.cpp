@@ -7,6 +7,7 @@
 #include "E2eSupport.h"
 #include "assistant/ProcessKill.h"
 #include "platform/FileSystem.h"
+#include "platform/Registry.h"
 #include "publish/Publisher.h"
 #include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
@@ -97,6 +98,15 @@ protected:
             0u);
     }
 
+    // The installation folder the machine's registry records for the demo.
+    static std::wstring RecordedFolder() {
+        plat::RegistryKey list;
+        std::wstring value;
+        if (list.Open(plat::RegistryRoot::LocalMachine,
+                      L"Software\\LauncherDemo\\DemoGame\\Install"))
+            list.ReadString(L"Directory", &value);
+        return value;
+    }
     std::wstring ClientPath() const { return plat::JoinPath(game, L"DemoGame.exe"); }
     std::string ClientReport() const { return testsupport::ReadTestFile(home.File(L"client.txt")); }
     int ReportCount(const std::string& prefix) const {
@@ -272,6 +282,61 @@ TEST_F(ClientLifecycleTest, DownloadServiceDeliversAnAddPackageToTheRunningClien
     EXPECT_TRUE(plat::FileExists(plat::JoinPath(game, L"addpkg.dat")));
     const std::string log = LauncherLog();
     EXPECT_NE(log.find("New task received: maps.pkg"), std::string::npos) << log;
+}
+
+// A standard installation: the launcher, started from a folder that is no
+// installation, shows the licence and the destination, registers the
+// installation through the elevated assistant, fetches the client and
+// starts it; "/uninstall" then removes it through the assistant again.
+TEST_F(ClientLifecycleTest, StandardInstallAndUninstallThroughTheAssistant) {
+    testsupport::ScopedEnv elevation("LAUNCHER_TEST_ELEVATION", "1");
+    PublishAndPersonalise();
+    testsupport::WriteTestFile(
+        root.File(L"client/license"),
+        "<?xml version=\"1.0\"?><document><LICENSE>Be fair.</LICENSE></document>");
+    testsupport::TempDir download;
+    const std::wstring setup = download.File(L"Launcher.exe");
+    std::filesystem::copy_file(plat::WideToUtf8(launcher), plat::WideToUtf8(setup));
+    const std::wstring folder = parent.File(L"standard");
+    const std::string answers =
+        "terms=agree;portable=0;desktop=1;programs=1;launch=1;folder=" + plat::WideToUtf8(folder);
+    EXPECT_EQ(RunLauncher(setup, L"", answers.c_str(), download.Path()), 0u);
+    std::string setupLog;
+    for (const auto& entry : plat::FindFiles(download.File(L"*.log")))
+        setupLog += testsupport::ReadTestFile(download.File(entry.name));
+    ASSERT_TRUE(WaitUntil([&] { return ReportCount("start-event signalled") == 1; }))
+        << setupLog << ClientReport();
+    EXPECT_NE(setupLog.find("Launcher run mode: rmInstall"), std::string::npos) << setupLog;
+    EXPECT_NE(setupLog.find("--- Start Install ---"), std::string::npos) << setupLog;
+    EXPECT_NE(setupLog.find("eLauncherCmd_Install .. OK"), std::string::npos) << setupLog;
+    EXPECT_TRUE(plat::FileExists(plat::JoinPath(folder, L"Launcher.exe")));
+    EXPECT_TRUE(plat::FileExists(plat::JoinPath(folder, L"Data/pak1.pak")));
+    EXPECT_FALSE(plat::FileExists(plat::JoinPath(folder, L"guest.dat")));
+    EXPECT_EQ(RecordedFolder(), folder);
+    std::string line;
+    for (const std::string& entry : Lines(ClientReport()))
+        if (entry.rfind("command-line ", 0) == 0)
+            line = entry.substr(13);
+    EXPECT_EQ(line.rfind(plat::WideToUtf8(plat::JoinPath(folder, L"DemoGame.exe")) +
+                             " -windowed -server ",
+                         0),
+              0u)
+        << line;
+
+    // The uninstall through the temporary copy and the assistant.
+    game = folder;
+    EXPECT_EQ(
+        RunLauncher(plat::JoinPath(folder, L"Launcher.exe"), L"/uninstall", "uninstall=1", folder),
+        0u);
+    EXPECT_TRUE(WaitUntil([&] { return !plat::DirectoryExists(folder); }));
+    EXPECT_TRUE(WaitUntil([&] { return !assistant::IsRunningFromPath(ClientPath()); }));
+    EXPECT_EQ(testsupport::ReadTestFile(parent.File(L"neighbour.txt")), "not the game's");
+    std::string logs;
+    for (const auto& entry : plat::FindFiles(home.File(L"temp/*.log")))
+        logs += testsupport::ReadTestFile(home.File(L"temp/" + entry.name));
+    EXPECT_NE(logs.find("Process Uninstall Started in Standard mode"), std::string::npos) << logs;
+    EXPECT_NE(logs.find("eLauncherCmd_Uninstall .. OK"), std::string::npos) << logs;
+    EXPECT_EQ(RecordedFolder(), L"");
 }
 
 // "/ug" runs on folders that are no portable installation of this launcher:
