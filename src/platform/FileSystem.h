@@ -69,6 +69,8 @@ bool GetDiskFreeSpace(const std::wstring& path, std::uint64_t* freeBytes);
 
 // Deletes the folder with everything below it; links are removed, never
 // followed. True when nothing is left of it (also when it did not exist).
+// A running program's file below it stays with the folders leading to it,
+// the rest goes, and the result is false with 32.
 bool DeleteFolderTree(const std::wstring& path);
 
 // Path helpers. The separator of the platform, and the conversion of

@@ -12,9 +12,29 @@ namespace plat {
 
 using posix::SetLastErrno;
 
-File::~File() { Close(); }
+namespace {
 
-File::File(File&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
+// A new file named like a program (".exe") is made runnable, as every such
+// file is where the launcher's packages come from; other files are not.
+mode_t NewFileMode(const std::string& native) {
+    const std::size_t dot = native.rfind('.');
+    if (dot == std::string::npos || native.size() - dot != 4)
+        return 0644;
+    std::string extension = native.substr(dot);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe" ? 0755 : 0644;
+}
+
+} // namespace
+
+File::~File() {
+    Close();
+}
+
+File::File(File&& other) noexcept : fd_(other.fd_) {
+    other.fd_ = -1;
+}
 
 File& File::operator=(File&& other) noexcept {
     if (this != &other) {
@@ -25,8 +45,7 @@ File& File::operator=(File&& other) noexcept {
     return *this;
 }
 
-bool File::Open(const std::wstring& path, unsigned access, Disposition disposition,
-                bool* created) {
+bool File::Open(const std::wstring& path, unsigned access, Disposition disposition, bool* created) {
     Close();
     if (created)
         *created = false;
@@ -60,7 +79,7 @@ bool File::Open(const std::wstring& path, unsigned access, Disposition dispositi
         flags |= O_TRUNC;
         break;
     }
-    int fd = ::open(native.c_str(), flags, 0644);
+    int fd = ::open(native.c_str(), flags, NewFileMode(native));
     if (fd < 0) {
         int err = errno;
         if (disposition == Disposition::CreateNew && err == EEXIST)
@@ -142,7 +161,9 @@ bool File::Seek(std::int64_t offset, SeekFrom from, std::int64_t* position) {
         SetLastError(kErrInvalidHandle);
         return false;
     }
-    int whence = from == SeekFrom::Begin ? SEEK_SET : from == SeekFrom::Current ? SEEK_CUR : SEEK_END;
+    int whence = from == SeekFrom::Begin     ? SEEK_SET
+                 : from == SeekFrom::Current ? SEEK_CUR
+                                             : SEEK_END;
     off_t pos = ::lseek(static_cast<int>(fd_), static_cast<off_t>(offset), whence);
     if (pos < 0) {
         SetLastError(kErrNegativeSeek);

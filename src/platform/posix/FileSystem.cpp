@@ -1,14 +1,17 @@
 #include "platform/FileSystem.h"
 
 #include "platform/File.h"
+#include "platform/FolderTree.h"
 #include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/ImageLock.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -101,6 +104,11 @@ bool DeleteFile(const std::wstring& path) {
         SetLastError(kErrAccessDenied);
         return false;
     }
+    // A running program's file stays, as on Windows.
+    if (posix::ImageInUseAt(AT_FDCWD, native)) {
+        SetLastError(kErrSharingViolation);
+        return false;
+    }
     if (::unlink(native.c_str()) != 0) {
         SetLastErrnoForPath(errno, native);
         return false;
@@ -138,8 +146,15 @@ bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t fl
         SetLastErrnoForPath(errno, src);
         return false;
     }
+    const bool folder = S_ISDIR(st.st_mode);
     if (!(flags & kMoveReplaceExisting) && ::lstat(dst.c_str(), &st) == 0) {
         SetLastError(kErrAlreadyExists);
+        return false;
+    }
+    // A running program's file is not replaced, and a folder that holds one
+    // is not moved, as on Windows; the running file itself may be renamed.
+    if (posix::ImageInUseAt(AT_FDCWD, dst) || (folder && posix::TreeHoldsImageInUse(src))) {
+        SetLastError(kErrSharingViolation);
         return false;
     }
     if (::rename(src.c_str(), dst.c_str()) == 0)
@@ -282,6 +297,16 @@ bool DeleteFolderTree(const std::wstring& path) {
     std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
     if (ec || status.type() == std::filesystem::file_type::not_found)
         return true;
+    // A folder that holds a running program's file keeps that file (and
+    // the folders leading to it), as on Windows; the rest goes.
+    if (status.type() == std::filesystem::file_type::directory &&
+        posix::TreeHoldsImageInUse(target.string())) {
+        OpenFolder folder;
+        if (folder.Open(path))
+            DeleteTreeContents(folder, TreeDeleteOptions{});
+        SetLastError(kErrSharingViolation);
+        return false;
+    }
     // remove_all removes links themselves, never what they point to.
     std::filesystem::remove_all(target, ec);
     if (ec) {
