@@ -25,7 +25,7 @@ port=${DEMO_PORT:-8088}
 # DEMO_NO_BUILD=1 uses what "$build" holds already.
 if [ -z "${DEMO_NO_BUILD:-}" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TESTS=OFF
-  cmake --build "$build" --target launcher_exe stubpatch publish DemoGame
+  cmake --build "$build" --target launcher_exe launcher_next stubpatch publish DemoGame
 fi
 demo_game=$(find "$build" -path '*fakeclient/DemoGame' -type f | head -n 1)
 
@@ -169,11 +169,54 @@ done
 [ -e "$game/Bin/stray.tmp" ] && echo "   Bin/stray.tmp still there" || echo "   Bin/stray.tmp removed"
 echo "   clients started so far: $(client_lines 'pid '), running: $(clients_running)"
 
+echo "== version 1.0.2: a new launcher whose configuration renames Config/user.cfg"
+end_clients
+mkdir -p "$run/next" "$game/Config"
+cp "$build/next/Launcher.exe" "$run/next/Launcher.exe"
+"$build/tools/stubpatch/stubpatch" "$run/next/Launcher.exe" --file-version 1.0.2.0 \
+  --set "SERVER_URL=http://127.0.0.1:$port" --set UPDATE_PATH=/demo/ > /dev/null
+echo "The demo game of the launcher, version 1.0.2." > "$run/client/Docs/readme.txt"
+sed -e 's/^version = 1.0.1$/version = 1.0.2/' -e 's/^modification = .*/modification = second demo release/' \
+  scripts/demo/release.txt > "$run/release-2.txt"
+printf '\n[ignore]\nfile = Config\\settings.cfg\n\n[launcher]\nfile = %s\n' "$run/next/Launcher.exe" \
+  >> "$run/release-2.txt"
+"$build/tools/publish/publish" "$run/release-2.txt" "$run/client" "$run/server/demo"
+printf 'volume=7\n' > "$game/Config/user.cfg"
+# Every launcher of the folder has ended: the restart chain is over.
+wait_launchers() {
+  local quiet=0
+  for _ in $(seq 600); do
+    if pgrep -f "$game/Launcher" > /dev/null; then quiet=0; else quiet=$((quiet + 1)); fi
+    [ "$quiet" -ge 5 ] && return 0
+    sleep 0.1
+  done
+}
+rm -f "$game"/*.log
+run_launcher "4. the launcher replaces itself, then updates the client" "$game" ""
+wait_launchers
+for log in $(ls -tr "$game"/*.log); do
+  echo "   $(basename "$log"):"
+  tr -d '\r' < "$log" | grep -E '^(A new launcher is ready|Add task for unpacker: Launcher|Runned temp copy|Copy Launcher|Create process|delete Launcher.tmp.exe|Rename action|Apply actions|Launch step reached|Finish check thread)' | sed 's/^/     /'
+done
+echo "   Launcher.exe now: $(cmp -s "$game/Launcher.exe" "$run/server/demo/Launcher.exe" && echo "the published 1.0.2.0" || echo "NOT the published one")," \
+  "runnable: $([ -x "$game/Launcher.exe" ] && echo yes || echo no)," \
+  "Launcher.tmp.exe: $([ -e "$game/Launcher.tmp.exe" ] && echo "still there" || echo gone)"
+echo "   Config/settings.cfg: $(cat "$game/Config/settings.cfg" 2>/dev/null || echo missing), Config/user.cfg: $([ -e "$game/Config/user.cfg" ] && echo "still there" || echo gone)"
+echo "   changes.dat: $(od -An -tu4 -v "$game/changes.dat" | tr -s ' ')"
+end_clients
+printf 'volume=3\n' > "$game/Config/user.cfg"
+rm -f "$game"/*.log
+run_launcher "5. started again: the launcher is current and the rename is not repeated" "$game" ""
+wait_launchers
+echo "   Config/user.cfg: $(cat "$game/Config/user.cfg"), Config/settings.cfg: $(cat "$game/Config/settings.cfg")"
+echo "   changes.dat: $(od -An -tu4 -v "$game/changes.dat" | tr -s ' ')"
+end_clients
+
 installed=$(installation_entries | wc -l)
 # As the menu's "Uninstall" entry starts it: with the desktop shortcut's path.
 shortcut=$(sed -n 's/^X-Launcher-Arguments=\/uninstall "\(.*\)"$/\1/p' \
   "$run/home/.local/share/applications/Demo Game"/Uninstall*.desktop | head -n 1)
-run_launcher "4. uninstall (the menu's Uninstall entry, answered Uninstall)" "$game" "uninstall=1" \
+run_launcher "6. uninstall (the menu's Uninstall entry, answered Uninstall)" "$game" "uninstall=1" \
   /uninstall "$shortcut"
 for _ in $(seq 600); do [ -d "$game" ] || break; sleep 0.1; done
 uninstaller_log=$(newest_log "$run/home/tmp")

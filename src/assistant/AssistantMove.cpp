@@ -20,8 +20,11 @@ namespace assistant {
 
 namespace {
 
-constexpr int kMoveAttempts = 10;
-constexpr int kMovePauseMs = 100;
+// The launcher that started the move ends at once, but its shutdown (and a
+// client or another launcher of the folder) may hold the folder a while: the
+// move waits for them up to 30 s, and gives up at once on any other failure.
+constexpr int kMoveAttempts = 120;
+constexpr int kMovePauseMs = 250;
 // A parent this short is a root: nothing is moved out of it.
 constexpr std::size_t kMinParentLength = 2;
 
@@ -82,6 +85,10 @@ void CAssistant::SetLongName() {
             if (attempt > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(kMovePauseMs));
             moved = plat::MoveFile(source, destination);
+            if (!moved && plat::GetLastError() != plat::kErrSharingViolation)
+                break;
+            if (!moved && attempt == 0)
+                Log(L"MoveFiles: a program still runs from the folder, waiting for it");
         }
         Log(L"MoveFiles from \"" + source + L"\" to \"" + destination + L"\" result " +
             (moved ? L"ok" : L"fail"));

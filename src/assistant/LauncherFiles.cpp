@@ -1,6 +1,7 @@
 #include "assistant/LauncherFiles.h"
 
 #include "base/Strings.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 
@@ -37,8 +38,16 @@ void DiscardTemp(const std::wstring& temp) {
 bool CopyToTemp(const std::wstring& source, const std::wstring& target, std::wstring* temp) {
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
         *temp = TempNameBeside(target);
-        if (plat::CopyFile(source, *temp, true))
-            return true;
+        if (plat::CopyFile(source, *temp, true)) {
+            // The bytes reach the disk before the copy can take the
+            // target's place: a power cut leaves the old or the new file.
+            plat::File written;
+            if (written.Open(*temp, plat::kWrite, plat::Disposition::OpenExisting) &&
+                written.Flush())
+                return true;
+            DiscardTemp(*temp);
+            return false;
+        }
         if (plat::GetLastError() == plat::kErrFileExists)
             continue; // a leftover of an earlier run with the same number
         if (plat::FileExists(*temp))

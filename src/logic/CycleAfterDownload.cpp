@@ -13,6 +13,14 @@
 namespace logic {
 
 void CUpdateCycle::OnUnpackThreadFinished(plat::LPARAM result) {
+    if (result == update::kUnpackDone && newLauncherReady_) {
+        Log(L"Finish unpack thread .. OK");
+        // A launcher started by the client leaves the restart to a later
+        // start of its own.
+        if (!settings_.ForClient())
+            host_.RestartThroughNewLauncher();
+        return;
+    }
     if (result == update::kUnpackDone) {
         Log(L"Finish unpack thread .. OK");
         processAfterDownload();
@@ -75,8 +83,7 @@ void CUpdateCycle::processAfterDownload() {
 }
 
 bool CUpdateCycle::ApplyActions() {
-    NotBuilt(L"the change actions");
-    return false;
+    return host_.ApplyActions();
 }
 
 } // namespace logic

@@ -93,9 +93,8 @@ void CUpdateCycle::OnCheckThreadFinished(plat::WPARAM manifestReady, plat::LPARA
         break;
     case update::kCheckLauncherOnly: {
         Log(L"Finish check thread .. OK, only launcher update");
-        update::LauncherInfo info;
-        launcherOnly_ = checker_.NewManifest().ReadLauncherInfo(&info);
-        launcherVersion_ = info.version;
+        launcher_ = update::LauncherInfo();
+        launcherOnly_ = checker_.NewManifest().ReadLauncherInfo(&launcher_);
         break;
     }
     default:

@@ -121,14 +121,20 @@ void CUpdateCycle::processStartDownload() {
     if (runMode == rmInstall || runMode == rmUpdate || runMode == rmDownload) {
         if (launcherOnly_) {
             queue_.clear();
-            // The new launcher is fetched and started by the self-update,
-            // which is not built yet: the run ends here.
             Log(L"A new launcher is ready on the server");
-            NotBuilt(L"the launcher self-update");
-            host_.FinishAndQuit();
-            return;
+            CreateLauncherTask();
+            if (queue_.empty()) {
+                // The whole launcher was here already: handed over (the
+                // unpacker finishes with it) or refused (its box is shown).
+                if (newLauncherReady_) {
+                    SetStage(CycleStage::Unpack);
+                    unpacker_.RequestFinish();
+                }
+                return;
+            }
+        } else {
+            ready = PrepareQueue();
         }
-        ready = PrepareQueue();
     }
     if (queue_.empty() && !ready) {
         processAfterDownload();

@@ -26,11 +26,10 @@ void CUpdateCycle::fireFileReceived() {
     std::shared_ptr<update::CPackageSink> sink = SinkOf(task);
     if (!IsPackageName(task.name)) {
         if (task.name == "Launcher.exe") {
-            NotBuilt(L"verifying the new launcher");
+            if (!VerifyNewLauncher(task))
+                return;
+            // Nothing more is fetched: the unpacker finishes with the copy.
             queue_.clear();
-            host_.View().ShowMessageBox(host_.GetString(40), kBoxUpdateFailed,
-                                        kBoxButtonsRetryCancel, false, 0);
-            return;
         }
         // Any other file stays in "tmp" and is not installed.
     } else {

@@ -58,6 +58,8 @@ struct LaunchSettings {
     int runMode = rmUnknown;
     bool needNetwork = false;
     bool portable = false;
+    // "/skiptest": a move failed; this run tries none.
+    bool skipMoves = false;
     bool debugMode = false;
     int bitness = 1;
     int formSize = 0;

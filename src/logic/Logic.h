@@ -34,6 +34,14 @@
 
 class CLogImplW;
 
+namespace tinyxml2 {
+class XMLElement;
+} // namespace tinyxml2
+
+namespace update {
+class CChangeJournal;
+} // namespace update
+
 class CLogic final : public ILauncherLogic,
                      private ISkinFormNotify,
                      private NetEx::IDownloaderNotify,
@@ -65,7 +73,15 @@ public:
     void ShowSystemError(const std::wstring& prefix, plat::ErrorCode code);
     // Starts the launcher file of that name from the installation folder with
     // "/restart" (and "/fast", "/auto" as set) and ends this run.
-    bool RestartAs(const std::wstring& fileName);
+    // Starts the launcher file of that name (from the executable's folder,
+    // or the one given) with "/restart" and ends this process.
+    bool RestartAs(const std::wstring& fileName, const std::wstring& folder = {});
+    // The first step of the start: the temporary copy replaces
+    // "Launcher.exe" and ends; "Launcher.exe" removes the copy. False when
+    // the start ends here.
+    bool ReplaceLoader();
+    // Attempts of the copy over "Launcher.exe" (tests shorten them).
+    void SetCopyAttempts(int attempts) { copyAttempts_ = attempts; }
     // The launcher runs hidden as a silent downloader: an exit then waits for
     // both the client start and the end of the silent download.
     void SetSilentMode(bool on) { settings_.silentMode = on; }
@@ -136,6 +152,8 @@ private:
     void RunExternalApplications() override;
     void RefreshShortcuts() override;
     void OnTaskDownloaded() override;
+    bool ApplyActions() override;
+    void RestartThroughNewLauncher() override;
 
     // ISkinFormNotify
     void OnBtnClicked(int id) override;
@@ -255,6 +273,26 @@ private:
     // what is wrong otherwise.
     bool MayUninstallPortable(const std::wstring& folder, std::string* why) const;
     void RestartFromNewFolder();
+    // The change actions and the migration (LogicActions.cpp).
+    struct MoveRequest {
+        std::wstring folder, destination;
+        std::wstring oldShortName, oldFullName, oldRegPath, oldIconName;
+        std::int32_t id = 0;
+    };
+    // The client executable's path inside the installation folder.
+    std::wstring ClientFileName() const;
+    // True when a copy of the launcher was started to move the folder.
+    bool ApplyLongNameAction(const tinyxml2::XMLElement* actions, update::CChangeJournal& journal);
+    bool StartMoveProcess(const MoveRequest& request);
+    void MovePreferences(const std::wstring& newShortName, const std::wstring& oldShortName);
+    // True when the installation moves away from an earlier identity: the
+    // launcher ends instead of starting.
+    bool RunMigration();
+    // The moving copy records the finished move in the new folder's journal.
+    void RecordMoveInJournal(const std::wstring& folder);
+    // A failed move: the launcher of the folder that stayed starts with
+    // "/skiptest", which tries no move in its run.
+    bool RestartOldFolder();
     // Timers beyond the retries.
     bool OnOwnTimer(std::uint64_t timerId);
     bool StartNetwork();
@@ -298,6 +336,7 @@ private:
     // The client and the other launchers.
     logic::CClientStartWatcher clientWatcher_;
     int clientStartTimeoutMs_ = logic::kClientStartTimeoutMs;
+    int copyAttempts_ = 101; // of the copy over "Launcher.exe"
     std::wstring clientExtras_;
     std::wstring applicationId_;
     plat::HWND clientWindow_ = 0;

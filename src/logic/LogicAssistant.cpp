@@ -166,6 +166,8 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
             View().ShowMessageBox(
                 base::FormatW(GetString(109).c_str(), settings_.fullNameW.c_str()), kBoxChooseAgain,
                 kBoxButtonsOk, true, 0);
+        } else if (RestartOldFolder()) {
+            FinishAndQuit();
         } else {
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
         }
@@ -201,6 +203,8 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
     case eLauncherCmd_SetLongName:
         if (ok) {
             RestartFromNewFolder();
+            FinishAndQuit();
+        } else if (RestartOldFolder()) {
             FinishAndQuit();
         } else {
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);

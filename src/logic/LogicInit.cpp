@@ -255,8 +255,16 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
 
     settings_.fullNameW = base::Utf8ToWide(settings_.fullName);
     NotBuilt(L"theme fonts");
-    if (assistant::IsLauncherName(plat::GetExecutablePath()) && !settings_.migrations.empty())
-        NotBuilt(L"migration of earlier product identities");
+    // "/skiptest" comes from a move that failed: this start goes on in the
+    // old folder instead of trying the move again.
+    settings_.skipMoves = plat::GetCommandLine().find(L"/skiptest") != std::wstring::npos;
+    if (assistant::IsLauncherName(plat::GetExecutablePath()) && !settings_.migrations.empty() &&
+        !settings_.skipMoves && RunMigration()) {
+        // The moving copy carries on; this start ends without a message.
+        failure->kind = LogicFailure::Kind::Code;
+        failure->code = 3;
+        return false;
+    }
     return true;
 }
 

@@ -142,7 +142,7 @@ void CLogic::RestartFromNewFolder() {
     // The user's own shortcuts are made anew; those of all users are the
     // assistant's, made for the new folder already.
     assistant::DeleteAllShortcuts(launcher, settings_.fullNameW, true);
-    NotBuilt(L"recording the finished move in the change journal");
+    RecordMoveInJournal(folder);
     cycle_.SetInstallFolder(folder);
     if (plat::FileExists(plat::JoinPath(folder, L"guest.dat"))) {
         CreateGuestShortcuts();

@@ -9,8 +9,8 @@
 #include "platform/Process.h"
 
 bool CLogic::StartWork() {
-    if (settings_.runMode != rmDownload && settings_.runMode != rmSetLongName)
-        NotBuilt(L"the launcher self-update check");
+    if (settings_.runMode != rmDownload && settings_.runMode != rmSetLongName && !ReplaceLoader())
+        return true;
     if (settings_.runMode == rmUninstaller) {
         if (settings_.runCommand == rcUninstall)
             View().ShowFirstPage(1);
@@ -73,10 +73,11 @@ void CLogic::Uninit() {
     BlankLine();
 }
 
-bool CLogic::RestartAs(const std::wstring& fileName) {
+bool CLogic::RestartAs(const std::wstring& fileName, const std::wstring& folder) {
     plat::ProcessStartInfo info;
-    info.commandLine = assistant::BuildRestartCommandLine(plat::GetExecutableFolder(), fileName,
-                                                          settings_.fast, settings_.autoMode);
+    info.commandLine =
+        assistant::BuildRestartCommandLine(folder.empty() ? plat::GetExecutableFolder() : folder,
+                                           fileName, settings_.fast, settings_.autoMode);
     Log(L"Create process " + fileName + L" from Launcher.exe");
     plat::Process process;
     if (!process.Start(info)) {

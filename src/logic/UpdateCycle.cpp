@@ -73,7 +73,7 @@ bool CUpdateCycle::ClientRunning() const {
 }
 
 std::wstring CUpdateCycle::TempFileOf(const update::DownloadTask& task) const {
-    return TempFileName(installFolder_, task, launcherVersion_);
+    return TempFileName(installFolder_, task, launcher_.version);
 }
 
 std::shared_ptr<update::CPackageSink> CUpdateCycle::SinkOf(const update::DownloadTask& task) {

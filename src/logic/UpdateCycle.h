@@ -51,6 +51,11 @@ namespace logic {
 
 struct LaunchSettings;
 
+// The launcher's download address with the query arguments of the stub
+// fields that hold a value ("LANG", "CAMPAIGNID", "REFERRED_BY",
+// "PROMOCODE", in this order).
+std::string LauncherUrlWithArguments(const std::string& url);
+
 // ReachLaunchStep's words for the ways to the client's start.
 inline constexpr const wchar_t* kLaunchButton = L"the launch button";
 inline constexpr const wchar_t* kLaunchPage = L"the launch page";
@@ -90,6 +95,12 @@ public:
     virtual void OnTaskDownloaded() = 0;
     // The download's percentage, for the notification-area icon's tooltip.
     virtual void ShowTrayProgress(double percent) = 0;
+    // The change actions after an update; true when the launcher must end
+    // (a copy of it moves the installation).
+    virtual bool ApplyActions() = 0;
+    // The new launcher is in place as "Launcher.tmp.exe" in the installation
+    // folder: the launcher restarts through it.
+    virtual void RestartThroughNewLauncher() = 0;
 };
 
 class CUpdateCycle {
@@ -161,6 +172,8 @@ public:
     const DownloadCounters& Counters() const { return counters_; }
     std::uint32_t UnpackTotal() const { return unpackTotal_; }
     bool LauncherOnly() const { return launcherOnly_; }
+    // A verified new launcher was handed to the unpacker.
+    bool NewLauncherReady() const { return newLauncherReady_; }
     // What the fresh manifest offers, read after "server info ready".
     const std::vector<update::ExternalApp>& ExternalApps() const { return checker_.ExternalApps(); }
     const std::vector<update::InternalApp>& InternalApps() const { return checker_.InternalApps(); }
@@ -219,6 +232,14 @@ private:
     // Downloads the client update data from the next data-update address, or
     // ends at the server-address page or the network failure page.
     void RefreshClientUpdateData();
+    // CycleLauncher.cpp
+    // Queues the new launcher's download from what its temporary file
+    // holds; a whole file left by an earlier run is verified at once.
+    void CreateLauncherTask();
+    // Judges the downloaded launcher by size and checksum: accepted, it goes
+    // to the unpacker as "Launcher.tmp.exe"; refused, it is deleted, the
+    // task is queued anew and the failure box shown.
+    bool VerifyNewLauncher(update::DownloadTask task);
     // CycleAfterDownload.cpp
     void processAfterDownload();
     // The change actions; true when they ask the launcher to end.
@@ -248,7 +269,8 @@ private:
     std::uint32_t unpackedKb_ = 0; // the tooltip's share of the unpacking
     bool launcherOnly_ = false;
     std::set<std::wstring> taskPackages_;
-    std::wstring launcherVersion_;
+    update::LauncherInfo launcher_;
+    bool newLauncherReady_ = false;
     update::CUnpackerThread unpacker_;
     update::CCheckerThread checker_;
 };

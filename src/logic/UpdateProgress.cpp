@@ -52,13 +52,36 @@ ProgressDisplay ComputeProgress(const ProgressInputs& inputs, std::int64_t unpac
     return display;
 }
 
+std::wstring SanitisedVersionText(const std::wstring& version) {
+    // The server's text becomes part of a file name: only letters, digits,
+    // "-", "_" and single dots stay, at most 32 characters, so no separator,
+    // ".." or control character can lead the file out of "tmp".
+    std::wstring safe;
+    for (wchar_t c : version) {
+        const bool plain = (c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'z') ||
+                           (c >= L'A' && c <= L'Z') || c == L'-' || c == L'_';
+        if (c == L'.') {
+            if (!safe.empty() && safe.back() != L'.')
+                safe += c;
+        } else {
+            safe += plain ? c : L'_';
+        }
+        if (safe.size() == 32)
+            break;
+    }
+    while (!safe.empty() && safe.back() == L'.')
+        safe.pop_back();
+    return safe.empty() ? L"unnamed" : safe;
+}
+
 std::wstring TempFileName(const std::wstring& installDir, const update::DownloadTask& task,
                           const std::wstring& launcherVersion) {
     std::wstring tmp = plat::JoinPath(installDir, L"tmp");
     std::wstring name = base::Utf8ToWide(task.name);
     if (base::EqualsNoCase(name, L"Launcher.exe"))
-        return plat::JoinPath(
-            tmp, base::FormatW(L"%ls.%ls.%u", name.c_str(), launcherVersion.c_str(), task.size));
+        return plat::JoinPath(tmp, base::FormatW(L"%ls.%ls.%u", name.c_str(),
+                                                 SanitisedVersionText(launcherVersion).c_str(),
+                                                 task.size));
     return plat::JoinPath(tmp, base::FormatW(L"%08X.%u", task.crc32, task.size));
 }
 

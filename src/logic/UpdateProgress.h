@@ -54,6 +54,8 @@ ProgressDisplay ComputeProgress(const ProgressInputs& inputs, std::int64_t unpac
 // The temporary file of a task in the installation's "tmp" folder: the
 // CRC-32 in hexadecimal and the size, or for the launcher's own task its
 // name, the version text and the size.
+// The launcher version text as it may stand in a file name.
+std::wstring SanitisedVersionText(const std::wstring& version);
 std::wstring TempFileName(const std::wstring& installDir, const update::DownloadTask& task,
                           const std::wstring& launcherVersion);
 

@@ -40,6 +40,8 @@ bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes);
 
 bool FileExists(const std::wstring& path);      // a non-folder entry exists
 bool DirectoryExists(const std::wstring& path); // a folder exists
+// The entry at the path is a symbolic link (of any target, even none).
+bool IsLink(const std::wstring& path);
 
 bool DeleteFile(const std::wstring& path);
 // Renames, across volumes too when kMoveCopyAllowed is given. Without

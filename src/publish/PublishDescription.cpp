@@ -97,8 +97,9 @@ public:
         line_ = 0;
         if (out_->clientVersion.empty())
             return Fail(error, "[client] needs a version");
-        if (out_->hasLauncher && (out_->launcherFile.empty() || out_->launcherVersion.empty()))
-            return Fail(error, "[launcher] needs a file and a version");
+        // The version may come from the launcher file itself.
+        if (out_->hasLauncher && out_->launcherFile.empty())
+            return Fail(error, "[launcher] needs a file");
         if (out_->packages.empty())
             return Fail(error, "no [package] section");
         for (std::size_t i = 0; i < out_->packages.size(); ++i) {

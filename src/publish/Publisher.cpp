@@ -4,6 +4,7 @@
 #include "config/LauncherChecksum.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/FileVersionBlock.h"
 #include "platform/Unicode.h"
 #include "publish/PublishZipWriter.h"
 #include "update/ArchivePath.h"
@@ -227,6 +228,25 @@ bool CPublisher::PublishLauncher(std::string* error) {
         return false;
     }
     launcher_.size = static_cast<std::uint32_t>(size);
+    // A launcher compares its own file version with the manifest's text:
+    // when the two differ it would fetch itself again at every start.
+    plat::FileVersion version;
+    if (plat::ReadFileVersionOfFile(path, &version)) {
+        const std::string own = plat::FileVersionText(version);
+        if (description_.launcherVersion.empty()) {
+            description_.launcherVersion = own;
+        } else if (description_.launcherVersion != own) {
+            *error = "the launcher " + plat::WideToUtf8(path) + " has the file version " + own +
+                     ", not " + description_.launcherVersion +
+                     " as [launcher] says: it would download itself at every start "
+                     "(set it with stubpatch --file-version)";
+            return false;
+        }
+    } else if (description_.launcherVersion.empty()) {
+        *error = "the launcher " + plat::WideToUtf8(path) +
+                 " carries no file version: [launcher] needs a version";
+        return false;
+    }
     std::wstring target =
         plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishLauncherName));
     if (!plat::CopyFile(path, target, false)) {

@@ -5,13 +5,17 @@
 
 #include "assistant/AppList.h"
 #include "assistant/Shortcuts.h"
+#include "platform/ImageLock.h"
+#include "platform/Process.h"
 #include "platform/ProcessList.h"
 #include "platform/RegistryAccess.h"
 #include "platform/ShellLink.h"
 #include "platform/SpecialFolders.h"
 
 #include <algorithm>
+#include <chrono>
 #include <sys/stat.h>
+#include <thread>
 
 namespace {
 
@@ -330,6 +334,32 @@ TEST_F(AssistantCommandTest, SetLongNameMovesTheInstallationAndRegistersItAnew) 
          {"SetLongName - begin", "sInstallFolderDst = ", "RenameInstallDirectoryes: index = -1",
           "MoveFiles from ", "result ok", "deleteAllShortcut", "SetLongName - end"})
         EXPECT_NE(log.find(line), std::string::npos) << line;
+}
+
+TEST_F(AssistantCommandTest, SetLongNameWaitsForAProgramStillRunningFromTheFolder) {
+    Installed();
+    // A program of the folder that ends 1.5 s later, as the launcher that
+    // started the move does.
+    const std::wstring program = Path(L"games/Game/Bin/helper.exe");
+    fs::create_directories(plat::WideToUtf8(Path(L"games/Game/Bin")));
+    fs::copy_file(ASSISTANT_CHILD_PATH, plat::WideToUtf8(program));
+    plat::ProcessStartInfo info;
+    info.commandLine = L"\"" + program + L"\" hold 1500";
+    plat::Process holder;
+    ASSERT_TRUE(holder.Start(info));
+    for (int i = 0; i < 400 && !plat::IsImageInUse(program); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_TRUE(plat::IsImageInUse(program));
+    assistant::AssistantData data = Record(eLauncherCmd_SetLongName);
+    data.temp = L"\"" + Path(L"games/Moved") + L"\" \"game\" \"Game Online\" \"\" \"Game\" \"x\" 0";
+    Outcome outcome = Run(eLauncherCmd_SetLongName, data);
+    holder.Wait(10000);
+    EXPECT_EQ(outcome.result, 0);
+    EXPECT_FALSE(Exists(L"games/Game"));
+    EXPECT_EQ(ReadTestFile(Path(L"games/Moved/data/pack1.dat")), "data");
+    std::string log = LauncherLog();
+    EXPECT_NE(log.find("a program still runs from the folder, waiting for it"), std::string::npos)
+        << log;
 }
 
 TEST_F(AssistantCommandTest, SetLongNameRefusesAFilledDestinationBeforeChangingAnything) {

@@ -72,6 +72,19 @@ TEST(UpdateProgressTest, TemporaryNamesFollowTheTask) {
     task.name = "launcher.EXE";
     EXPECT_EQ(TempFileName(L"/games/x", task, L"1.0.0.2"),
               L"/games/x/tmp/launcher.EXE.1.0.0.2.4096");
+    // A hostile version text never leaves "tmp".
+    for (const wchar_t* version :
+         {L"../../../etc/x", L"1/../../x", L"..\\..\\x", L"1.\n\x01.2", L"..", L"/abs/path"}) {
+        const std::wstring path = TempFileName(L"/games/x", task, version);
+        EXPECT_EQ(path.rfind(L"/games/x/tmp/launcher.EXE.", 0), 0u) << path;
+        const std::wstring name = path.substr(std::wstring(L"/games/x/tmp/").size());
+        EXPECT_EQ(name.find_first_of(L"/\\"), std::wstring::npos) << path;
+        EXPECT_EQ(name.find(L".."), std::wstring::npos) << path;
+        for (wchar_t c : name)
+            EXPECT_GE(c, 0x20) << path;
+    }
+    EXPECT_EQ(SanitisedVersionText(L"../../x"), L"_._x");
+    EXPECT_EQ(SanitisedVersionText(std::wstring(100, L'7')).size(), 32u);
 }
 
 TEST(UpdateProgressTest, OnlyLowerCasePkgNamesArePackages) {

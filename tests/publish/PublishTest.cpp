@@ -4,6 +4,7 @@
 #include "config/LauncherChecksum.h"
 #include "config/StubFields.h"
 #include "platform/FileSystem.h"
+#include "platform/FileVersionBlock.h"
 #include "platform/Unicode.h"
 #include "publish/PublishRarWriter.h"
 #include "support/TempDir.h"
@@ -346,6 +347,35 @@ TEST_F(PublishTest, ReportsUnreadableInput) {
     EXPECT_FALSE(plat::FileExists(OutPath("a.rar")));
 }
 
+TEST_F(PublishTest, LauncherVersionComesFromTheFileAndMustAgreeWithTheDescription) {
+    // A launcher of this build carries its file version.
+    std::string image = LauncherImage() + plat::FileVersionMarker() + std::string(16, '\0');
+    ASSERT_TRUE(plat::WriteFileVersionInImage(&image, {1, 0, 0, 2}));
+    WriteTestFile(dir_.File(L"build/Launcher.exe"), image);
+    std::string error;
+    ASSERT_TRUE(Publish(kDescription, &error)) << error;
+
+    std::string description = kDescription;
+    const std::string line = "version = 1.0.0.2\n";
+    description.replace(description.find(line), line.size(), "");
+    ASSERT_TRUE(Publish(description, &error)) << error;
+    CManifestDocument document;
+    ASSERT_TRUE(document.Parse(ReadTestFile(OutPath("update.xml"))));
+    LauncherInfo info;
+    ASSERT_TRUE(document.ReadLauncherInfo(&info));
+    EXPECT_EQ(info.version, L"1.0.0.2");
+
+    // A launcher that would take itself for outdated at every start.
+    ASSERT_TRUE(plat::WriteFileVersionInImage(&image, {1, 0, 0, 3}));
+    WriteTestFile(dir_.File(L"build/Launcher.exe"), image);
+    EXPECT_FALSE(Publish(kDescription, &error));
+    EXPECT_NE(error.find("has the file version 1.0.0.3, not 1.0.0.2"), std::string::npos) << error;
+    // Without a version in either place nothing is published.
+    WriteTestFile(dir_.File(L"build/Launcher.exe"), LauncherImage());
+    EXPECT_FALSE(Publish(description, &error));
+    EXPECT_NE(error.find("[launcher] needs a version"), std::string::npos) << error;
+}
+
 TEST(PublishDescriptionTest, RefusesBadDescriptions) {
     const std::string client = "[client]\nversion = 1\n";
     const std::string package = "[package a.zip]\ntype = full\nfiles = Bin\n";
@@ -376,7 +406,7 @@ TEST(PublishDescriptionTest, RefusesBadDescriptions) {
          "unknown info field \"icon\""},
         {client + "[package a.rar]\ntype = full\nfiles = B\ncompression = deflate\n",
          "line 6: [package a.rar]: RAR packages are always stored"},
-        {client + package + "[launcher]\nfile = L.exe\n", "[launcher] needs a file and a version"},
+        {client + package + "[launcher]\nversion = 1.0.0.2\n", "[launcher] needs a file"},
         {client + package + "[ignore]\nfile =\n", "line 7: an ignore entry needs a file"},
     };
     for (const auto& c : cases) {

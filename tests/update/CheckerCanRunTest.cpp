@@ -77,7 +77,8 @@ TEST_F(CheckerTest, CleanupDeletesStrayAndDamagedFilesOnly) {
     const std::vector<std::string> kept = {
         "bin/game.exe",   "trace.LOG",    "user.cfg",         "Docs/README.TXT",
         "Cache/data.bin", "Launcher.exe", "guest.dat",        "update.xml",
-        "CUD.dat",        "addpkg.dat",   "tmp/1A2B3C4D.500", "tmp/Launcher.exe.1.0.0.2.900"};
+        "CUD.dat",        "addpkg.dat",   "tmp/1A2B3C4D.500", "tmp/Launcher.exe.1.0.0.2.900",
+        "changes.dat"};
     const std::vector<std::string> deleted = {"bin/damaged.dat", "notes",           "x.tmp",
                                               ".hidden",         "Cache/other.bin", "bin/guest.dat",
                                               "tmpfile"};
@@ -86,7 +87,7 @@ TEST_F(CheckerTest, CleanupDeletesStrayAndDamagedFilesOnly) {
     for (const char* name :
          {"trace.LOG", "user.cfg", "Docs/README.TXT", "Cache/data.bin", "notes", "x.tmp", ".hidden",
           "Cache/other.bin", "guest.dat", "update.xml", "CUD.dat", "addpkg.dat", "tmp/1A2B3C4D.500",
-          "tmp/Launcher.exe.1.0.0.2.900", "bin/guest.dat", "tmpfile"})
+          "tmp/Launcher.exe.1.0.0.2.900", "bin/guest.dat", "tmpfile", "changes.dat"})
         Install(name, "stray");
 
     InitNormal(fresh, {}, false);

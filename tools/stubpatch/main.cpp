@@ -2,6 +2,9 @@
 //
 //   stubpatch FILE                     prints the six values
 //   stubpatch FILE --set FIELD=VALUE... [--add-server URL]...
+//   stubpatch FILE --file-version A.B.C.D   sets the file version (any
+//                                           executable of this build, the
+//                                           game client too)
 //
 // FIELD is SERVER_URL, UPDATE_PATH, LANGUAGE, AFFILIATE_ID, REFERRER_ID or
 // PROMOCODE. SERVER_URL takes a comma-separated list; --add-server appends one
@@ -9,6 +12,7 @@
 // refused one leaves it as it was.
 
 #include "config/StubPatcher.h"
+#include "platform/FileVersionBlock.h"
 #include "platform/Unicode.h"
 
 #include <cstdio>
@@ -20,6 +24,7 @@ namespace {
 
 void Usage() {
     std::fprintf(stderr, "usage: stubpatch FILE [--set FIELD=VALUE]... [--add-server URL]...\n"
+                         "                    [--file-version A.B.C.D]\n"
                          "fields: SERVER_URL (comma-separated list), UPDATE_PATH, LANGUAGE,\n"
                          "        AFFILIATE_ID, REFERRER_ID, PROMOCODE\n");
 }
@@ -57,8 +62,13 @@ int main(int argc, char** argv) {
     // The new values by field; the server list collects every --set and
     // --add-server given for it.
     std::map<std::string, std::vector<std::string>> changes;
+    std::string fileVersion;
     for (int i = 2; i < argc; ++i) {
         std::string arg = argv[i];
+        if (arg == "--file-version" && i + 1 < argc) {
+            fileVersion = argv[++i];
+            continue;
+        }
         if (i + 1 >= argc || (arg != "--set" && arg != "--add-server")) {
             Usage();
             return 2;
@@ -83,6 +93,22 @@ int main(int argc, char** argv) {
         }
     }
 
+    if (!fileVersion.empty()) {
+        plat::FileVersion version;
+        if (!plat::ParseFileVersionText(fileVersion, &version)) {
+            std::fprintf(stderr, "stubpatch: a file version is four numbers, got %s\n",
+                         fileVersion.c_str());
+            return 2;
+        }
+        if (!plat::WriteFileVersionInFile(plat::Utf8ToWide(argv[1]), version)) {
+            std::fprintf(stderr, "stubpatch: %s holds no file version block or cannot be written\n",
+                         argv[1]);
+            return 1;
+        }
+        std::printf("FILE_VERSION=%s\n", plat::FileVersionText(version).c_str());
+        if (changes.empty())
+            return 0;
+    }
     config::CStubPatcher patcher;
     std::string message;
     if (!patcher.Load(plat::Utf8ToWide(argv[1]), &message)) {

@@ -116,6 +116,11 @@ bool DeleteFile(const std::wstring& path) {
     return true;
 }
 
+bool IsLink(const std::wstring& path) {
+    struct stat st {};
+    return ::lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
     File in;
     if (!in.Open(from, kRead, Disposition::OpenExisting))

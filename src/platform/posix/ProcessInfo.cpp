@@ -41,15 +41,6 @@ std::wstring GetExecutableFolder() {
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash + 1);
 }
 
-FileVersion GetOwnFileVersion() {
-    FileVersion version;
-    version.major = LAUNCHER_VERSION_MAJOR;
-    version.minor = LAUNCHER_VERSION_MINOR;
-    version.build = LAUNCHER_VERSION_PATCH;
-    version.revision = LAUNCHER_VERSION_TWEAK;
-    return version;
-}
-
 bool IsProcessElevated() {
     return ::geteuid() == 0 || IsTestElevation();
 }

@@ -6,6 +6,7 @@
 #include "assistant/Assistant.h"
 #include "assistant/AssistantProtocol.h"
 #include "platform/CommandLine.h"
+#include "platform/ImageLock.h"
 #include "platform/Process.h"
 #include "platform/Unicode.h"
 #include "platform/Window.h"
@@ -75,6 +76,12 @@ int main(int argc, char** argv) {
             return 0;
         }
         return assistant::RunAssistantProcess(window);
+    }
+    if (args[0] == L"hold" && args.size() == 2) {
+        // A program running from a folder: its file is locked meanwhile.
+        plat::HoldRunningImage();
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args[1])));
+        return 0;
     }
     if (args[0] == L"sleep" && args.size() == 2) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::stoi(args[1])));

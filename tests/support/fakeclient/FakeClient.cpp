@@ -13,11 +13,13 @@
 //   FAKE_CLIENT_DOWNLOAD     "<launcher path>|<request text>": runs the
 //                            "/download" protocol once the window exists
 //   FAKE_CLIENT_EXIT_AFTER_MS  ends on its own after that time
-// Lines written: "pid N", "command-line TEXT", "window N", "start-event
+// Lines written: "pid N", "version A.B.C.D" (its file version, which the
+// stub patch tool sets), "command-line TEXT", "window N", "start-event
 // signalled|missing", "identity match|mismatch NAME", "show N", "activate",
 // "download-started", "answer 2674 W L", "answer 2675 W L", "quit".
 
 #include "platform/CommandLine.h"
+#include "platform/FileVersionBlock.h"
 #include "platform/ImageLock.h"
 #include "platform/NamedEvent.h"
 #include "platform/NamedPipe.h"
@@ -201,6 +203,7 @@ int main(int argc, char** argv) {
     plat::WatchTerminationRequests();
     plat::HoldRunningImage();
     Report("pid " + std::to_string(plat::GetCurrentProcessId()));
+    Report("version " + plat::FileVersionText(plat::GetOwnFileVersion()));
     std::vector<std::wstring> arguments;
     for (int i = 1; i < argc; ++i)
         arguments.push_back(plat::Utf8ToWide(argv[i]));
