@@ -7,6 +7,7 @@
 #include "platform/CommandLine.h"
 #include "platform/MessageBox.h"
 #include "platform/NamedMutex.h"
+#include "platform/PendingDeletion.h"
 #include "platform/Process.h"
 
 #include <cwchar>
@@ -188,6 +189,13 @@ int RunLauncher(const std::wstring& commandLine, const LauncherRoles& roles,
     plat::OsInfo os = plat::GetOsInfo();
     logic->SetOsInfo(os);
     WriteLogHeader(log, commandLine, os, state.rc);
+
+    // What an earlier run asked to delete at the next system start, once the
+    // system has started anew (never in the assistant role, which has
+    // returned above).
+    if (int deleted = plat::WorkOffPendingDeletions(); deleted > 0)
+        log.Write(base::FormatW(L"Deleted %d files registered for deletion at restart", deleted),
+                  true);
 
     logic->SetLog(&log);
     SetProcessLog(&log);

@@ -167,6 +167,14 @@ std::wstring CInstallDirList::FirstFolder() {
     return std::wstring();
 }
 
+int CInstallDirList::Rename(const std::wstring& from, const std::wstring& to) {
+    int index = Find(from);
+    if (index < 0)
+        return -1;
+    entries_[static_cast<std::size_t>(index)] = Normalize(to);
+    return Save() ? index : -1;
+}
+
 std::wstring InstallationDisplayName(const std::wstring& baseName, int index, bool portable) {
     std::wstring name = portable ? baseName + L" Portable" : baseName;
     if (index <= 0)

@@ -47,6 +47,9 @@ public:
     bool Clean();
     // Loads and gives the first entry longer than 3 characters, or "".
     std::wstring FirstFolder();
+    // Puts `to` (normalised) into the entry that lists `from` and saves.
+    // The entry's index, or -1 when `from` is not listed or the save failed.
+    int Rename(const std::wstring& from, const std::wstring& to);
 
     // The entries as last loaded or changed.
     const std::wstring& Entry(int index) const { return entries_[static_cast<std::size_t>(index)]; }

@@ -2,29 +2,34 @@
 // The window messages of the launcher window, its retry timers and the
 // assistant command codes. The values are the interface between the
 // launcher's processes and threads. A message a lower layer posts (the
-// checker, the unpacker, the downloader) is defined once, by that layer, and
-// named here after it; the others are posted by the launcher itself or by
-// other processes.
+// checker, the unpacker, the uninstaller, the downloader, the assistant) is
+// defined once, by that layer, and named here after it; the others are
+// posted by the launcher itself or by other processes.
 
+#include "assistant/AssistantProtocol.h"
 #include "net/DownloaderMessages.h"
 #include "platform/Window.h"
 #include "update/CheckerMessages.h"
+#include "update/UninstallerMessages.h"
 #include "update/UnpackerMessages.h"
 
 #include <cstdint>
 
 enum eWindowsMessage : std::uint32_t {
-    eWindowsMessage_LauncherAssistantInitResult = plat::WM_USER + 1300,
-    eWindowsMessage_LauncherAssistantWorkResult = plat::WM_USER + 1301,
-    eWindowsMessage_LauncherAssistantNotAdmin = plat::WM_USER + 1302,
+    eWindowsMessage_LauncherAssistantInitResult =
+        assistant::eWindowsMessage_LauncherAssistantInitResult,
+    eWindowsMessage_LauncherAssistantWorkResult =
+        assistant::eWindowsMessage_LauncherAssistantWorkResult,
+    eWindowsMessage_LauncherAssistantNotAdmin =
+        assistant::eWindowsMessage_LauncherAssistantNotAdmin,
     eWindowsMessage_Exit = plat::WM_USER + 1500,
     eWindowsMessage_ClientRunFailed = plat::WM_USER + 1501,
     eWindowsMessage_NewTask = plat::WM_USER + 1550,
     eWindowsMessage_UnpackThreadFinished = update::kUnpackThreadFinishedMessage,
     eWindowsMessage_CheckThreadFinished = update::kCheckThreadFinishedMessage,
-    eWindowsMessage_UninstallThreadFinished = plat::WM_USER + 1602,
+    eWindowsMessage_UninstallThreadFinished = update::kUninstallThreadFinishedMessage,
     eWindowsMessage_UnpackProgress = update::kUnpackProgressMessage,
-    eWindowsMessage_UninstallProgress = plat::WM_USER + 1604,
+    eWindowsMessage_UninstallProgress = update::kUninstallProgressMessage,
     eWindowsMessage_ClientFinish = plat::WM_USER + 1651, // to a served client
     eWindowsMessage_DownloadProgress = NetEx::kMsgDownloadProgress,
     eWindowsMessage_DownloadCompleted = NetEx::kMsgDownloadCompleted,
@@ -36,9 +41,14 @@ enum eWindowsMessage : std::uint32_t {
 
 // The numbers other processes and the original's peers know: the messages
 // defined by the lower layers keep them.
+static_assert(eWindowsMessage_LauncherAssistantInitResult == plat::WM_USER + 1300);
+static_assert(eWindowsMessage_LauncherAssistantWorkResult == plat::WM_USER + 1301);
+static_assert(eWindowsMessage_LauncherAssistantNotAdmin == plat::WM_USER + 1302);
 static_assert(eWindowsMessage_UnpackThreadFinished == plat::WM_USER + 1600);
 static_assert(eWindowsMessage_CheckThreadFinished == plat::WM_USER + 1601);
+static_assert(eWindowsMessage_UninstallThreadFinished == plat::WM_USER + 1602);
 static_assert(eWindowsMessage_UnpackProgress == plat::WM_USER + 1603);
+static_assert(eWindowsMessage_UninstallProgress == plat::WM_USER + 1604);
 static_assert(eWindowsMessage_DownloadProgress == plat::WM_USER + 1690);
 static_assert(eWindowsMessage_DownloadCompleted == plat::WM_USER + 1691);
 
@@ -50,18 +60,18 @@ enum eRetryTimer : std::uint64_t {
     eRetryTimer_UpdateFile = 2225,
 };
 
-enum eLauncherCmd : int {
-    eLauncherCmd_None = 0,
-    eLauncherCmd_Install = 1,
-    eLauncherCmd_InstallKB = 2,
-    eLauncherCmd_Uninstall = 3,
-    eLauncherCmd_GetRights = 4,
-    eLauncherCmd_IconUpdate = 5,
-    eLauncherCmd_Progress = 6,
-    eLauncherCmd_KillProcess = 7,
-    eLauncherCmd_SetLongName = 8,
-    eLauncherCmd_Cancel = 9,
-};
+// The assistant's commands, defined by the assistant layer.
+using assistant::eLauncherCmd;
+using assistant::eLauncherCmd_Cancel;
+using assistant::eLauncherCmd_GetRights;
+using assistant::eLauncherCmd_IconUpdate;
+using assistant::eLauncherCmd_Install;
+using assistant::eLauncherCmd_InstallKB;
+using assistant::eLauncherCmd_KillProcess;
+using assistant::eLauncherCmd_None;
+using assistant::eLauncherCmd_Progress;
+using assistant::eLauncherCmd_SetLongName;
+using assistant::eLauncherCmd_Uninstall;
 
 // Tray menu commands.
 enum : std::uint32_t {

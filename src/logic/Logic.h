@@ -6,6 +6,7 @@
 // and reports back through the host interface. Created and used by the entry
 // point on the main thread, which becomes the window thread.
 
+#include "assistant/AssistantChannel.h"
 #include "config/LauncherConfiguration.h"
 #include "config/UrlSelector.h"
 #include "logic/ILauncherLogic.h"
@@ -18,6 +19,7 @@
 #include "platform/Window.h"
 #include "skin/Dialog.h"
 #include "skin/SkinFormNotify.h"
+#include "update/UninstallerThread.h"
 
 #include <cstdint>
 #include <memory>
@@ -64,6 +66,9 @@ public:
     // Tests: the installation folder of an update run instead of the
     // executable's own folder.
     void SetInstallFolder(const std::wstring& folder) { cycle_.SetInstallFolder(folder); }
+    // Tests: the executable the assistant copy is made of (the running one
+    // unless set).
+    void SetAssistantSource(const std::wstring& path) { assistant_.SetSourceExecutable(path); }
 
     // State read by tests.
     const logic::LaunchSettings& Settings() const { return settings_; }
@@ -112,8 +117,23 @@ private:
     // in it carry is freed unseen.
     void DropQueuedMessages();
     void OnExitMessage(plat::WPARAM reason);
+    // The elevated assistant and the uninstallation (LogicAssistant.cpp).
+    // Starts the assistant for a command; false when it could not be started
+    // (the retry box is shown).
+    bool RunAssistant(int command);
+    void ShowAssistantStartFailure(int stringId);
     void OnAssistantInitResult(plat::WPARAM processId, plat::LPARAM result);
     void OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result);
+    // The data block of the command in progress, with its log line.
+    bool FillDataForAssistant(assistant::AssistantData* data);
+    // Sends the cancel code to a running assistant and waits for its end.
+    bool CancelAssistant();
+    // The installation folder the commands work on.
+    std::wstring AssistantFolder() const;
+    // The uninstallation the user confirmed: through the assistant, or for
+    // a portable installation by the uninstaller thread.
+    void StartUninstall();
+    void FinishUninstall(bool success);
     void OnMessageBoxButton(int id);
     void ShowError(int stringId, int context);
     bool StartNetwork();
@@ -152,5 +172,9 @@ private:
     bool silentFinished_ = false;
     bool quitLoop_ = false;
     bool initFinished_ = false;
+
+    // The elevated assistant and the portable uninstaller.
+    assistant::CAssistantChannel assistant_;
     int pendingAssistantCommand_ = 0;
+    update::CUninstallerThread uninstaller_;
 };

@@ -5,7 +5,6 @@
 
 #include "base/Strings.h"
 #include "config/XmlQuery.h"
-#include "logic/AssistantResults.h"
 #include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
@@ -21,6 +20,8 @@ enum : int {
     kBtnCaptionClose = 12345,
     kBtnCloseUninstall = 12346,
     kBtnLaunch = 12394,
+    kBtnUninstall = 12395,
+    kBtnCancelUninstall = 12396,
     kBtnMboxYes = 12412,
     kBtnMboxNo = 12413,
     kBtnMboxOk = 12414,
@@ -175,8 +176,13 @@ void CLogic::DropQueuedMessages() {
         plat::DiscardMessage(msg);
 }
 
+// Ending the launcher: an assistant still at work is told to stop first (an
+// elevated process is never left behind), then its copy goes.
 void CLogic::FinishAndQuit() {
+    CancelAssistant();
     Log(L"Deleting launcher assistant from temp");
+    assistant_.DeleteFiles();
+    Log(L"PostQuitMessage(0)");
     quitLoop_ = true;
     plat::PostQuitMessage(0);
 }
@@ -237,7 +243,7 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         downloader_.OnProgressMessage(lParam);
         return true;
     case eWindowsMessage_UninstallThreadFinished:
-        NotBuilt(L"the uninstallation");
+        FinishUninstall(lParam == update::kUninstallRemoved);
         return true;
     case eWindowsMessage_UnpackProgress:
         cycle_.OnUnpackProgress(lParam);
@@ -278,90 +284,6 @@ void CLogic::OnExitMessage(plat::WPARAM reason) {
     FinishAndQuit();
 }
 
-void CLogic::OnAssistantInitResult(plat::WPARAM processId, plat::LPARAM result) {
-    (void)processId;
-    Log(L"OnUserMessage: eWindowsMessage_LauncherAssistantInitResult", false);
-    if (result != 0) {
-        Log(L"::eLauncherCmd_Init", false);
-        Log(base::Utf8ToWide(AssistantResultText(static_cast<int>(result), 0)));
-        ShowError(101, kBoxFatal);
-        return;
-    }
-    const char* name = AssistantCommandName(pendingAssistantCommand_);
-    if (!name || pendingAssistantCommand_ == eLauncherCmd_Progress ||
-        pendingAssistantCommand_ == eLauncherCmd_Cancel) {
-        Log(L" .. error: unknown eLauncherCmd");
-        ShowError(101, kBoxFatal);
-        return;
-    }
-    Log(base::Utf8ToWide(std::string(name) + " .. OK"));
-    NotBuilt(L"sending the command to the assistant");
-}
-
-void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
-    if (command == eLauncherCmd_Progress) {
-        View().ShowWorkProgress(static_cast<int>(result));
-        return;
-    }
-    Log(L"OnUserMessage: eWindowsMessage_LauncherAssistantWorkResult", false);
-    const char* name =
-        command >= 1 && command <= 8 ? AssistantCommandName(static_cast<int>(command)) : nullptr;
-    if (!name) {
-        Log(L"error: unknown eLauncherCmd");
-        ShowError(101, kBoxFatal);
-        return;
-    }
-    Log(base::Utf8ToWide(std::string(name) + AssistantResultText(static_cast<int>(result), 0)));
-    bool ok = result == 0;
-    switch (command) {
-    case eLauncherCmd_Install:
-        if (ok)
-            NotBuilt(L"continuing the installation");
-        else if (result == 6)
-            View().ShowMessageBox(logic::FormatLangText(GetString(logic::kLangMaxClientsReached),
-                                                        settings_.fullNameW),
-                                  kBoxChooseAgain, kBoxButtonsOk, true, 0);
-        else
-            View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
-        break;
-    case eLauncherCmd_InstallKB:
-        if (ok)
-            NotBuilt(L"continuing after the platform update");
-        else
-            View().ShowMessageBox(GetString(116), kBoxFatal, kBoxButtonsOk, true, 0);
-        break;
-    case eLauncherCmd_Uninstall:
-        if (result == 14)
-            View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
-        else
-            NotBuilt(L"finishing the uninstallation");
-        break;
-    case eLauncherCmd_GetRights:
-        if (ok)
-            StartWork();
-        else
-            View().ShowMessageBox(GetString(70), kBoxFatal, kBoxButtonsOk, true, 0);
-        break;
-    case eLauncherCmd_IconUpdate:
-        NotBuilt(ok ? L"updating the desktop icons and starting the download"
-                    : L"starting the download");
-        break;
-    case eLauncherCmd_KillProcess:
-        FinishAndQuit();
-        break;
-    case eLauncherCmd_SetLongName:
-        if (ok) {
-            NotBuilt(L"completing the move of the installation");
-            FinishAndQuit();
-        } else {
-            View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
-        }
-        break;
-    default:
-        break;
-    }
-}
-
 void CLogic::OnBtnClicked(int id) {
     Log(L"CLogic::OnBtnClicked: ", false);
     switch (id) {
@@ -373,6 +295,14 @@ void CLogic::OnBtnClicked(int id) {
     case kBtnLaunch:
         Log(L"ID_BTN_LAUNCH");
         ReachLaunchStep(L"the launch button");
+        return;
+    case kBtnUninstall:
+        Log(L"ID_BTN_UNINSTALL");
+        StartUninstall();
+        return;
+    case kBtnCancelUninstall:
+        Log(L"ID_BTN_CANCEL_UNINSTALL");
+        FinishAndQuit();
         return;
     case kBtnMboxYes:
         Log(L"ID_MBOX_BTN_YES");
@@ -409,8 +339,12 @@ void CLogic::OnMessageBoxButton(int id) {
     }
     if (id == kBtnMboxRetry && cycle_.RetryFromBox(context))
         return;
+    if (id == kBtnMboxRetry && context == kBoxAssistantStartFailed) {
+        RunAssistant(pendingAssistantCommand_);
+        return;
+    }
     if (id == kBtnMboxYes && context == kBoxExitDuringInstall) {
-        NotBuilt(L"cancelling the assistant");
+        CancelAssistant();
         FinishAndQuit();
         return;
     }

@@ -16,13 +16,15 @@ bool CLogic::StartWork() {
             View().ShowFirstPage(1);
         caption_ = GetString(98);
         View().SetCaption(caption_);
-        NotBuilt(L"the uninstallation");
+        // "/u" and "/ug" wait on the question page for the user's answer.
+        if (settings_.runCommand == rcUninstall)
+            NotBuilt(L"the temporary uninstaller");
         return true;
     }
     if (settings_.runMode == rmSetLongName) {
         Log(L"Process SetLongName Started", false);
         logic::ClearVirtualStore(settings_.workFolder, log_);
-        NotBuilt(L"the elevated assistant");
+        RunAssistant(eLauncherCmd_SetLongName);
         return true;
     }
     if (settings_.needNetwork) {
@@ -53,6 +55,8 @@ void CLogic::Uninit() {
     }
     if (settings_.portable && settings_.runMode == rmUninstaller) {
         Log(L"Stop uninstaller thread");
+        uninstaller_.RequestStop();
+        uninstaller_.Stop(1000);
     } else {
         Log(L"Stop checker & unpaker threads");
         cycle_.StopWorkers();

@@ -166,6 +166,11 @@ void CRecordingWizardView::ShowUninstallProgressPage() {
     Record("ShowUninstallProgressPage", 78, strings_(78), 0);
 }
 
+void CRecordingWizardView::ShowWorkPage() {
+    currentPage_ = 9;
+    Record("ShowWorkPage", -1, {}, 0);
+}
+
 void CRecordingWizardView::ShowUninstallResult(bool success) {
     currentPage_ = 7;
     int id = success ? 100 : 99;

@@ -43,6 +43,7 @@ public:
     void ShowTermsPage() override;
     void ShowDownloadPage() override;
     void ShowUninstallProgressPage() override;
+    void ShowWorkPage() override;
     void ShowUninstallResult(bool success) override;
     void RefreshProgress(const logic::ProgressInputs& inputs, std::int64_t unpackedBytes) override;
     void ShowLaunchPage() override;

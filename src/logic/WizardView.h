@@ -63,6 +63,9 @@ public:
     virtual void ShowTermsPage() = 0;
     virtual void ShowDownloadPage() = 0;
     virtual void ShowUninstallProgressPage() = 0;
+    // The installation progress step, where the elevated assistant's work
+    // shows its progress, with the progress at 0.
+    virtual void ShowWorkPage() = 0;
     virtual void ShowUninstallResult(bool success) = 0;
 
     // The download or unpack progress from the launcher's counters; a value

@@ -20,7 +20,8 @@ std::wstring GetExecutablePath();
 std::wstring GetExecutableFolder();
 // The version the build gave the launcher.
 FileVersion GetOwnFileVersion();
-// True when the process runs with administrator rights (root on POSIX).
+// True when the process runs with administrator rights (root on POSIX, or
+// the test elevation of Elevation.h).
 bool IsProcessElevated();
 // True when a process of this user's session runs the executable file at
 // `path` (compared as the system resolves it).

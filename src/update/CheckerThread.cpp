@@ -1,8 +1,10 @@
 #include "update/CheckerThread.h"
 
+#include "assistant/AppList.h"
 #include "assistant/LauncherFiles.h"
 #include "base/Strings.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderTree.h"
 
 namespace update {
 
@@ -168,7 +170,9 @@ bool CCheckerThread::WaitForRelease() {
 
 bool CCheckerThread::Check() {
     installedPaths_.Reset(installDir_);
-    ReadAppListFile(AppListPathIn(installDir_), &appRecords_);
+    plat::OpenFolder folder;
+    if (folder.Open(installDir_))
+        assistant::ReadAppList(folder, &appRecords_);
 
     newLauncher_ = IsNewLauncherAvailable(newDoc_, launcherProbe_);
     if (newLauncher_ && mode_ != Mode::DownloadOnly) {

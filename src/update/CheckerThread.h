@@ -10,11 +10,11 @@
 // and reads the results only after the finish message; the lock guards the
 // stop flag, the wait event and every change of the shared queue.
 
+#include "assistant/AppList.h"
 #include "base/ManualResetEvent.h"
 #include "base/Thread.h"
 #include "platform/Window.h"
 #include "update/AddPkg.h"
-#include "update/AppListFile.h"
 #include "update/CheckerMessages.h"
 #include "update/CheckerRules.h"
 #include "update/DownloadTask.h"
@@ -84,7 +84,7 @@ public:
     const CManifestDocument& NewManifest() const { return newDoc_; }
     const std::vector<ExternalApp>& ExternalApps() const { return tables_.externalApps; }
     const std::vector<InternalApp>& InternalApps() const { return tables_.internalApps; }
-    const std::vector<AppListRecord>& AppRecords() const { return appRecords_; }
+    const std::vector<assistant::AppListRecord>& AppRecords() const { return appRecords_; }
     const ChangedList& Changed() const { return changed_; }
     const std::set<std::wstring>& NeededPackages() const { return needed_; }
     // The sizes the fresh manifest gives its files, which bound what the
@@ -167,7 +167,7 @@ private:
     std::set<std::wstring> needed_;
     std::set<std::wstring> selectedApps_;
     std::set<std::wstring> installedAddPackages_;
-    std::vector<AppListRecord> appRecords_;
+    std::vector<assistant::AppListRecord> appRecords_;
     CFileCrcReader reader_;
     CPathResolver installedPaths_;
 };

@@ -82,6 +82,7 @@ public:
         : inner([](int id) { return L"text" + std::to_wstring(id); }, log) {}
     std::function<void()> onBox;
     std::function<void()> onFirstPage; // once the window exists, before the work starts
+    std::function<void()> onUninstallResult;
 
     void SetCaption(const std::wstring& c) override { inner.SetCaption(c); }
     void InitTextControls() override { inner.InitTextControls(); }
@@ -105,7 +106,12 @@ public:
     void ShowTermsPage() override { inner.ShowTermsPage(); }
     void ShowDownloadPage() override { inner.ShowDownloadPage(); }
     void ShowUninstallProgressPage() override { inner.ShowUninstallProgressPage(); }
-    void ShowUninstallResult(bool s) override { inner.ShowUninstallResult(s); }
+    void ShowWorkPage() override { inner.ShowWorkPage(); }
+    void ShowUninstallResult(bool s) override {
+        inner.ShowUninstallResult(s);
+        if (auto hook = std::exchange(onUninstallResult, nullptr))
+            hook();
+    }
     void RefreshProgress(const logic::ProgressInputs& i, std::int64_t b) override {
         inner.RefreshProgress(i, b);
     }

@@ -3,6 +3,7 @@
 
 #include "platform/posix/CrossProcess.h"
 
+#include "platform/Elevation.h"
 #include "platform/Folders.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <dirent.h>
+#include <sys/socket.h>
 #include <sys/types.h>
 #include <unistd.h>
 
@@ -32,16 +34,35 @@ bool ProcessIsGone(std::uint32_t pid) {
     return ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+// The listener belongs to the user this process works for, or to an
+// administrator.
+bool ListenerIsTrusted(int fd) {
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
+           (peer.uid == InvokingUserId() || peer.uid == 0);
+}
+
 // Connects to the socket of a process. A socket nobody listens on whose
 // process has ended is left over from a crash: it is removed.
 UniqueFd ConnectToProcess(const std::string& folder, std::uint32_t pid, const Deadline& deadline) {
     std::string path = ProcessSocketPath(folder, pid);
     int err = 0;
-    UniqueFd fd = ConnectUnix(path, deadline, &err);
+    UniqueFd fd;
+    {
+        InvokingUserFiles asUser;
+        fd = ConnectUnix(path, deadline, &err);
+    }
+    if (fd.IsValid() && !ListenerIsTrusted(fd.Get())) {
+        SetLastError(kErrInvalidWindowHandle);
+        return UniqueFd();
+    }
     if (fd.IsValid())
         return fd;
-    if (err == ECONNREFUSED && ProcessIsGone(pid))
+    if (err == ECONNREFUSED && ProcessIsGone(pid)) {
+        InvokingUserFiles asUser;
         ::unlink(path.c_str());
+    }
     if (err == ENOENT || err == ECONNREFUSED)
         SetLastError(kErrInvalidWindowHandle);
     else if (err == ETIMEDOUT)

@@ -1,11 +1,15 @@
 // The launcher's private folders. A private folder is made with mkdir and then
 // checked through a descriptor opened without following links, so that a link
-// or a folder planted by someone else is refused rather than used.
+// or a folder planted by someone else is refused rather than used. A copy that
+// runs as root for another user (Elevation.h) uses that user's folders, with
+// that user's rights.
 
 #include "platform/Folders.h"
 
+#include "platform/Elevation.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/UserAccounts.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -64,7 +68,7 @@ bool AllowsPrograms(const std::string& path) {
 }
 
 std::string UserSuffix() {
-    return std::to_string(static_cast<unsigned long>(::geteuid()));
+    return std::to_string(static_cast<unsigned long>(InvokingUserId()));
 }
 
 // Absolute path from an environment variable, else empty (relative values
@@ -72,6 +76,17 @@ std::string UserSuffix() {
 std::string AbsoluteFromEnv(const char* name) {
     const char* value = std::getenv(name);
     return (value && value[0] == '/') ? WithoutSlash(value) : std::string();
+}
+
+// The home folder of the user the folders belong to: $HOME, or for a copy
+// acting for another user (whose environment pkexec cleared) that user's
+// home from the account database.
+std::string HomeFolder() {
+    if (ActsForOtherUser()) {
+        posix::UserAccount account;
+        return posix::LookUpUser(InvokingUserId(), &account) ? account.home : std::string();
+    }
+    return AbsoluteFromEnv("HOME");
 }
 
 // Ensures a private folder and gives it back with a trailing separator.
@@ -85,6 +100,7 @@ std::wstring PrivateFolderPath(const std::string& path) {
 } // namespace
 
 bool EnsurePrivateFolder(const std::wstring& path) {
+    InvokingUserFiles asUser;
     std::string native = WithoutSlash(WideToUtf8(path));
     if (native.empty() || native == "/") {
         SetLastError(native.empty() ? kErrPathNotFound : kErrAccessDenied);
@@ -117,7 +133,7 @@ bool EnsurePrivateFolder(const std::wstring& path) {
         posix::SetLastErrno(err);
         return false;
     }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::geteuid() || (st.st_mode & 077) != 0) {
+    if (!S_ISDIR(st.st_mode) || st.st_uid != InvokingUserId() || (st.st_mode & 077) != 0) {
         SetLastError(kErrAccessDenied);
         return false;
     }
@@ -126,9 +142,18 @@ bool EnsurePrivateFolder(const std::wstring& path) {
 
 // A usable XDG_RUNTIME_DIR is always used, even when its launcher folder turns
 // out unusable: every launcher process must agree on one runtime folder.
+// A copy acting for another user has lost that user's environment: it looks
+// where the user's session keeps its runtime folder.
 std::wstring GetRuntimeFolder() {
     std::string runtime = AbsoluteFromEnv("XDG_RUNTIME_DIR");
-    if (!runtime.empty() && IsFolder(runtime) && ::access(runtime.c_str(), W_OK | X_OK) == 0)
+    if (runtime.empty() && ActsForOtherUser())
+        runtime = "/run/user/" + UserSuffix();
+    bool usable = false;
+    if (!runtime.empty() && IsFolder(runtime)) {
+        InvokingUserFiles asUser;
+        usable = ActsForOtherUser() || ::access(runtime.c_str(), W_OK | X_OK) == 0;
+    }
+    if (usable)
         return PrivateFolderPath(runtime + "/launcher");
     return PrivateFolderPath("/tmp/launcher-" + UserSuffix());
 }
@@ -142,7 +167,7 @@ std::wstring GetTempFolder() {
         std::string cache = AbsoluteFromEnv("XDG_CACHE_HOME");
         if (!cache.empty())
             candidates.push_back(cache + "/launcher/tmp");
-        std::string home = AbsoluteFromEnv("HOME");
+        std::string home = HomeFolder();
         if (!home.empty())
             candidates.push_back(home + "/.cache/launcher/tmp");
         candidates.push_back("/tmp/launcher-tmp-" + UserSuffix());

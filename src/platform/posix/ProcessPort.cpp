@@ -5,6 +5,7 @@
 
 #include "platform/posix/ProcessPort.h"
 
+#include "platform/Elevation.h"
 #include "platform/Unicode.h"
 #include "platform/posix/CrossProcess.h"
 #include "platform/posix/ErrnoMap.h"
@@ -55,11 +56,13 @@ public:
     }
 
 private:
+    // The user's own processes, and an administrator's (the elevated
+    // assistant answering the launcher that started it).
     static bool FromSameUser(int fd) {
         ucred peer{};
         socklen_t size = sizeof peer;
         return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 &&
-               peer.uid == ::geteuid();
+               (peer.uid == ::geteuid() || peer.uid == 0);
     }
 
     static void Answer(int fd, std::uint32_t status, LRESULT result = 0,
@@ -159,16 +162,6 @@ void RemoveSocketAtExit() {
         ::unlink(state.path.c_str());
 }
 
-bool FillAddress(const std::string& path, sockaddr_un* address) {
-    address->sun_family = AF_UNIX;
-    if (path.size() >= sizeof address->sun_path) {
-        SetLastError(kErrFilenameTooLong);
-        return false;
-    }
-    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
 // Binds under a private name and renames into place once listening, so that
 // a connecting process never finds the final name without a listener (and
 // never removes it as left over).
@@ -177,7 +170,7 @@ UniqueFd Bind(const std::string& folder, std::string* path) {
     std::string staging = folder + std::to_string(::getpid()) + ".bind";
     *path = ProcessSocketPath(folder, static_cast<std::uint32_t>(::getpid()));
     sockaddr_un address{};
-    if (!FillAddress(staging, &address))
+    if (!FillUnixAddress(staging, &address))
         return UniqueFd();
     UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     if (!fd.IsValid()) {
@@ -197,6 +190,10 @@ UniqueFd Bind(const std::string& folder, std::string* path) {
 } // namespace
 
 bool EnsureProcessPort() {
+    // A copy running as root for another user only posts to that user's
+    // windows; it never listens among that user's sockets.
+    if (ActsForOtherUser())
+        return true;
     PortState& state = State();
     std::lock_guard<std::mutex> lock(state.mutex);
     if (state.listening && state.owner == ::getpid())

@@ -111,7 +111,7 @@ template <typename Change> bool ChangeValues(const RegistryKey& key, Change chan
         return false;
     if (place.names.empty() && !MakeRootFolders(place.root.folder, place.root.folderMode))
         return false;
-    RegistryWriteLock lock(place.root.folder);
+    RegistryWriteLock lock(place.root);
     if (!lock.Locked() || !KeyExists(place)) // the key may have been deleted since it was opened
         return false;
     ValueList values;
@@ -172,7 +172,7 @@ bool RegistryKey::Create(RegistryRoot root, const std::wstring& path) {
         !MakeRootFolders(place.root.folder, place.root.folderMode))
         return false;
     if (!place.names.empty()) {
-        RegistryWriteLock lock(place.root.folder);
+        RegistryWriteLock lock(place.root);
         if (!lock.Locked())
             return false;
         std::string folder = place.root.folder;
@@ -310,7 +310,7 @@ bool DeleteRegistryTree(RegistryRoot root, const std::wstring& path) {
         SetLastError(kErrAccessDenied); // a root cannot be deleted
         return false;
     }
-    RegistryWriteLock lock(place.root.folder);
+    RegistryWriteLock lock(place.root);
     if (!lock.Locked() || !KeyExists(place))
         return false;
     return RemoveKeyFolder(place.root.folder, place.folder);

@@ -3,6 +3,7 @@
 #include "platform/Error.h"
 #include "platform/posix/ErrnoMap.h"
 #include "platform/posix/RegistryPaths.h"
+#include "platform/posix/TextFiles.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -32,49 +33,11 @@ bool WriteAll(int fd, const std::string& contents) {
 
 } // namespace
 
-RegistryWriteLock::RegistryWriteLock(const std::string& rootFolder)
-    : LockFile(rootFolder + "/" + kLockFile) {}
+RegistryWriteLock::RegistryWriteLock(const RootPlace& root)
+    : LockFile(root.folder + "/" + kLockFile, root.fileMode) {}
 
 bool ReadStoreFile(const std::string& path, std::size_t limit, std::string* contents) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0) {
-        if (errno == ELOOP)
-            SetLastError(kErrInvalidData); // a link where a store file belongs
-        else
-            SetLastErrno(errno);
-        return false;
-    }
-    struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
-        static_cast<std::uint64_t>(st.st_size) > limit) {
-        ::close(fd);
-        SetLastError(kErrInvalidData);
-        return false;
-    }
-    std::string data;
-    char buffer[16384];
-    for (;;) {
-        ssize_t got = ::read(fd, buffer, sizeof(buffer));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            int err = errno;
-            ::close(fd);
-            SetLastErrno(err);
-            return false;
-        }
-        if (got == 0)
-            break;
-        data.append(buffer, static_cast<std::size_t>(got));
-        if (data.size() > limit) {
-            ::close(fd);
-            SetLastError(kErrInvalidData);
-            return false;
-        }
-    }
-    ::close(fd);
-    *contents = std::move(data);
-    return true;
+    return ReadSmallFile(path, limit, contents);
 }
 
 bool ReplaceStoreFile(const std::string& folder, const char* name, const std::string& contents,

@@ -6,6 +6,7 @@
 // other through the lock just as separate processes do.
 
 #include "platform/posix/LockFile.h"
+#include "platform/posix/RegistryPaths.h"
 
 #include <cstddef>
 #include <string>
@@ -15,11 +16,13 @@ namespace plat::posix {
 // Holds the exclusive flock of one root's lock file while it lives. Every
 // change of the store (values, key creation and deletion) happens under it;
 // readers take no lock, since files are only ever replaced by rename and a
-// reader sees either the old file or the new one, never a mix.
+// reader sees either the old file or the new one, never a mix. The lock file
+// gets the root's file mode, so that in the machine's store a user may take
+// the lock to change a key an administrator gave to that user.
 // Lives on the calling thread for one operation.
 class RegistryWriteLock : public LockFile {
 public:
-    explicit RegistryWriteLock(const std::string& rootFolder);
+    explicit RegistryWriteLock(const RootPlace& root);
 
     // False when the lock could not be taken (last error set).
     bool Locked() const { return Held(); }

@@ -67,15 +67,14 @@ bool MovedRoot(const char* variable, bool* moved, std::string* folder) {
     return true;
 }
 
-// The machine folder is for administrators: root creates it, and a user may
-// use it only where an administrator made it writable for them. Any other
-// user cannot write there at all, so rather than fail every machine-wide
-// setting the launcher keeps that user's HKEY_LOCAL_MACHINE in a per-user
+// The machine folder is for administrators: root creates it (the elevated
+// assistant registers installations there), every user reads it, and a user
+// changes only the keys an administrator gave to that user. Before any
+// administrator made it, a user's HKEY_LOCAL_MACHINE lives in a per-user
 // folder beside HKEY_CURRENT_USER, as Windows moves the machine writes of
-// unelevated programs into the user's own store. Such a user does not see
-// values an administrator wrote into the machine folder.
+// unelevated programs into the user's own store.
 bool MachineFolderUsable() {
-    return ::geteuid() == 0 || ::access(kMachineFolder, W_OK | X_OK) == 0;
+    return ::geteuid() == 0 || ::access(kMachineFolder, X_OK) == 0;
 }
 
 bool UserRoot(const char* rootName, RootPlace* place) {

@@ -53,6 +53,16 @@ void UniqueFd::Reset() {
     fd_ = -1;
 }
 
+bool FillUnixAddress(const std::string& path, sockaddr_un* address) {
+    address->sun_family = AF_UNIX;
+    if (path.size() >= sizeof address->sun_path) {
+        SetLastError(kErrFilenameTooLong);
+        return false;
+    }
+    std::memcpy(address->sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
 UniqueFd ConnectUnix(const std::string& path, const Deadline& deadline, int* err) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <sys/un.h>
 
 namespace plat::posix {
 
@@ -42,6 +43,10 @@ public:
 private:
     int fd_ = -1;
 };
+
+// Fills a Unix socket address; false with last error 206 when the path is
+// too long for one.
+bool FillUnixAddress(const std::string& path, sockaddr_un* address);
 
 // A nonblocking connected socket, or an invalid one with `*err` holding the
 // errno (ENOENT: nobody there, ECONNREFUSED: nobody listening, ETIMEDOUT:

@@ -4,8 +4,11 @@
 // it running.
 
 #include "platform/CommandLine.h"
+#include "platform/Elevation.h"
+#include "platform/Folders.h"
 #include "platform/NamedMutex.h"
 #include "platform/Process.h"
+#include "platform/Registry.h"
 #include "platform/Unicode.h"
 
 #include <chrono>
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <string>
 #include <thread>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -118,6 +122,24 @@ int main(int argc, char** argv) {
             return kWatchdog;
         std::filesystem::remove(plat::WideToUtf8(args[1]));
         return 0;
+    }
+    if (mode == L"elevation" && args.size() == 2) {
+        std::string report = std::string("elevated=") + (plat::IsProcessElevated() ? "1" : "0") +
+                             " invoking=" + std::to_string(plat::InvokingUserId()) +
+                             " acts=" + (plat::ActsForOtherUser() ? "1" : "0") +
+                             " runtime=" + plat::WideToUtf8(plat::GetRuntimeFolder());
+        return WriteFile(args[1], report) ? 0 : kFailed;
+    }
+    // write-registry-as UID KEY NAME VALUE: as that user, writes a string
+    // into an existing key of the machine's store.
+    if (mode == L"write-registry-as" && args.size() == 5) {
+        unsigned long uid = std::stoul(args[1]);
+        if (::setgid(static_cast<gid_t>(uid)) != 0 || ::setuid(static_cast<uid_t>(uid)) != 0)
+            return kFailed;
+        plat::RegistryKey key;
+        bool written = key.Open(plat::RegistryRoot::LocalMachine, args[2]) &&
+                       key.WriteString(args[3], args[4]);
+        return written ? 0 : 1;
     }
     if (mode == L"exit-holding")
         return ExitHolding(args);

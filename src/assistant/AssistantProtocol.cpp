@@ -1,24 +1,28 @@
-#include "logic/AssistantResults.h"
+#include "assistant/AssistantProtocol.h"
+
+#include "platform/FileSystem.h"
+
+namespace assistant {
 
 const char* AssistantCommandName(int command) {
     switch (command) {
-    case 1:
+    case eLauncherCmd_Install:
         return "::eLauncherCmd_Install";
-    case 2:
+    case eLauncherCmd_InstallKB:
         return "::eLauncherCmd_InstallKB";
-    case 3:
+    case eLauncherCmd_Uninstall:
         return "::eLauncherCmd_Uninstall";
-    case 4:
+    case eLauncherCmd_GetRights:
         return "::eLauncherCmd_GetRights";
-    case 5:
+    case eLauncherCmd_IconUpdate:
         return "::eLauncherCmd_IconUpdate";
-    case 6:
+    case eLauncherCmd_Progress:
         return "::eLauncherCmd_Progress";
-    case 7:
+    case eLauncherCmd_KillProcess:
         return "::eLauncherCmd_KillProcess";
-    case 8:
+    case eLauncherCmd_SetLongName:
         return "::eLauncherCmd_SetLongName";
-    case 9:
+    case eLauncherCmd_Cancel:
         return "::eLauncherCmd_Cancel";
     default:
         return nullptr;
@@ -27,35 +31,50 @@ const char* AssistantCommandName(int command) {
 
 std::string AssistantResultText(int result, unsigned lastError) {
     switch (result) {
-    case 0:
+    case kResultOk:
         return " .. OK";
-    case 1:
+    case kCntCreateDir:
         return " .. error: CntCreateDir";
-    case 2:
+    case kShortInstallationPath:
         return " .. error: ShortInstallationPath";
-    case 3:
+    case kEmptyFullNameEx:
         return " .. error: EmptyFullNameEx";
-    case 4:
+    case kCntSetRights:
         return " .. error: CntSetRights";
-    case 5:
+    case kCntCreateUninstallRegPath:
         return " .. error: CntCreateUninstallRegPath";
-    case 7:
+    case kCntPutInstDirToReg:
         return " .. error: CntPutInstDirToReg";
-    case 8:
+    case kCntDelInstDirFromReg:
         return " .. error: CntDelInstDirFromReg";
-    case 9:
+    case kCntFoundDir:
         return " .. error: CntFoundDir";
-    case 10:
+    case kCntMakeSD:
         return " .. error: CntMakeSD";
-    case 11:
+    case kCntOpenPipe:
         return " .. error: CntOpenPipe, GetLastError() = " + std::to_string(lastError);
-    case 12:
+    case kCntReadPipe:
         return " .. error: CntReadPipe";
-    case 13:
+    case kUnknownPipeCmd:
         return " .. error: UnknownPipeCmd";
-    case 14:
+    case kCntKillProcess:
         return " .. error: CntKillProcess";
     default:
         return " .. error: Unknown";
     }
 }
+
+bool IsRunnableCommand(int command) {
+    return (command >= eLauncherCmd_Install && command <= eLauncherCmd_IconUpdate) ||
+           command == eLauncherCmd_KillProcess || command == eLauncherCmd_SetLongName;
+}
+
+bool CommandSendsBlock(int command) {
+    return IsRunnableCommand(command) && command != eLauncherCmd_InstallKB;
+}
+
+std::wstring AssistantPipeName(const std::wstring& assistantPath) {
+    return L"\\\\.\\pipe\\launcher_" + plat::FileNameOf(assistantPath);
+}
+
+} // namespace assistant

@@ -1,0 +1,197 @@
+// Shortcuts and the folder and path helpers.
+
+#include "assistant/FolderUtils.h"
+#include "assistant/Shortcuts.h"
+
+#include "log/LogImplW.h"
+#include "log/ProcessLog.h"
+#include "platform/Process.h"
+#include "platform/ShellLink.h"
+#include "platform/SpecialFolders.h"
+#include "platform/Unicode.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace {
+
+using testsupport::ReadTestFile;
+using testsupport::ScopedEnv;
+using testsupport::WriteTestFile;
+namespace fs = std::filesystem;
+
+// The shell folders moved into the test's own folder.
+class ShortcutsTest : public ::testing::Test {
+protected:
+    std::wstring Desktop(const std::wstring& name) const { return dir_.File(L"desktop/" + name); }
+    std::wstring UserMenu(const std::wstring& name) const {
+        return dir_.File(L"data/applications/" + name);
+    }
+    std::wstring CommonMenu(const std::wstring& name) const {
+        return dir_.File(L"share/applications/" + name);
+    }
+    bool Exists(const std::wstring& path) const { return fs::exists(plat::WideToUtf8(path)); }
+
+    testsupport::TempDir dir_;
+    ScopedEnv desktop_{"XDG_DESKTOP_DIR", dir_.NarrowPath() + "desktop"};
+    ScopedEnv data_{"XDG_DATA_HOME", dir_.NarrowPath() + "data"};
+    ScopedEnv common_{"LAUNCHER_COMMON_DATA_DIR", dir_.NarrowPath() + "share"};
+};
+
+TEST_F(ShortcutsTest, AShortcutRecordsItsTargetArgumentsAndWorkingFolder) {
+    ASSERT_TRUE(assistant::CreateShortcut(L"/srv/Game/Launcher.exe", L"/uninstall \"x\"", L"Game",
+                                          plat::kCsidlCommonPrograms, L"Game Online", 1, false));
+    std::wstring path = CommonMenu(L"Game Online/Game.desktop");
+    EXPECT_EQ(assistant::ShortcutPath(L"/srv/Game/Launcher.exe", L"Game",
+                                      plat::kCsidlCommonPrograms, L"Game Online"),
+              path);
+    plat::ShellLink link;
+    ASSERT_TRUE(plat::LoadShellLink(path, &link));
+    EXPECT_EQ(link.target, L"/srv/Game/Launcher.exe");
+    EXPECT_EQ(link.arguments, L"/uninstall \"x\"");
+    EXPECT_EQ(link.workingFolder, L"/srv/Game");
+    EXPECT_EQ(link.iconIndex, 1);
+    EXPECT_FALSE(Exists(CommonMenu(L"Game Online/.directory")));
+
+    // A target with "\" takes the text before its last "\" as working folder.
+    ASSERT_TRUE(assistant::CreateShortcut(L"C:\\Games\\Game.exe", L"", L"Win", plat::kCsidlDesktop,
+                                          L"", 0, false));
+    ASSERT_TRUE(plat::LoadShellLink(Desktop(L"Win.desktop"), &link));
+    EXPECT_EQ(link.workingFolder, L"C:\\Games");
+}
+
+TEST_F(ShortcutsTest, EmptyOrPathLikeNamesCreateNothing) {
+    EXPECT_FALSE(assistant::CreateShortcut(L"/srv/Game/Launcher.exe", L"", L"", plat::kCsidlDesktop,
+                                           L"", 0, false));
+    EXPECT_FALSE(assistant::CreateShortcut(L"", L"", L"Game", plat::kCsidlDesktop, L"", 0, false));
+    EXPECT_FALSE(assistant::CreateShortcut(L"/srv/Game/Launcher.exe", L"", L"../escape",
+                                           plat::kCsidlDesktop, L"", 0, false));
+    EXPECT_FALSE(assistant::CreateShortcut(L"/srv/Game/Launcher.exe", L"", L"Game",
+                                           plat::kCsidlDesktop, L"..", 0, false));
+    EXPECT_FALSE(assistant::CreateShortcut(L"/srv/Game/Launcher.exe", L"", L"Game",
+                                           plat::kCsidlCommonDesktopDirectory, L"", 0, false));
+    EXPECT_FALSE(Exists(dir_.File(L"escape.desktop")));
+    EXPECT_EQ(assistant::ShortcutPath(L"/x", L"", plat::kCsidlDesktop, L""), L"");
+}
+
+TEST_F(ShortcutsTest, AProgramsSubfolderGoesWithItsLastShortcut) {
+    const std::wstring target = L"/srv/Game/Launcher.exe";
+    ASSERT_TRUE(assistant::CreateShortcut(target, L"", L"Game", plat::kCsidlCommonPrograms,
+                                          L"Game Online", 0, true));
+    ASSERT_TRUE(assistant::CreateShortcut(L"/srv/Game/editor.exe", L"", L"Editor",
+                                          plat::kCsidlCommonPrograms, L"Game Online", 0, false));
+    EXPECT_NE(ReadTestFile(CommonMenu(L"Game Online/.directory"))
+                  .find("Icon=" + plat::WideToUtf8(target)),
+              std::string::npos);
+
+    ASSERT_TRUE(
+        assistant::DeleteShortcut(target, L"Game", plat::kCsidlCommonPrograms, L"Game Online"));
+    // Another shortcut is left: the subfolder and its settings stay.
+    EXPECT_TRUE(Exists(CommonMenu(L"Game Online/.directory")));
+    ASSERT_TRUE(assistant::DeleteShortcut(L"/srv/Game/editor.exe", L"Editor",
+                                          plat::kCsidlCommonPrograms, L"Game Online"));
+    EXPECT_FALSE(Exists(CommonMenu(L"Game Online")));
+}
+
+TEST_F(ShortcutsTest, DeletingEveryShortcutOfATargetMatchesItsWrittenForms) {
+    const std::wstring target = L"/srv/Game/Launcher.exe";
+    ASSERT_TRUE(assistant::CreateShortcut(L"\"/srv//Game\\Launcher.exe\"", L"", L"Quoted",
+                                          plat::kCsidlDesktop, L"", 0, false));
+    ASSERT_TRUE(assistant::CreateShortcut(L"/SRV/game/launcher.exe", L"", L"Case",
+                                          plat::kCsidlStartMenu, L"", 0, false));
+    ASSERT_TRUE(assistant::CreateShortcut(target, L"", L"Game", plat::kCsidlCommonPrograms,
+                                          L"Old Name", 0, true));
+    ASSERT_TRUE(assistant::CreateShortcut(target, L"", L"Game", plat::kCsidlPrograms, L"Old Name",
+                                          0, false));
+    ASSERT_TRUE(assistant::CreateShortcut(L"/srv/Other/Launcher.exe", L"", L"Other",
+                                          plat::kCsidlDesktop, L"", 0, false));
+    // Somebody else's entry and a file that is no shortcut are left alone.
+    WriteTestFile(Desktop(L"foreign.desktop"), "[Desktop Entry]\nExec=/usr/bin/foreign\n");
+    WriteTestFile(Desktop(L"broken.desktop"), "not an entry");
+
+    EXPECT_TRUE(assistant::DeleteAllShortcuts(target, L"Old Name"));
+    EXPECT_FALSE(Exists(Desktop(L"Quoted.desktop")));
+    EXPECT_FALSE(Exists(UserMenu(L"Case.desktop")));
+    EXPECT_FALSE(Exists(CommonMenu(L"Old Name")));
+    EXPECT_FALSE(Exists(UserMenu(L"Old Name")));
+    EXPECT_TRUE(Exists(Desktop(L"Other.desktop")));
+    EXPECT_TRUE(Exists(Desktop(L"foreign.desktop")));
+    EXPECT_TRUE(Exists(Desktop(L"broken.desktop")));
+    EXPECT_EQ(assistant::NormalizeShortcutTarget(L"\"C:\\\\Games//X\\\\\\a.exe\""),
+              L"C:/Games/X/a.exe");
+}
+
+TEST_F(ShortcutsTest, TheUninstallShortcutIsNamedAfterTheInstallation) {
+    ASSERT_TRUE(assistant::CreateShortcut(L"/srv/Game/Launcher.exe", L"/uninstall",
+                                          L"Uninstall Game", plat::kCsidlPrograms, L"Game", 1,
+                                          false));
+    EXPECT_TRUE(
+        assistant::DeleteUninstallShortcut(L"/srv/Game/Launcher.exe", L"Game", L"Game", false));
+    EXPECT_FALSE(Exists(UserMenu(L"Game")));
+    EXPECT_EQ(assistant::UninstallShortcutName(L"Game (2)"), L"Uninstall Game (2)");
+}
+
+TEST(FolderUtilsTest, CountingAndDeletingFolderTrees) {
+    testsupport::TempDir dir;
+    WriteTestFile(dir.File(L"tree/file"), "x");
+    fs::create_directories(plat::WideToUtf8(dir.File(L"tree/empty")));
+    EXPECT_EQ(assistant::CountFiles(dir.File(L"tree")), 2u);
+    EXPECT_EQ(assistant::CountFiles(dir.File(L"missing")), 0u);
+    EXPECT_FALSE(assistant::IsFolderEmpty(dir.File(L"tree")));
+    EXPECT_TRUE(assistant::IsFolderEmpty(dir.File(L"tree/empty")));
+    EXPECT_TRUE(assistant::IsFolderEmpty(dir.File(L"missing")));
+    EXPECT_TRUE(assistant::FolderExists(dir.File(L"tree")));
+    EXPECT_FALSE(assistant::FolderExists(dir.File(L"tree/file")));
+
+    WriteTestFile(dir.File(L"canary/keep"), "canary");
+    fs::create_directory_symlink(plat::WideToUtf8(dir.File(L"canary")),
+                                 plat::WideToUtf8(dir.File(L"tree/link")));
+    EXPECT_TRUE(assistant::DeleteFolderTree(dir.File(L"tree/")));
+    EXPECT_FALSE(fs::exists(plat::WideToUtf8(dir.File(L"tree"))));
+    EXPECT_EQ(ReadTestFile(dir.File(L"canary/keep")), "canary");
+    EXPECT_FALSE(assistant::DeleteFolderTree(dir.File(L"tree")));
+}
+
+TEST(FolderUtilsTest, CreatingAFolderPathStopsAtAFileInTheWay) {
+    testsupport::TempDir dir;
+    EXPECT_TRUE(assistant::CreateFolderTree(dir.File(L"a/b/c/")));
+    EXPECT_TRUE(assistant::FolderExists(dir.File(L"a/b/c")));
+    WriteTestFile(dir.File(L"file"), "x");
+    EXPECT_FALSE(assistant::CreateFolderTree(dir.File(L"file/sub")));
+}
+
+TEST(FolderUtilsTest, PathPartsFollowTheFirstCharacterRule) {
+    EXPECT_EQ(assistant::FolderOfPath(L"\\file"), L"");
+    EXPECT_EQ(assistant::FolderOfPath(L"C:\\file.exe"), L"C:");
+    EXPECT_EQ(assistant::FolderOfPath(L"/srv/Game/Launcher.exe"), L"/srv/Game");
+    EXPECT_EQ(assistant::FileNameOfPath(L"/srv/Game/Launcher.exe"), L"Launcher.exe");
+    EXPECT_EQ(assistant::FileNameOfPath(L"/file"), L"");
+    EXPECT_EQ(assistant::FileNameOfPath(L"nothing"), L"");
+    std::wstring path = L"/srv/Game/";
+    EXPECT_TRUE(assistant::StripTrailingBackslash(&path));
+    EXPECT_EQ(path, L"/srv/Game");
+    EXPECT_FALSE(assistant::StripTrailingBackslash(&path));
+    EXPECT_EQ(assistant::GetModuleFolder() + L"/", plat::GetExecutableFolder());
+}
+
+TEST(FolderUtilsTest, ARegistrationForDeletionIsLogged) {
+    testsupport::TempDir dir;
+    ScopedEnv state("XDG_STATE_HOME", dir.NarrowPath() + "state");
+    CLogImplW log;
+    ASSERT_TRUE(log.Open(dir.File(L"launcher.log")));
+    log.SetUtf8(true);
+    SetProcessLog(&log);
+    assistant::RegisterForDeletion(dir.File(L"UNS12.tmp"));
+    assistant::RegisterForDeletion(L"relative");
+    SetProcessLog(nullptr);
+    log.Close();
+    std::string text = ReadTestFile(dir.File(L"launcher.log"));
+    EXPECT_NE(text.find("Register '" + dir.NarrowPath() + "UNS12.tmp' for deletion successful."),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Register 'relative' for deletion fail."), std::string::npos) << text;
+}
+
+} // namespace
