@@ -109,10 +109,11 @@ bool CUnpackerThread::CExtraction::Run(const std::vector<Item>& items, std::size
     std::size_t failedIndex = n;
     EntryFailure failure;
     std::exception_ptr escaped;
+    std::mutex releaseLock;
+    std::size_t mark = 0; // items before it are all done (under releaseLock)
 
     auto work = [&](bool main) {
         CEntryWriter writer(owner_, &owner_->resolver_, settings_.tolerantWrite);
-        std::size_t mark = 0; // the main worker's: items before it are all done
         for (;;) {
             if (failed || Stopped())
                 return;
@@ -140,15 +141,16 @@ bool CUnpackerThread::CExtraction::Run(const std::vector<Item>& items, std::size
             }
             done[k] = true;
             ++finished;
-            if (!main)
-                continue;
-            // The package's bytes before the first unfinished entry are done
-            // with: they may leave memory.
-            while (mark < n && done[mark])
-                ++mark;
-            if (mark < n)
-                map_->ReleaseBefore(items[mark].offset);
-            Progress(finished, n);
+            {
+                // The package's bytes before the first unfinished entry are
+                // done with: they may leave memory, whichever worker ends last.
+                std::lock_guard<std::mutex> guard(releaseLock);
+                while (mark < n && done[mark])
+                    ++mark;
+                map_->ReleaseBefore(mark < n ? items[mark].offset : map_->Size());
+            }
+            if (main)
+                Progress(finished, n);
         }
     };
 
@@ -238,6 +240,9 @@ bool CUnpackerThread::CExtraction::UnpackRar() {
         Fail("pkg(rar) file error or empty : ");
         return false;
     }
+    // The header walk touched a page of every member: they need not stay
+    // resident while the members are written one by one.
+    map_->ReleaseTouched();
     const std::vector<config::RarFileHeader>& members = rar.Members();
     std::vector<Item> items(members.size());
     bool allDirect = true;
