@@ -4,6 +4,7 @@
 #include "logic/Logic.h"
 
 #include "base/Strings.h"
+#include "config/ArchiveHelperRar.h"
 #include "config/XmlQuery.h"
 #include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
@@ -138,8 +139,21 @@ bool CLogic::CreateDialog(LogicFailure* failure) {
         Log(L"Presenter: " + presenter->Description());
         dialog_.SetPresenter(std::move(presenter));
     }
-    const tinyxml2::XMLElement* theme = configuration_.themeDoc.Root();
-    if (!dialog_.Create(theme, caption_)) {
+    // The skin reads its pictures from the resource archive's theme folder,
+    // in the current language's variant where one exists.
+    skin::CSkinTheme& theme = dialog_.Theme();
+    theme.SetSource(&config::CArchiveHolder::Instance(), configuration_.themeFolder);
+    theme.SetLanguagePrefix(configuration_.languages.ImagePrefix());
+    const int language =
+        configuration_.languages.PositionOf(configuration_.languages.CurrentCode());
+    if (language >= 0)
+        theme.SetFontIndex(configuration_.languages.Entries()[language].font);
+    theme.SetStrings([this](int id) { return GetString(id); });
+    theme.SetLog(log_);
+    dialog_.SetProductName(settings_.fullNameW);
+    dialog_.SetNumberingHidden(!settings_.pageNumeration);
+    if (!dialog_.Create(configuration_.themeDoc.Root(), caption_)) {
+        LogNarrow("Dialog initialisation failed with code " + std::to_string(dialog_.InitError()));
         failure->kind = LogicFailure::Kind::Text;
         failure->text = "Unable to create dialog";
         return false;

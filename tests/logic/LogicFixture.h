@@ -70,7 +70,10 @@ inline std::string Archive(const std::string& config) {
     rarpack::CRarStoreWriter writer;
     writer.AddFile("config.xml", config);
     writer.AddFile("en.lso", config::WriteLso(strings));
-    writer.AddFile("theme_t\\config.xml", "<config><common/></config>");
+    // The smallest theme the dialog builds: the window-shape settings and
+    // one step.
+    writer.AddFile("theme_t\\config.xml",
+                   "<config><common><region/></common><forms><step num='1'/></forms></config>");
     return writer.Finish();
 }
 
