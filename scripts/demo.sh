@@ -19,39 +19,20 @@ cmake --build "$build" --target launcher_exe stubpatch publish
 
 run=$root/demo-run
 rm -rf "$run"
-mkdir -p "$run/server/demo" "$run/nginx/logs" "$run/game"
+mkdir -p "$run/server/demo" "$run/game"
 # The demo keeps its settings store inside its own folder.
 export LAUNCHER_REGISTRY_HKCU="$run/registry/HKCU"
 export LAUNCHER_REGISTRY_HKLM="$run/registry/HKLM"
+# The launcher takes the environment's proxy; the demo's server is this
+# machine, reached directly.
+export no_proxy='127.0.0.1,localhost'
 
 echo "== publishing the demo client"
 bash scripts/demo/make-client.sh "$run/client"
 "$build/tools/publish/publish" scripts/demo/release.txt "$run/client" "$run/server/demo"
 
 echo "== starting nginx on 127.0.0.1:$port"
-user_line=""
-[ "$(id -u)" = 0 ] && user_line="user root;"
-cat > "$run/nginx/nginx.conf" <<EOF
-$user_line
-worker_processes 1;
-pid $run/nginx/nginx.pid;
-error_log $run/nginx/logs/error.log;
-events { worker_connections 64; }
-http {
-  access_log $run/nginx/logs/access.log;
-  client_body_temp_path $run/nginx/body;
-  proxy_temp_path $run/nginx/proxy;
-  fastcgi_temp_path $run/nginx/fastcgi;
-  uwsgi_temp_path $run/nginx/uwsgi;
-  scgi_temp_path $run/nginx/scgi;
-  types { application/octet-stream pkg rxml; }
-  server {
-    listen 127.0.0.1:$port;
-    root $run/server;
-  }
-}
-EOF
-nginx -p "$run/nginx" -c "$run/nginx/nginx.conf"
+bash scripts/nginx-serve.sh "$run/nginx" "$run/server" "$port"
 trap 'nginx -p "$run/nginx" -c "$run/nginx/nginx.conf" -s stop 2>/dev/null || true' EXIT
 
 echo "== personalising the launcher"

@@ -9,7 +9,7 @@ packages=(
   libarchive-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev
-  nginx
+  nginx curl libarchive-tools time bc
   libpng-dev libfreetype-dev libfontconfig-dev libx11-dev libxext-dev
   fonts-liberation2 fonts-dejavu-core
   xvfb xdotool

@@ -43,6 +43,8 @@ void CUpdateCycle::processAfterDownload() {
     std::wstring tmp = plat::JoinPath(installFolder_, L"tmp");
     if (tmp.size() > 7)
         plat::DeleteFolderTree(tmp);
+    // The files the sinks knew are gone with the folder.
+    sinks_.clear();
     if (runMode == rmDownload) {
         NotBuilt(L"answering the client that asked for the download");
         return;

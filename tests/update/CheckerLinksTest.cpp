@@ -107,10 +107,9 @@ protected:
         update::CUnpackerThread unpacker;
         const std::wstring temp = outside_.File(L"package.pkg");
         testsupport::WriteTestFile(temp, package);
-        EXPECT_TRUE(unpacker.AddFilePart(temp, nullptr, 0));
         unpacker.SetupRun(window_, install_.Path(), false, true);
         EXPECT_TRUE(unpacker.Start());
-        EXPECT_TRUE(unpacker.AddPackageTask(temp));
+        EXPECT_TRUE(unpacker.AddPackageTask(temp, package.size()));
         unpacker.RequestFinish();
         unpackResult_ = -1;
         plat::Msg msg;

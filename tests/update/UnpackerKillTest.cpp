@@ -33,11 +33,15 @@ plat::LPARAM UnpackFolderPackage(const std::wstring& folder, plat::HWND window,
                                  const bool* timedOut) {
     update::CUnpackerThread unpacker;
     const std::wstring package = plat::JoinPath(folder, L"package.pkg");
-    unpacker.AddFilePart(package, nullptr, 0);
+    std::uint64_t size = 0;
+    plat::File file;
+    if (!file.Open(package, plat::kRead, plat::Disposition::OpenExisting) || !file.Size(&size))
+        return -1;
+    file.Close();
     unpacker.SetupRun(window, plat::JoinPath(folder, L"game"), false, true);
     if (!unpacker.Start())
         return -1;
-    unpacker.AddPackageTask(package);
+    unpacker.AddPackageTask(package, size);
     unpacker.RequestFinish();
     plat::Msg msg;
     while ((!timedOut || !*timedOut) && plat::GetMessage(&msg) > 0) {
