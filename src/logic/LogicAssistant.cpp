@@ -12,6 +12,7 @@
 #include "base/Strings.h"
 #include "config/ConfigKeys.h"
 #include "log/LogImplW.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/VirtualStore.h"
 #include "platform/Elevation.h"
@@ -165,9 +166,9 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
         if (ok)
             NotBuilt(L"continuing the installation");
         else if (result == assistant::kTooManyInstallations)
-            View().ShowMessageBox(
-                base::FormatW(GetString(109).c_str(), settings_.fullNameW.c_str()), kBoxChooseAgain,
-                kBoxButtonsOk, true, 0);
+            View().ShowMessageBox(logic::FormatLangText(GetString(logic::kLangMaxClientsReached),
+                                                        settings_.fullNameW),
+                                  kBoxChooseAgain, kBoxButtonsOk, true, 0);
         else
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
         break;

@@ -6,6 +6,7 @@
 #include "base/Strings.h"
 #include "config/ArchiveHelperRar.h"
 #include "config/XmlQuery.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"
@@ -236,8 +237,9 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         OnExitMessage(wParam);
         return true;
     case eWindowsMessage_ClientRunFailed:
-        View().ShowMessageBox(base::FormatW(GetString(23).c_str(), settings_.fullNameW.c_str()),
-                              kBoxFatal, kBoxButtonsOk, true, 0);
+        View().ShowMessageBox(
+            logic::FormatLangText(GetString(logic::kLangClientStartTooLong), settings_.fullNameW),
+            kBoxFatal, kBoxButtonsOk, true, 0);
         return true;
     case eWindowsMessage_NewTask:
         NotBuilt(L"tasks from a running client");
