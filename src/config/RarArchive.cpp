@@ -1,6 +1,7 @@
 #include "config/RarArchive.h"
 
 #include "base/Crc32.h"
+#include "platform/AllocationCap.h"
 
 #include <unarr.h>
 
@@ -16,6 +17,12 @@ namespace {
 // size, stored ones straight from the archive in larger pieces.
 constexpr std::size_t kBlock = 256 * 1024;
 constexpr std::size_t kStoredBlock = 1 << 20;
+
+// The largest single allocation the decoder may make: its biggest legitimate
+// one is a PPMd model of at most 256 MiB. Sizes it reads from a hostile
+// stream (a filter's data length, for one) fail there instead of reserving
+// and filling gigabytes.
+constexpr std::size_t kDecoderAllocationCap = 260u << 20;
 
 } // namespace
 
@@ -99,6 +106,7 @@ bool CRarArchive::Extract(std::size_t index, const Sink& sink) {
 
 bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
     if (!decoder_) {
+        plat::CAllocationCap cap(kDecoderAllocationCap);
         auto decoder = std::make_unique<Decoder>();
         decoder->stream = ar_open_memory(data_, size_);
         if (decoder->stream)
@@ -109,9 +117,14 @@ bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
     }
     ar_archive* archive = decoder_->archive;
     // The decoder must stand on the very header the walk found.
-    if (!ar_parse_entry_at(archive, static_cast<off64_t>(member.headerOffset)) ||
-        ar_entry_get_offset(archive) != static_cast<off64_t>(member.headerOffset) ||
-        static_cast<std::uint64_t>(ar_entry_get_size(archive)) != member.unpackedSize)
+    bool placed = false;
+    {
+        plat::CAllocationCap cap(kDecoderAllocationCap);
+        placed = ar_parse_entry_at(archive, static_cast<off64_t>(member.headerOffset)) &&
+                 ar_entry_get_offset(archive) == static_cast<off64_t>(member.headerOffset) &&
+                 static_cast<std::uint64_t>(ar_entry_get_size(archive)) == member.unpackedSize;
+    }
+    if (!placed)
         return false;
     std::vector<std::uint8_t>& block = decoder_->block;
     block.resize(kBlock);
@@ -119,7 +132,13 @@ bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
     for (std::uint64_t done = 0; done < member.unpackedSize;) {
         auto piece = static_cast<std::size_t>(
             std::min<std::uint64_t>(block.size(), member.unpackedSize - done));
-        if (!ar_entry_uncompress(archive, block.data(), piece))
+        bool decoded = false;
+        {
+            // The sink's own work below is not the decoder's: it stays uncapped.
+            plat::CAllocationCap cap(kDecoderAllocationCap);
+            decoded = ar_entry_uncompress(archive, block.data(), piece);
+        }
+        if (!decoded)
             return false;
         crc = base::Crc32(block.data(), piece, crc);
         if (!sink(block.data(), piece))

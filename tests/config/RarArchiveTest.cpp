@@ -6,12 +6,15 @@
 #include "config/ArchiveHelperRar.h"
 #include "config/RarHeaders.h"
 
+#include "platform/AllocationCap.h"
 #include "support/RarBuilder.h"
 #include "support/TestData.h"
 
 #include <gtest/gtest.h>
 #include <unarr.h>
 #include <zlib.h>
+
+#include <sys/resource.h>
 
 #include <string>
 #include <vector>
@@ -180,6 +183,28 @@ TEST(RarArchive, StoredMembersOfAPlainArchiveNeedNoDecoder) {
     Extract(other, 2, &ok);
     EXPECT_FALSE(ok);
     EXPECT_FALSE(archive.Extract(0, [](const void*, std::size_t) { return false; }));
+}
+
+// A filter program inside the compressed stream claims about 4 GB of static
+// data, which the decoder library allocates and fills: the member is refused
+// and the memory is never spent.
+TEST(RarArchive, AFilterClaimingGigabytesIsRefusedWithoutSpendingThem) {
+    if (!plat::CAllocationCap::Enforced())
+        GTEST_SKIP() << "the sanitizer's allocator stands in for the cap in this build";
+    const std::string bytes = testsupport::ReadDataFile("rar/filter-static-data-4g.rar");
+    ASSERT_EQ(bytes.size(), 221u);
+    CRarArchive archive;
+    ASSERT_TRUE(archive.Open(bytes.data(), bytes.size()));
+    rusage before{};
+    getrusage(RUSAGE_SELF, &before);
+    for (std::size_t i = 0; i < archive.Members().size(); ++i) {
+        bool ok = true;
+        Extract(archive, i, &ok);
+        EXPECT_FALSE(ok) << i;
+    }
+    rusage after{};
+    getrusage(RUSAGE_SELF, &after);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 512L * 1024) << "KiB more at the peak";
 }
 
 } // namespace
