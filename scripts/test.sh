@@ -36,15 +36,23 @@ CC=clang CXX=clang++ cmake -S . -B "$fuzz_build" -G Ninja \
   -DLAUNCHER_TESTS=OFF
 cmake --build "$fuzz_build"
 fuzz_seconds=${FUZZ_SECONDS:-15}
+# The sanitizer's allocator refuses single allocations past 300 MiB: in these
+# builds it stands in for the launcher's own cap on the RAR decoder.
+fuzz_asan_options="$ASAN_OPTIONS:allocator_may_return_null=1:max_allocation_size_mb=300"
 for fuzzer in "$fuzz_build"/fuzz/*_fuzz; do
   [ -x "$fuzzer" ] || continue
   corpus=$(mktemp -d)
   seeds="fuzz/seeds/$(basename "$fuzzer")"
   [ -d "$seeds" ] && cp -r "$seeds"/. "$corpus"/
   echo "== $(basename "$fuzzer") for ${fuzz_seconds}s"
-  "$fuzzer" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
+  ASAN_OPTIONS="$fuzz_asan_options" "$fuzzer" -max_total_time="$fuzz_seconds" \
+    -rss_limit_mb=2048 "$corpus" 2>&1 | tail -n 3
   rm -rf "$corpus"
 done
 echo "fuzzing: no crash"
 
 ctest --test-dir "$build" --output-on-failure -j2
+# The allocation cap is the C library allocator's, absent under the
+# sanitizers: its tests run in the optimised tree.
+ctest --test-dir "$release_build" --output-on-failure -R 'AllocationCap|RarArchive\.'
+

@@ -1,15 +1,16 @@
-#include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/File.h"
 #include "platform/Unicode.h"
 
 #include "support/TempDir.h"
 
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace plat;
-using testsupport::TempDir;
 using testsupport::ReadTestFile;
+using testsupport::TempDir;
 using testsupport::WriteTestFile;
 
 namespace {
@@ -70,6 +71,26 @@ TEST(FileOpen, CreationKindsBehaveAsOnWindows) {
     EXPECT_EQ(size, 0u);
 }
 
+TEST(FileOpen, NewProgramsAreRunnableAlsoWhenWrittenBesideTheirTarget) {
+    testsupport::TempDir dir;
+    auto mode = [&](const std::wstring& name) {
+        plat::File file;
+        EXPECT_TRUE(file.Open(dir.File(name), plat::kWrite, plat::Disposition::CreateNew));
+        struct stat st {};
+        EXPECT_EQ(::stat(plat::WideToUtf8(dir.File(name)).c_str(), &st), 0);
+        return st.st_mode & 0111;
+    };
+    const mode_t umaskValue = ::umask(022);
+    EXPECT_NE(mode(L"Game.EXE"), 0u);
+    // The unpacker and the whole-file writes write a name beside the target
+    // and rename it: the copy is made runnable for a program's name.
+    EXPECT_NE(mode(plat::FileNameOf(plat::TempNameBeside(dir.File(L"Launcher.tmp.exe")))), 0u);
+    EXPECT_EQ(mode(L"notes.txt"), 0u);
+    EXPECT_EQ(mode(plat::FileNameOf(plat::TempNameBeside(dir.File(L"notes.txt")))), 0u);
+    EXPECT_EQ(mode(L"x.part"), 0u);
+    ::umask(umaskValue);
+}
+
 TEST(FileOperations, MoveRefusesToOverwriteWithoutTheFlag) {
     TempDir dir;
     WriteTestFile(dir.File(L"a"), "A");
@@ -128,7 +149,8 @@ TEST(Folders, FindFilesMatchesAndReportsKinds) {
         names.push_back(e.name + (e.isDirectory ? L"/" : L""));
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"one.log", L"sub.log/", L"two.LOG"}));
-    auto one = std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.name == L"one.log"; });
+    auto one =
+        std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.name == L"one.log"; });
     ASSERT_NE(one, entries.end());
     EXPECT_EQ(one->size, 5u);
 

@@ -92,6 +92,11 @@ bool DirectoryExists(const std::wstring& path) {
     return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsLink(const std::wstring& path) {
+    struct stat st {};
+    return ::lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool DeleteFile(const std::wstring& path) {
     std::string native = Native(path);
     struct stat st {};
@@ -114,11 +119,6 @@ bool DeleteFile(const std::wstring& path) {
         return false;
     }
     return true;
-}
-
-bool IsLink(const std::wstring& path) {
-    struct stat st {};
-    return ::lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists) {
@@ -262,15 +262,20 @@ std::vector<FindEntry> FindFiles(const std::wstring& pattern) {
             continue;
         struct stat st {};
         std::string full = nativeFolder + "/" + name;
-        if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0)
+        // The entry itself: a link is listed as a link, never as its target.
+        if (::lstat(full.c_str(), &st) != 0)
             continue;
         FindEntry found;
         found.name = wideName;
         found.isDirectory = S_ISDIR(st.st_mode);
-        found.size = found.isDirectory ? 0 : static_cast<std::uint64_t>(st.st_size);
+        found.isLink = S_ISLNK(st.st_mode);
+        found.isSpecial = !found.isDirectory && !found.isLink && !S_ISREG(st.st_mode);
+        found.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
         found.modifiedUtcMs =
             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
         found.attributes = AttributesOf(st, name);
+        if (found.isLink)
+            found.attributes = (found.attributes & ~kAttrNormal) | kAttrReparsePoint;
         entries.push_back(std::move(found));
     }
     ::closedir(dir);
