@@ -188,11 +188,10 @@ void Unpack(benchmark::State& state, bool rar) {
         state.PauseTiming();
         std::filesystem::remove_all(plat::WideToUtf8(out));
         update::CUnpackerThread unpacker;
-        unpacker.AddFilePart(package, nullptr, 0); // reads the file's CRC
         unpacker.SetupRun(window, out, false, true);
         unpacker.Start();
         state.ResumeTiming();
-        unpacker.AddPackageTask(package);
+        unpacker.AddPackageTask(package, std::filesystem::file_size(plat::WideToUtf8(package)));
         unpacker.RequestFinish();
         plat::Msg msg;
         while (plat::GetMessage(&msg) > 0 && msg.message != update::kUnpackThreadFinishedMessage) {

@@ -51,6 +51,9 @@ export XDG_STATE_HOME="$run/home/.local/state"
 export LAUNCHER_COMMON_DATA_DIR="$run/home/share"
 export LAUNCHER_TEMP_DIR="$run/home/tmp"
 export FAKE_CLIENT_OUTPUT="$run/client.txt"
+# The launcher takes the environment's proxy; the demo's server is this
+# machine, reached directly.
+export no_proxy='127.0.0.1,localhost'
 unset DISPLAY
 game=$run/game
 
@@ -62,27 +65,7 @@ printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
   > "$run/server/client/license"
 
 echo "== starting nginx on 127.0.0.1:$port"
-user_line=""
-[ "$(id -u)" = 0 ] && user_line="user root;"
-printf '%s\n' "$user_line" \
-  "worker_processes 1;" \
-  "pid $run/nginx/nginx.pid;" \
-  "error_log $run/nginx/logs/error.log;" \
-  "events { worker_connections 64; }" \
-  "http {" \
-  "  access_log $run/nginx/logs/access.log;" \
-  "  client_body_temp_path $run/nginx/body;" \
-  "  proxy_temp_path $run/nginx/proxy;" \
-  "  fastcgi_temp_path $run/nginx/fastcgi;" \
-  "  uwsgi_temp_path $run/nginx/uwsgi;" \
-  "  scgi_temp_path $run/nginx/scgi;" \
-  "  types { application/octet-stream pkg rxml; }" \
-  "  server {" \
-  "    listen 127.0.0.1:$port;" \
-  "    root $run/server;" \
-  "  }" \
-  "}" > "$run/nginx/nginx.conf"
-nginx -p "$run/nginx" -c "$run/nginx/nginx.conf"
+bash scripts/nginx-serve.sh "$run/nginx" "$run/server" "$port"
 stop_all() {
   nginx -p "$run/nginx" -c "$run/nginx/nginx.conf" -s stop 2>/dev/null || true
   end_clients

@@ -8,7 +8,7 @@ packages=(
   libssl-dev zlib1g-dev libtinyxml2-dev libarchive-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev
-  nginx
+  nginx curl libarchive-tools time bc
   libpng-dev libfreetype-dev libfontconfig-dev libx11-dev libxext-dev
   fonts-liberation2 fonts-dejavu-core
   xvfb xdotool

@@ -74,6 +74,16 @@ public:
         if (size > capacity_)
             Reallocate(size);
     }
+    // The same without throwing: false, with the buffer as it was, when the
+    // memory cannot be had. For sizes that come from outside.
+    bool TryReserve(std::size_t size) { return size <= capacity_ || TryReallocate(size); }
+    bool TryResizeForWrite(std::size_t size) {
+        if (size > capacity_ && !TryReallocate(std::max(size, capacity_ + capacity_ / 2)) &&
+            !TryReallocate(size))
+            return false;
+        size_ = size;
+        return true;
+    }
     std::size_t Capacity() const { return capacity_; }
     void Clear() { size_ = 0; }
     // Drops the first `count` bytes.
@@ -99,11 +109,16 @@ private:
             Reallocate(std::max(size, capacity_ + capacity_ / 2));
     }
     void Reallocate(std::size_t capacity) {
+        if (!TryReallocate(capacity))
+            throw std::bad_alloc();
+    }
+    bool TryReallocate(std::size_t capacity) {
         void* moved = std::realloc(bytes_, capacity);
         if (moved == nullptr)
-            throw std::bad_alloc();
+            return false;
         bytes_ = static_cast<std::uint8_t*>(moved);
         capacity_ = capacity;
+        return true;
     }
 
     std::uint8_t* bytes_ = nullptr;

@@ -81,6 +81,22 @@ inline constexpr TextKey kUninstallUrlInfoAbout{KeyBase::Common, "uninstall/@URL
 inline constexpr TextKey kUninstallUrlUpdateInfo{KeyBase::Common, "uninstall/@URLUpdateInfo", "",
                                                  nullptr};
 
+// The network. Server certificates are verified; a distribution that must
+// talk to a test server with a self-signed, expired or wrong-name
+// certificate opts out here (the log says so loudly at every start).
+inline constexpr BoolKey kAcceptInvalidCertificates{
+    KeyBase::Common, "network/acceptInvalidCertificates/@enable", false};
+// The slowest transfer kept: bytes per second averaged over the window in
+// seconds; a floor of 0 turns the check off.
+inline constexpr TextKey kSlowTransferFloor{KeyBase::Common, "network/slowTransfer/@bytesPerSecond",
+                                            "1024", nullptr};
+inline constexpr TextKey kSlowTransferWindow{KeyBase::Common, "network/slowTransfer/@seconds", "60",
+                                             nullptr};
+// The most bytes a document (client update data, licence, manifest) may
+// have, in memory and unpacked.
+inline constexpr TextKey kDocumentLimit{KeyBase::Common, "network/documentLimit/@bytes", "16777216",
+                                        nullptr};
+
 // Theme document; base "common" is required.
 inline constexpr const char* kThemeCommonMissing = "theme: config/common";
 inline constexpr BoolKey kBackNextArrowsInText{KeyBase::Common, "backNextArrowsInText/@value",

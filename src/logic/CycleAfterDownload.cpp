@@ -46,6 +46,8 @@ void CUpdateCycle::processAfterDownload() {
     std::wstring tmp = plat::JoinPath(installFolder_, L"tmp");
     if (tmp.size() > 7)
         plat::DeleteFolderTree(tmp);
+    // The files the sinks knew are gone with the folder.
+    sinks_.clear();
     if (runMode == rmDownload) {
         // The task's packages are installed: they count as present from now.
         for (const std::wstring& package : taskPackages_)

@@ -21,7 +21,8 @@ void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
     Log(L"update.rxml Received");
     update::ManifestTransport transport;
     std::string text;
-    if (!update::ReceiveManifest(transport, body.View(), &text)) {
+    // The unpacked text is held to the documents' bound as the body is.
+    if (!update::ReceiveManifest(transport, body.View(), &text, settings_.documentLimit)) {
         // An unreadable manifest is not asked for again on this server.
         attempts_ = kMaxAttempts + 1;
         fireNetError(eNetRequest_Manifest, 0, 0, base::WideToUtf8(host_.GetString(21)));

@@ -1,6 +1,6 @@
 // CUpdateCycle: the start of the download, from the client decision and the
-// disk-space check, and the ranged request of each queued package with the
-// parts that come back.
+// disk-space check, and the ranged request of each queued package, whose
+// bytes its sink writes to the package's file, with what each request did.
 
 #include "logic/UpdateCycle.h"
 
@@ -9,6 +9,7 @@
 #include "logic/LaunchSettings.h"
 #include "logic/SilentDownload.h"
 #include "net/Downloader.h"
+#include "net/DownloaderNotify.h"
 #include "net/UrlComponents.h"
 #include "platform/FileSystem.h"
 #include "update/ManifestCopy.h"
@@ -154,12 +155,13 @@ void CUpdateCycle::StartNextDownload() {
     if (!task.url.empty()) {
         CUrlComponents url;
         url.Crack(task.url);
-        downloader_.DownloadUpdate(url.GetObjectText(), task.nextOffset, task.remaining);
+        downloader_.DownloadUpdate(url.GetObjectText(), task.nextOffset, task.remaining,
+                                   SinkOf(task));
         return;
     }
     if (task.nextOffset != task.size || task.remaining != 0)
-        downloader_.DownloadUpdate(settings_.updateUrl + task.name, task.nextOffset,
-                                   task.remaining);
+        downloader_.DownloadUpdate(settings_.updateUrl + task.name, task.nextOffset, task.remaining,
+                                   SinkOf(task));
     else
         fireFileReceived();
 }
@@ -169,13 +171,14 @@ void CUpdateCycle::fireFilePartProgress(std::uint32_t bytes, bool inFlight) {
     RefreshProgress(0);
 }
 
-void CUpdateCycle::fireFilePartReceived(const CBuffer& body, bool failed) {
-    if (body.Size() == 0 && !failed) {
-        Log(L"fireFilePartReceived() : buf empty (zero size)");
+void CUpdateCycle::fireFilePartReceived(const NetEx::FilePartResult& part) {
+    if (part.bytes == 0 && !part.failed) {
+        Log(part.unexpected ? L"fireFilePartReceived() : answer is not the asked range"
+                            : L"fireFilePartReceived() : buf empty (zero size)");
         ReportUnexpectedAnswer();
         return;
     }
-    if (body.Size() == 0) {
+    if (part.bytes == 0) {
         Log(L"fireFilePartReceived() : buf empty");
         return;
     }
@@ -184,32 +187,31 @@ void CUpdateCycle::fireFilePartReceived(const CBuffer& body, bool failed) {
         return;
     }
     update::DownloadTask& task = queue_.front();
-    const std::wstring path = TempFileOf(task);
-    // A part that would make the file longer than the task (a server that
-    // ignored the range and sent the whole file) is not stored: appended,
-    // it would only make a file that fails its check.
-    std::uint32_t present = 0, crc = 0;
-    unpacker_.GetPartState(path, &present, &crc);
-    if (body.Size() > task.size - std::min(present, task.size)) {
-        Log(L"fireFilePartReceived() : part is longer than the rest of the file");
-        ReportUnexpectedAnswer();
-        return;
+    if (part.restarted) {
+        // A server that cannot resume sent the whole file: the bytes an
+        // earlier request left were dropped, and the file starts again.
+        Log(base::FormatW(L"Server sent the whole file for a range from %u on: %ls starts again "
+                          L"from byte 0",
+                          task.nextOffset, base::Utf8ToWide(task.name).c_str()));
+        DiscountDroppedBytes(&counters_, task.nextOffset, settings_.progressFromZero);
+        task.nextOffset = 0;
     }
     attempts_ = 0;
-    const auto size = static_cast<std::uint32_t>(body.Size());
+    const auto size = static_cast<std::uint32_t>(part.bytes);
     fireFilePartProgress(size, false);
     Log(base::FormatW(L"filePartReceived: file: %ls (part size: %d)",
                       base::Utf8ToWide(task.name).c_str(), static_cast<int>(size)));
-    if (!unpacker_.AddFilePart(path, body.Data(), body.Size())) {
-        Log(L"fireFilePartReceived() : addFilePart false");
-        return;
-    }
-    if (failed) {
+    if (part.failed) {
         Log(L"fireFilePartReceived() : bError");
         return;
     }
-    unpacker_.GetPartState(path, &present, &crc);
-    if (present < task.size)
+    if (part.unexpected) {
+        // What belonged to the range is kept; the rest is asked for again.
+        Log(L"fireFilePartReceived() : answer ran past the asked range");
+        ReportUnexpectedAnswer();
+        return;
+    }
+    if (SinkOf(task)->Verdict() == update::PackageVerdict::Incomplete)
         ContinueDownload();
     else
         fireFileReceived();

@@ -4,7 +4,6 @@
 // request that broke off continues from the bytes that arrived.
 
 #include "base/Strings.h"
-#include "logic/CycleVerify.h"
 #include "logic/LaunchSettings.h"
 #include "logic/UpdateCycle.h"
 
@@ -22,13 +21,11 @@ bool CUpdateCycle::PrepareQueue() {
     bool ready = false;
     for (auto it = queue_.begin(); it != queue_.end();) {
         update::DownloadTask& task = *it;
-        const std::wstring path = TempFileOf(task);
-        unpacker_.AddFilePart(path, nullptr, 0);
-        std::uint32_t present = 0, crc = 0;
-        unpacker_.GetPartState(path, &present, &crc);
+        std::shared_ptr<update::CPackageSink> sink = SinkOf(task);
         unpackTotal_ += task.size;
-        task.nextOffset = present;
-        if (VerifyPackage(task, present, crc) == PackageVerdict::Damaged)
+        task.nextOffset =
+            static_cast<std::uint32_t>(std::min<std::uint64_t>(sink->Size(), task.size));
+        if (sink->Verdict() == update::PackageVerdict::Damaged)
             HandOverToUnpacker(&task, true, true);
         task.remaining = task.size - task.nextOffset;
         if (settings_.progressFromZero)
@@ -43,7 +40,7 @@ bool CUpdateCycle::PrepareQueue() {
         // "tmp" as a finished download does.
         if (IsPackageName(task.name)) {
             HandOverToUnpacker(&task, true, false);
-            unpacker_.AddPackageTask(path);
+            unpacker_.AddPackageTask(sink->Path(), task.size);
             ready = true;
         }
         it = queue_.erase(it);
@@ -62,10 +59,9 @@ bool CUpdateCycle::ContinueDownload() {
     if (queue_.empty())
         return false;
     update::DownloadTask& task = queue_.front();
-    std::uint32_t present = 0, crc = 0;
-    unpacker_.GetPartState(TempFileOf(task), &present, &crc);
-    task.nextOffset = present;
-    task.remaining = task.size - std::min(present, task.size);
+    const std::uint64_t present = SinkOf(task)->Size();
+    task.nextOffset = static_cast<std::uint32_t>(std::min<std::uint64_t>(present, task.size));
+    task.remaining = task.size - task.nextOffset;
     if (attempts_ > 0)
         host_.View().SetFormattedText(kAttemptTextControl,
                                       {TextValue{TextValue::StringId, 37, 0, {}},

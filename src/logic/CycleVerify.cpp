@@ -1,22 +1,11 @@
-// CUpdateCycle: the verification of a package whose download has ended and
-// its hand-over to the unpacker, or back into the queue when it is damaged.
-
-#include "logic/CycleVerify.h"
+// CUpdateCycle: the verdict on a package whose download has ended (its
+// sink's: size and CRC-32 against the manifest) and its hand-over to the
+// unpacker, or back into the queue when it is damaged.
 
 #include "base/Strings.h"
 #include "logic/UpdateCycle.h"
-#include "platform/FileSystem.h"
 
 namespace logic {
-
-PackageVerdict VerifyPackage(const update::DownloadTask& task, std::uint32_t presentBytes,
-                             std::uint32_t crc) {
-    if (presentBytes < task.size)
-        return PackageVerdict::Incomplete;
-    if (presentBytes > task.size || crc != task.crc32)
-        return PackageVerdict::Damaged;
-    return PackageVerdict::Complete;
-}
 
 void CUpdateCycle::HandOverToUnpacker(update::DownloadTask* task, bool fromTmp, bool damaged) {
     const std::wstring path = TempFileOf(*task);
@@ -25,8 +14,7 @@ void CUpdateCycle::HandOverToUnpacker(update::DownloadTask* task, bool fromTmp, 
     if (!damaged)
         return;
     Log(L"    .. warning: crc or size is not correct, file will be added to download queue");
-    plat::DeleteFile(path);
-    unpacker_.ForgetTempFile(path);
+    SinkOf(*task)->Discard();
     task->nextOffset = 0;
 }
 
@@ -35,8 +23,7 @@ void CUpdateCycle::fireFileReceived() {
         return;
     update::DownloadTask task = queue_.front();
     queue_.pop_front();
-    const std::wstring path = TempFileOf(task);
-    unpacker_.MarkTempFileComplete(path);
+    std::shared_ptr<update::CPackageSink> sink = SinkOf(task);
     if (!IsPackageName(task.name)) {
         if (task.name == "Launcher.exe") {
             NotBuilt(L"verifying the new launcher");
@@ -47,11 +34,9 @@ void CUpdateCycle::fireFileReceived() {
         }
         // Any other file stays in "tmp" and is not installed.
     } else {
-        std::uint32_t present = 0, crc = 0;
         // A download that ended short counts as damaged here: nothing more
         // will arrive for it.
-        if (!unpacker_.GetPartState(path, &present, &crc) ||
-            VerifyPackage(task, present, crc) != PackageVerdict::Complete) {
+        if (sink->Verdict() != update::PackageVerdict::Complete) {
             HandOverToUnpacker(&task, false, true);
             host_.View().ShowMessageBox(host_.GetString(40), kBoxUpdateFailed,
                                         kBoxButtonsRetryCancel, false, 0);
@@ -62,7 +47,7 @@ void CUpdateCycle::fireFileReceived() {
             return;
         }
         HandOverToUnpacker(&task, false, false);
-        unpacker_.AddPackageTask(path);
+        unpacker_.AddPackageTask(sink->Path(), task.size);
     }
     StartNextDownload();
 }

@@ -9,6 +9,7 @@
 #include "config/ConfigDocument.h"
 #include "platform/Window.h"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,12 @@ struct LaunchSettings {
     bool singlePageMode = false;
     std::string updateUrl;
     std::string userAgentHeader;
+    // The network: certificate checks waivable (a test server only), the
+    // slow-transfer floor and the documents' size bound.
+    bool acceptInvalidCertificates = false;
+    std::uint32_t slowFloorBytesPerSecond = 1024;
+    std::uint32_t slowWindowSeconds = 60;
+    std::uint32_t documentLimit = 16u << 20;
 
     // The run.
     int runMode = rmUnknown;

@@ -147,7 +147,7 @@ private:
     void fireKBFileReceived(const CBuffer& body) override;
     void fireLicenseReceived(const CBuffer& body) override;
     void fireUpdateXmlReceived(const CBuffer& body) override;
-    void fireFilePartReceived(const CBuffer& body, bool failed) override;
+    void fireFilePartReceived(const NetEx::FilePartResult& part) override;
     void fireFileReceived() override;
     void fireFilePartProgress(std::uint32_t bytes, bool inFlight) override;
     void fireAffiliateUpdated() override;

@@ -18,6 +18,7 @@
 #include "platform/Resources.h"
 #include "platform/ShellOpen.h"
 
+#include <charconv>
 #include <cstdio>
 #include <cwchar>
 
@@ -33,6 +34,16 @@ bool Fail(LogicFailure* failure, const std::string& text) {
 bool ReadRequired(const config::CConfigDocument& doc, const config::TextKey& key,
                   std::string* value, LogicFailure* failure) {
     return doc.Read(key, value) || Fail(failure, key.requiredError);
+}
+
+// A decimal number of digits only; `fallback` for a missing or other value.
+std::uint32_t ReadNumber(const config::CConfigDocument& doc, const config::TextKey& key,
+                         std::uint32_t fallback) {
+    std::string text = doc.Read(key);
+    std::uint32_t value = 0;
+    auto [end, problem] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return text.empty() || problem != std::errc() || end != text.data() + text.size() ? fallback
+                                                                                      : value;
 }
 
 } // namespace
@@ -225,6 +236,15 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
     settings_.updateUrl = config::ReadStubValue("UPDATE_PATH", 133);
     if (settings_.updateUrl.empty())
         settings_.updateUrl = doc.Read(keys::kUrlUpdate);
+    settings_.acceptInvalidCertificates = doc.Read(keys::kAcceptInvalidCertificates);
+    settings_.slowFloorBytesPerSecond =
+        ReadNumber(doc, keys::kSlowTransferFloor, settings_.slowFloorBytesPerSecond);
+    settings_.slowWindowSeconds =
+        ReadNumber(doc, keys::kSlowTransferWindow, settings_.slowWindowSeconds);
+    // A bound of 0 would refuse every document: the default stands instead.
+    std::uint32_t documentLimit = ReadNumber(doc, keys::kDocumentLimit, 0);
+    if (documentLimit != 0)
+        settings_.documentLimit = documentLimit;
 
     const config::CConfigDocument& theme = configuration_.themeDoc;
     if (!theme.Base(config::KeyBase::Common))

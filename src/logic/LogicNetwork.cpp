@@ -19,12 +19,24 @@ constexpr int kTransportTimeoutMs = 5000;
 
 bool CLogic::StartNetwork() {
     transport_ = std::make_unique<NetEx::CNetTransport>();
+    transport_->SetLauncherLog(log_);
     if (!transport_->Start(kTransportTimeoutMs)) {
-        transport_.reset();
+        NetEx::ShutDownTransport(std::move(transport_), 0);
         return false;
     }
     NetEx::InternetParams params;
     params.userAgent = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
+    params.certificateWaivers = settings_.acceptInvalidCertificates;
+    params.slowFloorBytesPerSecond = settings_.slowFloorBytesPerSecond;
+    params.slowWindowMs = settings_.slowWindowSeconds * 1000;
+    if (settings_.acceptInvalidCertificates) {
+        // Anyone on the way could then serve the packages: say so at every
+        // start, where a publisher cannot miss it.
+        BlankLine();
+        Log(L"!!! WARNING: server certificates are NOT verified: config.xml sets "
+            L"network/acceptInvalidCertificates. Use this for a test server only. !!!");
+        BlankLine();
+    }
     if (transport_->OpenInternet(params))
         Log(L"Net transport successfully initialized");
     if (configuration_.logHttp) {
@@ -44,6 +56,7 @@ bool CLogic::StartNetwork() {
     downloader_.SetLog(log_);
     downloader_.SetProgressWindow(dialog_.Window());
     downloader_.SetLanguage(configuration_.languages.CurrentCode());
+    downloader_.SetDocumentLimit(settings_.documentLimit);
     Log(L"Downloader successfully initialized");
     downloader_.SetServer(urlSelector_.SelectedUrl());
     networkStarted_ = true;
@@ -57,9 +70,13 @@ void CLogic::StopNetwork() {
     Log(downloader_.Detach(kTransportTimeoutMs) ? L"OK" : L"timed out");
     Log(L"Net transport shutdown .. ", false);
     transport_->PostQuit();
-    Log(transport_->Stop(kTransportTimeoutMs) ? L"OK" : L"timed out");
+    const bool stopped = NetEx::ShutDownTransport(std::move(transport_), kTransportTimeoutMs);
+    Log(stopped ? L"OK" : L"timed out");
+    // A transport that overstays is kept alive with everything it holds; the
+    // downloader may go only once the transport will never call it again.
+    if (!stopped)
+        downloader_.AwaitDetach();
     downloader_.SetTransport(nullptr);
-    transport_.reset();
     networkStarted_ = false;
     // A request may have completed after the message loop ended; with the
     // transport gone nothing else can arrive.
@@ -74,8 +91,8 @@ void CLogic::fireUpdateXmlReceived(const CBuffer& body) {
     cycle_.fireUpdateXmlReceived(body);
 }
 
-void CLogic::fireFilePartReceived(const CBuffer& body, bool failed) {
-    cycle_.fireFilePartReceived(body, failed);
+void CLogic::fireFilePartReceived(const NetEx::FilePartResult& part) {
+    cycle_.fireFilePartReceived(part);
 }
 
 void CLogic::fireFileReceived() {

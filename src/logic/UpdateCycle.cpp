@@ -32,8 +32,7 @@ void CUpdateCycle::StopWorkers() {
     checker_.Stop(1000);
     unpacker_.RequestStop();
     unpacker_.Stop(1000);
-    // What arrived in this run stays on disk for the next one to resume.
-    unpacker_.FlushParts();
+    // What arrived in this run is on disk already for the next one to resume.
 }
 
 bool CUpdateCycle::RequestLicense() {
@@ -75,6 +74,14 @@ bool CUpdateCycle::ClientRunning() const {
 
 std::wstring CUpdateCycle::TempFileOf(const update::DownloadTask& task) const {
     return TempFileName(installFolder_, task, launcherVersion_);
+}
+
+std::shared_ptr<update::CPackageSink> CUpdateCycle::SinkOf(const update::DownloadTask& task) {
+    const std::wstring path = TempFileOf(task);
+    std::shared_ptr<update::CPackageSink>& sink = sinks_[path];
+    if (!sink)
+        sink = std::make_shared<update::CPackageSink>(path, task.size, task.crc32);
+    return sink;
 }
 
 void CUpdateCycle::RefreshProgress(std::int64_t unpackedBytes) {

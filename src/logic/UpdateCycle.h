@@ -12,7 +12,8 @@
 //
 // The files are named for the jobs: CycleCheck (manifest and checker),
 // CycleDownload (start and ranged requests), CycleResume (what "tmp" holds
-// and cut downloads), CycleVerify (the verdict on a received package),
+// and cut downloads), CycleVerify (a received package's verdict, from its
+// sink, and its hand-over),
 // CycleRetry (attempts and retry timers), CycleRotateServers (the next server
 // and fresh client update data), CycleAfterDownload (unpacker results and
 // what follows).
@@ -23,9 +24,12 @@
 #include "platform/Window.h"
 #include "update/CheckerThread.h"
 #include "update/DownloadTask.h"
+#include "update/PackageSink.h"
 #include "update/UnpackerThread.h"
 
 #include <cstdint>
+#include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,7 +39,8 @@ class CLogImplW;
 
 namespace NetEx {
 class CDownloader;
-}
+struct FilePartResult;
+} // namespace NetEx
 
 namespace config {
 class CLauncherLanguages;
@@ -123,7 +128,7 @@ public:
     // CycleCheck.cpp
     void fireUpdateXmlReceived(const CBuffer& body);
     // CycleDownload.cpp
-    void fireFilePartReceived(const CBuffer& body, bool failed);
+    void fireFilePartReceived(const NetEx::FilePartResult& part);
     void fireFilePartProgress(std::uint32_t bytes, bool inFlight);
     // CycleVerify.cpp
     void fireFileReceived();
@@ -176,6 +181,9 @@ private:
     // The client's process runs from the installation folder.
     bool ClientRunning() const;
     std::wstring TempFileOf(const update::DownloadTask& task) const;
+    // The sink of the task's temporary file, made (from what the file holds)
+    // the first time it is asked for.
+    std::shared_ptr<update::CPackageSink> SinkOf(const update::DownloadTask& task);
     void RefreshProgress(std::int64_t unpackedBytes);
 
     // CycleCheck.cpp
@@ -194,6 +202,8 @@ private:
     // ran out or nothing is queued.
     bool ContinueDownload();
     // CycleVerify.cpp
+    // Logs the hand-over of a task's file; a damaged file is deleted and its
+    // task starts again from nothing.
     void HandOverToUnpacker(update::DownloadTask* task, bool fromTmp, bool damaged);
     // CycleRetry.cpp
     // The request of the stage once more; false when its attempts ran out.
@@ -230,6 +240,9 @@ private:
     // The queue and the counters are declared before the threads that write
     // into them.
     update::DownloadQueue queue_;
+    // The temporary files of the queued tasks by path; a sink outlives the
+    // requests that write to it.
+    std::map<std::wstring, std::shared_ptr<update::CPackageSink>> sinks_;
     DownloadCounters counters_;
     std::uint32_t unpackTotal_ = 0;
     std::uint32_t unpackedKb_ = 0; // the tooltip's share of the unpacking

@@ -3,6 +3,8 @@
 #include "base/Strings.h"
 #include "platform/FileSystem.h"
 
+#include <algorithm>
+
 namespace logic {
 
 void CountPartProgress(DownloadCounters* counters, std::uint32_t bytes, bool inFlight) {
@@ -12,6 +14,16 @@ void CountPartProgress(DownloadCounters* counters, std::uint32_t bytes, bool inF
     }
     counters->committed += bytes;
     counters->current = counters->committed;
+}
+
+void DiscountDroppedBytes(DownloadCounters* counters, std::uint64_t bytes, bool progressFromZero) {
+    if (progressFromZero) {
+        // The total left out what was present at the start; it is due again.
+        counters->total += bytes;
+        return;
+    }
+    counters->committed -= std::min(counters->committed, bytes);
+    counters->current -= std::min(counters->current, bytes);
 }
 
 ProgressDisplay ComputeProgress(const ProgressInputs& inputs, std::int64_t unpackedBytes,

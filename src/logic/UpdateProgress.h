@@ -23,6 +23,9 @@ struct DownloadCounters {
 // A progress report of the downloader: bytes of the request in flight, or a
 // part that was stored.
 void CountPartProgress(DownloadCounters* counters, std::uint32_t bytes, bool inFlight);
+// Bytes counted as present that are gone (a file that started again): they
+// are to be downloaded once more.
+void DiscountDroppedBytes(DownloadCounters* counters, std::uint64_t bytes, bool progressFromZero);
 
 // What the progress display reads from the launcher.
 struct ProgressInputs {

@@ -3,6 +3,7 @@
 #include "log/CypherLog.h"
 #include "log/HttpLogName.h"
 #include "net/HttpLogRecord.h"
+#include "net/NetTransport.h"
 #include "platform/Error.h"
 
 namespace NetEx {
@@ -32,6 +33,10 @@ void CContextBase::Attach(CNetClient* client, CNetTransportBase* transport) {
     client_ = client;
     transport_ = transport;
     logName_ = httplog::MakeLogName(name_, static_cast<int>(id_));
+}
+
+bool CContextBase::CertificateWaiversAllowed() const {
+    return transport_ != nullptr && transport_->CertificateWaiversAllowed();
 }
 
 std::uint32_t CContextBase::OpenLog(const HttpLogSettings& settings, std::uint32_t processId,

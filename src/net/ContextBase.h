@@ -51,6 +51,9 @@ public:
     // Takes the client and transport and names the log after the context.
     void Attach(CNetClient* client, CNetTransportBase* transport);
     CNetClient* Client() const { return client_; }
+    // Whether the certificate checks a request's flags waive may be waived
+    // (the transport's setting; never before the context is attached).
+    bool CertificateWaiversAllowed() const;
     const std::string& LogName() const { return logName_; }
     // Opens the context's HTTP log in the settings' folder: 0, or the error
     // number (183 when a log is already open).

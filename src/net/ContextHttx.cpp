@@ -219,14 +219,16 @@ void CContextHttx::ReadAndReport(RequestList::iterator it) {
                 text.remove_suffix(1);
             record.Block(text.data(), text.size());
         }
+        // A body that went to a sink shows its size only.
+        if (request.GetReceivedSize() != 0)
+            record.Number("Size: ", static_cast<std::int64_t>(request.GetReceivedSize()));
         if (request.GetBodySize() != 0) {
-            record.Number("Size: ", static_cast<std::int64_t>(request.GetBodySize()));
             record.Line("Data:", {});
             record.Block(request.GetResponseBody().Data(), request.GetBodySize());
         }
     }
     WriteErrorText(Log(), request.GetErrorCode());
-    CountReceived(request.GetBodySize());
+    CountReceived(request.GetReceivedSize());
     std::unique_ptr<CRequestHttx> done = std::move(*it);
     requests_.erase(it);
     done->CloseHandle();
@@ -234,6 +236,8 @@ void CContextHttx::ReadAndReport(RequestList::iterator it) {
 }
 
 void CContextHttx::Complete(std::unique_ptr<CRequestHttx> request) {
+    // The transport is done with the body: the sink is the client's again.
+    request->EndBody();
     if (Client())
         Client()->OnRequestCompleted(std::move(request));
 }

@@ -35,6 +35,8 @@ struct CDownloader::RequestForm {
     // When set: an empty line, then this, the full URL and logSuffix.
     const char* logPrefix = nullptr;
     std::string logSuffix;
+    std::uint32_t bodyLimit = 0;
+    std::shared_ptr<IBodySink> sink;
 };
 
 CDownloader::CDownloader() = default;
@@ -70,6 +72,7 @@ bool CDownloader::DownloadCUDFile(std::string_view url, std::string_view extraHe
     RequestForm form;
     form.kind = kDownloadCUDFile;
     form.headers = std::string(kAcceptXml) + std::string(extraHeaders);
+    form.bodyLimit = documentLimit_;
     return Issue(form, parsed.GetObjectText());
 }
 
@@ -96,6 +99,7 @@ bool CDownloader::DownloadKB(std::string_view url) {
     form.readBlock = kKBReadBlock;
     form.wantResponseHeaders = true;
     form.headers = kAcceptXml;
+    form.bodyLimit = kKBLimit;
     return Issue(form, parsed.GetObjectText());
 }
 
@@ -108,6 +112,9 @@ bool CDownloader::DownloadLicense(std::string_view path) {
     RequestForm form;
     form.kind = kDownloadLicense;
     form.headers = std::string(kAcceptXml) + std::string(kAcceptEncoding);
+    // The bound holds for the decoded body: a small gzip body cannot grow
+    // past it.
+    form.bodyLimit = documentLimit_;
     form.argName = "LANG";
     form.argValue = language_;
     return Issue(form, path);
@@ -120,20 +127,25 @@ bool CDownloader::DownloadUpdateXml(std::string_view path) {
     RequestForm form;
     form.kind = kDownloadUpdateXml;
     form.headers = kAcceptXml;
+    form.bodyLimit = documentLimit_;
     // A new name on every request keeps caches on the way from answering.
     form.argName = std::to_string(plat::GetUtcMs());
     form.logPrefix = "CDownloader::DownloadUpdateXml: ";
     return Issue(form, path);
 }
 
-bool CDownloader::DownloadUpdate(std::string_view path, std::uint32_t begin, std::uint32_t length) {
+bool CDownloader::DownloadUpdate(std::string_view path, std::uint32_t begin, std::uint32_t length,
+                                 std::shared_ptr<IBodySink> sink) {
     currentKind_ = kDownloadUpdate;
-    if (!notify_ || path.empty() || !ConnectServer(server_))
+    if (!notify_ || path.empty() || !sink || !ConnectServer(server_))
         return false;
     RequestForm form;
     form.kind = kDownloadUpdate;
     form.readBlock = kAdaptiveBlock;
     form.headers = kAcceptXml;
+    // The file's bytes go to the sink; only an error page comes in memory.
+    form.bodyLimit = documentLimit_;
+    form.sink = std::move(sink);
     form.range = true;
     form.begin = begin;
     form.length = length;
@@ -155,8 +167,10 @@ bool CDownloader::Issue(const RequestForm& form, std::string_view objectText) {
                         .openFlags = kOpenFlags,
                         .securityFlags = kSecurityFlags,
                         .readBlock = form.readBlock,
-                        .wantResponseHeaders = form.wantResponseHeaders}))
+                        .wantResponseHeaders = form.wantResponseHeaders,
+                        .bodyLimit = form.bodyLimit}))
         return false;
+    request->SetBodySink(form.sink);
     request->AddHeader(form.headers);
     if (form.range)
         request->AddRange(form.begin, form.length);
@@ -210,12 +224,22 @@ void CDownloader::OnRequestCompleted(std::unique_ptr<CRequestHttx> request) {
     base::PostOwned<DownloadCompletedMessage>(progressWindow_, 0, std::move(request));
 }
 
-void CDownloader::OnError(std::unique_ptr<NetErrorInfo>) {
-    // The transport could not start a request (or make its context). The
-    // report is made on the window thread like every other one.
-    std::uint32_t kind = currentKind_.exchange(kDownloadNone);
-    if (kind != kDownloadNone)
-        plat::PostMessage(progressWindow_, kMsgDownloadCompleted, kRefusedRequest, kind);
+void CDownloader::OnError(std::unique_ptr<NetErrorInfo> error) {
+    // Reported on the window thread like every other outcome, and matched
+    // there to what it concerns: a request (its id is its kind) fails only
+    // when it is the one in flight; a context that could not be made is no
+    // longer connected. A context that was not there to be destroyed or
+    // changed needs nothing.
+    if (!error)
+        return;
+    if (error->requestId != NetErrorInfo::kNoRequest) {
+        plat::PostMessage(progressWindow_, kMsgDownloadCompleted,
+                          error->kind == NetErrorInfo::kNoContext ? kRefusedRequestNoContext
+                                                                  : kRefusedRequest,
+                          error->requestId);
+    } else if (error->kind != NetErrorInfo::kNoContext) {
+        plat::PostMessage(progressWindow_, kMsgDownloadCompleted, kContextFailed, error->contextId);
+    }
 }
 
 } // namespace NetEx

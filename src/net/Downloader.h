@@ -9,6 +9,7 @@
 // current kind and post to the progress window, nothing else. Every notify
 // callback is made on the window thread.
 
+#include "net/BodySink.h"
 #include "net/DownloaderMessages.h"
 #include "net/DownloaderNotify.h"
 #include "net/NetClient.h"
@@ -34,6 +35,11 @@ public:
     // Revocation and unknown CA waived.
     static constexpr std::uint32_t kSecurityFlags = 0x180;
     static constexpr std::uint32_t kKBReadBlock = 102400;
+    // The most bytes a body kept in memory may have: the documents (client
+    // update data, licence, manifest, and an error page of any kind) and the
+    // platform update package. Update files go to their sinks.
+    static constexpr std::uint32_t kDefaultDocumentLimit = 16u << 20;
+    static constexpr std::uint32_t kKBLimit = 64u << 20;
     // A redirect count this high fails instead of being followed.
     static constexpr std::uint32_t kMaxRedirects = 3;
     // The KB total before the probe and when the probe found no size.
@@ -53,6 +59,11 @@ public:
     void SetServer(std::string server) { server_ = std::move(server); }
     void SetLanguage(std::string language) { language_ = std::move(language); }
     void SetProgressWindow(plat::HWND window) { progressWindow_ = window; }
+    // The documents' bound (see kDefaultDocumentLimit); 0 keeps the default.
+    void SetDocumentLimit(std::uint32_t bytes) {
+        documentLimit_ = bytes != 0 ? bytes : kDefaultDocumentLimit;
+    }
+    std::uint32_t DocumentLimit() const { return documentLimit_; }
 
     const std::string& Server() const { return server_; }
     const std::string& ConnectedServer() const { return connectedServer_; }
@@ -70,8 +81,11 @@ public:
     // Paths on the server set with SetServer.
     bool DownloadLicense(std::string_view path);
     bool DownloadUpdateXml(std::string_view path);
-    // length 0 asks for everything from begin on.
-    bool DownloadUpdate(std::string_view path, std::uint32_t begin, std::uint32_t length);
+    // length 0 asks for everything from begin on. The answer's bytes go to
+    // the sink as they arrive (refused without one); only an answer to this
+    // range is taken.
+    bool DownloadUpdate(std::string_view path, std::uint32_t begin, std::uint32_t length,
+                        std::shared_ptr<IBodySink> sink);
 
     // Makes the one context point at this server, re-creating it only when
     // the server changed. False for an empty or unusable server text.
@@ -119,6 +133,7 @@ private:
     std::int32_t kbReceived_ = 0;
     std::int32_t kbTotal_ = kKBNotProbed;
     std::atomic<plat::HWND> progressWindow_{0};
+    std::uint32_t documentLimit_ = kDefaultDocumentLimit;
 };
 
 } // namespace NetEx

@@ -8,6 +8,7 @@
 #include "net/RequestHttx.h"
 
 #include <charconv>
+#include <limits>
 #include <utility>
 
 namespace NetEx {
@@ -26,6 +27,15 @@ CBuffer ReceivedBody(const CRequestHttx& request) {
     return CBuffer(body.Data(), std::min(body.Size(), request.GetBodySize()));
 }
 
+FilePartResult PartOf(const CRequestHttx& request, bool failed) {
+    FilePartResult part;
+    part.bytes = request.GetSunkSize();
+    part.failed = failed;
+    part.unexpected = request.IsUnexpectedAnswer();
+    part.restarted = request.IsRestartedFile();
+    return part;
+}
+
 // The KB total from a probe's answer head; -1 when it names no size.
 std::int32_t ContentLengthOf(const CBuffer& head) {
     CPicoHttpParser parser;
@@ -33,16 +43,32 @@ std::int32_t ContentLengthOf(const CBuffer& head) {
     std::optional<std::string_view> text = parser.ContentLength();
     if (!text)
         return CDownloader::kKBSizeUnknown;
-    std::int32_t total = 0;
-    std::from_chars(text->data(), text->data() + text->size(), total);
-    return total != 0 ? total : CDownloader::kKBSizeUnknown;
+    // Digits only: a sign, a blank or a size beyond 31 bits names no size.
+    std::uint32_t total = 0;
+    auto [end, problem] = std::from_chars(text->data(), text->data() + text->size(), total);
+    if (problem != std::errc() || end != text->data() + text->size() || total == 0 ||
+        total > static_cast<std::uint32_t>(std::numeric_limits<std::int32_t>::max()))
+        return CDownloader::kKBSizeUnknown;
+    return static_cast<std::int32_t>(total);
 }
 
 } // namespace
 
 void CDownloader::OnCompletedMessage(plat::WPARAM wParam, plat::LPARAM lParam) {
-    if (wParam == kRefusedRequest) {
-        ReportError(NotifyKind(static_cast<std::uint32_t>(lParam)), 0, 404, {});
+    if (wParam == kContextFailed) {
+        // The server's context never came up: the next request makes it
+        // again instead of going to a context that does not exist.
+        if (static_cast<std::uint32_t>(lParam) == kContextId)
+            connectedServer_.clear();
+        return;
+    }
+    if (wParam == kRefusedRequest || wParam == kRefusedRequestNoContext) {
+        if (wParam == kRefusedRequestNoContext)
+            connectedServer_.clear();
+        // Only the request in flight can fail; a stale report is dropped.
+        auto kind = static_cast<std::uint32_t>(lParam);
+        if (kind == currentKind_ && kind != kDownloadNone)
+            ReportError(NotifyKind(kind), 0, 404, {});
         return;
     }
     OnRequestDone(base::TakeOwned<DownloadCompletedMessage>(lParam));
@@ -56,6 +82,14 @@ void CDownloader::OnRequestDone(std::unique_ptr<CRequestHttx> request) {
         return;
     if (IsFailure(*request)) {
         ReportFailure(std::move(request));
+        return;
+    }
+    if (request->IsUnexpectedAnswer() && kind == kDownloadUpdate) {
+        // Not the asked range: what belonged to it is kept, and the caller
+        // decides how to go on.
+        currentKind_ = kDownloadNone;
+        if (notify_)
+            notify_->fireFilePartReceived(PartOf(*request, false));
         return;
     }
     if (request->IsRedirect()) {
@@ -85,7 +119,7 @@ void CDownloader::OnRequestDone(std::unique_ptr<CRequestHttx> request) {
         notify_->fireUpdateXmlReceived(body);
         break;
     case kDownloadUpdate:
-        notify_->fireFilePartReceived(body, false);
+        notify_->fireFilePartReceived(PartOf(*request, false));
         break;
     default:
         notify_->fireAffiliateUpdated();
@@ -142,7 +176,7 @@ void CDownloader::ReportFailure(std::unique_ptr<CRequestHttx> request) {
     currentKind_ = kDownloadNone;
     if (kind == kDownloadUpdate && (status == 0 || (status >= 200 && status <= 299)) && notify_) {
         // The caller keeps what arrived and resumes after it.
-        notify_->fireFilePartReceived(ReceivedBody(*request), true);
+        notify_->fireFilePartReceived(PartOf(*request, true));
     }
     std::string body;
     if (status == 502 || status == 503)

@@ -21,6 +21,20 @@ enum DownloadKind : std::uint32_t {
     kDownloadAffiliate = 6, // known to the dispatch, never issued
 };
 
+// What one request for a range of an update file did to the file its sink
+// writes.
+struct FilePartResult {
+    std::uint64_t bytes = 0; // bytes the request added to the file
+    // The request broke off: the bytes are valid and the error report follows.
+    bool failed = false;
+    // The answer was not the asked range (or ran past it): nothing more
+    // follows for this request; what was added is valid.
+    bool unexpected = false;
+    // The server answered the range with the whole file: the file started
+    // again at byte 0 and holds the answer's bytes from there.
+    bool restarted = false;
+};
+
 class IDownloaderNotify {
 public:
     virtual ~IDownloaderNotify() = default;
@@ -30,9 +44,9 @@ public:
     virtual void fireKBFileReceived(const CBuffer& body) = 0;
     virtual void fireLicenseReceived(const CBuffer& body) = 0;
     virtual void fireUpdateXmlReceived(const CBuffer& body) = 0;
-    // failed: the bytes come from a range request that broke off; they are
-    // valid and the error report follows.
-    virtual void fireFilePartReceived(const CBuffer& body, bool failed) = 0;
+    // A range request of an update file ended; its bytes are in the file
+    // its sink writes.
+    virtual void fireFilePartReceived(const FilePartResult& part) = 0;
     // Raised by the launcher on itself when a queued file is complete.
     virtual void fireFileReceived() = 0;
     virtual void fireFilePartProgress(std::uint32_t bytes, bool inFlight) = 0;

@@ -1,8 +1,14 @@
+#include "base/Strings.h"
+#include "log/HttpLogName.h"
+#include "log/LogImplW.h"
 #include "net/ContextHttx.h"
 #include "net/NetClient.h"
 #include "net/NetTransport.h"
 #include "platform/Error.h"
 #include "platform/Process.h"
+
+#include <mutex>
+#include <vector>
 
 namespace NetEx {
 
@@ -32,6 +38,21 @@ CHttxTransport::~CHttxTransport() {
 CNetTransport::~CNetTransport() {
     if (HasThread())
         Stop(-1);
+}
+
+bool ShutDownTransport(std::unique_ptr<CNetTransport> transport, int timeoutMs) {
+    if (!transport)
+        return true;
+    // A start that timed out leaves a thread behind that may come up late;
+    // it is kept like one that overstays its stop.
+    if (transport->Stop(timeoutMs) && transport->ThreadEnded())
+        return true;
+    static std::mutex keptMutex;
+    // Never destroyed: the threads that use these run until the process ends.
+    static auto* kept = new std::vector<std::unique_ptr<CNetTransport>>();
+    std::lock_guard<std::mutex> lock(keptMutex);
+    kept->push_back(std::move(transport));
+    return false;
 }
 
 void CHttxTransport::RegisterHandlers() {
@@ -105,11 +126,18 @@ void CHttxTransport::OnCreateContext(CNetClient* client, std::unique_ptr<CContex
     context->Attach(client, this);
     const HttpLogSettings* settings = LogSettings();
     if (settings && settings->enabled) {
+        // A log that cannot be written (a folder without write access) is
+        // no reason to stay offline: the context goes on without it.
         std::uint32_t code = context->OpenLog(*settings, plat::GetCurrentProcessId(), LogClock());
-        if (code != 0) {
-            RaiseError(client, NetErrorInfo::kFailed, code, id);
-            return;
-        }
+        if (code != 0 && LauncherLog())
+            LauncherLog()->Write(
+                base::FormatW(L"HTTP log %ls can not be opened (error %u), going on without it",
+                              base::Utf8ToWide(settings->folder +
+                                               httplog::MakeLogFileName(plat::GetCurrentProcessId(),
+                                                                        context->LogName()))
+                                  .c_str(),
+                              code),
+                true);
     }
     context->WriteCreatingRecord();
     std::uint32_t code = 0;

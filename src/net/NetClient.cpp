@@ -73,11 +73,19 @@ bool CNetClient::QueryStatistics() {
 
 bool CNetClient::Detach(int timeoutMs) {
     detached_.Reset();
-    if (!Post(kMsgDetachClient, 0))
+    detachPosted_ = Post(kMsgDetachClient, 0);
+    if (!detachPosted_)
         return false;
     if (!detached_.Wait(timeoutMs))
         return false;
     return transport_->Result();
+}
+
+void CNetClient::AwaitDetach() {
+    // The message comes before anything posted after it, the quit message
+    // included, so it is handled unless the thread never runs again.
+    if (detachPosted_)
+        detached_.Wait(-1);
 }
 
 } // namespace NetEx

@@ -60,6 +60,11 @@ public:
     // up to timeoutMs (-1: for ever). False after a failed post or a
     // time-out.
     bool Detach(int timeoutMs);
+    // After a Detach that timed out: waits, without a time limit, until the
+    // transport has handled it, so that the client may go while the
+    // transport's thread still runs (it never calls the client after that).
+    // Returns at once when no detach message is on its way.
+    void AwaitDetach();
 
     // Signalled by the transport when a detach is done.
     CManualResetEvent& DetachEvent() { return detached_; }
@@ -72,6 +77,7 @@ private:
 
     CNetTransportBase* transport_ = nullptr;
     CManualResetEvent detached_;
+    bool detachPosted_ = false;
 };
 
 } // namespace NetEx

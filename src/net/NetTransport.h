@@ -17,6 +17,8 @@
 #include <list>
 #include <memory>
 
+class CLogImplW;
+
 namespace NetEx {
 
 class CContextHttx;
@@ -45,6 +47,13 @@ public:
     bool SetLogClock(std::int64_t offsetMs, int zoneSeconds);
 
     bool IsInternetOpen() const { return open_; }
+    // No thread runs for this transport any more (none was started, or its
+    // body returned, even after a stop that gave up waiting).
+    bool ThreadEnded() const { return IsFinished(); }
+    // The launcher log, for what the transport has to say outside the HTTP
+    // logs (a log that cannot be opened). Set before Start; may be null.
+    void SetLauncherLog(CLogImplW* log) { launcherLog_ = log; }
+    CLogImplW* LauncherLog() const { return launcherLog_; }
     // The outcome of the last synchronous operation.
     bool Result() const { return result_; }
     // The transport window of the process, 0 without a running transport.
@@ -58,6 +67,9 @@ public:
     std::uint64_t TotalReceived() const { return totalReceived_; }
     ByteForwarder SentForwarder();
     ByteForwarder ReceivedForwarder();
+    // Requests may waive the certificate checks their flags name (set by
+    // OpenInternet from InternetParams::certificateWaivers).
+    bool CertificateWaiversAllowed() const { return certificateWaivers_; }
 
 protected:
     bool CreateThreadWindow() override;
@@ -102,6 +114,8 @@ private:
     std::uint64_t totalSent_ = 0;
     std::uint64_t totalReceived_ = 0;
     LogClockValue logClock_;
+    bool certificateWaivers_ = false;
+    CLogImplW* launcherLog_ = nullptr;
 };
 
 // The HTTP contexts of every client and the messages that manage them and
@@ -147,5 +161,11 @@ public:
     // Stops a thread that still runs, without a time limit.
     ~CNetTransport() override;
 };
+
+// Stops the transport's thread, waiting up to timeoutMs. A thread that does
+// not end in time is never freed under: its transport (and everything the
+// thread holds through it) is kept until the process ends, and the result
+// is false. Also takes a transport whose start failed. Owner's thread.
+bool ShutDownTransport(std::unique_ptr<CNetTransport> transport, int timeoutMs);
 
 } // namespace NetEx

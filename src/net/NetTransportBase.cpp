@@ -135,9 +135,8 @@ plat::LRESULT CNetTransportBase::OnOpenInternet(plat::WPARAM, plat::LPARAM lPara
     result_ = false;
     if (open_ || !params)
         return 0;
-    // The proxy and bypass list have no counterpart: requests go out directly.
-    internet_ =
-        plat::OpenInternet(params->userAgent, params->accessType, plat::INTERNET_FLAG_ASYNC);
+    internet_ = plat::OpenInternet(params->userAgent, params->accessType, params->proxy,
+                                   params->proxyBypass, plat::INTERNET_FLAG_ASYNC);
     if (internet_ == 0)
         return 0;
     if (!plat::SetStatusCallback(internet_, &NetStatusCallback) ||
@@ -156,6 +155,11 @@ plat::LRESULT CNetTransportBase::OnOpenInternet(plat::WPARAM, plat::LPARAM lPara
         connections < 32)
         plat::SetInternetOption(0, plat::INTERNET_OPTION_MAX_CONNS_PER_SERVER, 32);
     plat::SetInternetOption(internet_, plat::INTERNET_OPTION_HTTP_DECODING, 1);
+    plat::SetInternetOption(internet_, plat::INTERNET_OPTION_SLOW_TRANSFER_FLOOR,
+                            params->slowFloorBytesPerSecond);
+    plat::SetInternetOption(internet_, plat::INTERNET_OPTION_SLOW_TRANSFER_WINDOW,
+                            params->slowWindowMs);
+    certificateWaivers_ = params->certificateWaivers;
     open_ = true;
     result_ = true;
     return 0;

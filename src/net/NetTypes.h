@@ -38,9 +38,20 @@ enum TransportMessage : std::uint32_t {
 // What OpenInternet carries.
 struct InternetParams {
     std::string userAgent;
+    // The preconfigured proxy is the environment's; with
+    // INTERNET_OPEN_TYPE_PROXY the proxy and bypass list below are used.
     std::uint32_t accessType = plat::INTERNET_OPEN_TYPE_PRECONFIG;
     std::string proxy;
     std::string proxyBypass;
+    // Server certificates are verified (trust store, host name, dates)
+    // whatever a request's flags say, unless this is set: then the checks
+    // the flags waive are waived. Only a distribution that opts in for a
+    // test server sets it.
+    bool certificateWaivers = false;
+    // The slowest transfer kept: fewer bytes per second than the floor,
+    // averaged over the window, end it like a time-out. 0 turns it off.
+    std::uint32_t slowFloorBytesPerSecond = plat::kDefaultSlowTransferFloor;
+    std::uint32_t slowWindowMs = plat::kDefaultSlowTransferWindow;
 };
 
 // What SetLogSettings carries. An empty key writes the HTTP logs in plain

@@ -85,6 +85,11 @@ bool CRequestHttx::Open() {
     if (state_ != kCreated)
         return false;
     std::uint32_t flags = openFlags_;
+    // The request keeps its flags as they were given; the certificate
+    // checks they waive are waived only where the transport allows it.
+    if (!context_->CertificateWaiversAllowed())
+        flags &= ~static_cast<std::uint32_t>(plat::INTERNET_FLAG_IGNORE_CERT_CN_INVALID |
+                                             plat::INTERNET_FLAG_IGNORE_CERT_DATE_INVALID);
     if (context_->GetUrl().Scheme() == plat::INTERNET_SCHEME_HTTPS)
         flags |= plat::INTERNET_FLAG_SECURE;
     else
@@ -106,7 +111,7 @@ bool CRequestHttx::Send() {
     std::uint32_t timeout = timeout_ != 0 ? timeout_ : context_->GetTimeout();
     for (std::uint32_t option : kTimeoutOptions)
         plat::SetInternetOption(handle_, option, timeout);
-    if (securityFlags_ != 0) {
+    if (securityFlags_ != 0 && context_->CertificateWaiversAllowed()) {
         std::uint32_t flags = 0;
         plat::QueryInternetOption(handle_, plat::INTERNET_OPTION_SECURITY_FLAGS, &flags);
         plat::SetInternetOption(handle_, plat::INTERNET_OPTION_SECURITY_FLAGS,
@@ -129,27 +134,127 @@ bool CRequestHttx::Send() {
 }
 
 bool CRequestHttx::MakeRoom(std::uint32_t room) {
-    if (room > std::numeric_limits<std::size_t>::max() - bodyUsed_ ||
-        bodyUsed_ + room > std::numeric_limits<std::uint32_t>::max())
+    room = std::max<std::uint32_t>(room, 1);
+    // The sink takes every read, so the buffer holds one read at a time;
+    // otherwise one byte past the limit is room enough to see that a body is
+    // too long, and nothing beyond it is ever allocated.
+    const std::uint64_t most =
+        streaming_ ? std::uint64_t{bodyUsed_} + room
+                   : std::uint64_t{bodyLimit_ != 0 ? bodyLimit_
+                                                   : std::numeric_limits<std::uint32_t>::max()} +
+                         1;
+    if (bodyUsed_ >= most)
         return false;
-    std::size_t needed = bodyUsed_ + room;
+    const auto needed = static_cast<std::size_t>(std::min<std::uint64_t>(bodyUsed_ + room, most));
     if (responseBody_.Capacity() < needed) {
-        // When the server said how long the body is, make room for all of it
-        // (and one more read) at once: growing step by step would hold the
-        // old and the new copy together at every step.
+        // When the server said how long the body is, room for all of it (and
+        // one more read) is made at once, within the bound: growing step by
+        // step would hold the old and the new copy at every step. Otherwise
+        // growth follows the bytes that arrive, by half again each time.
+        std::uint64_t target = responseBody_.Capacity() + responseBody_.Capacity() / 2;
         std::uint32_t length = 0;
-        if (plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_CONTENT_LENGTH, &length) &&
-            length > bodyUsed_) {
-            responseBody_.Reserve(std::max<std::size_t>(
-                needed, static_cast<std::size_t>(length) +
-                            std::max<std::size_t>(room, context_ ? context_->GetBgs() : 0) +
-                            (std::size_t{1} << 20)));
-            plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_, length - bodyUsed_);
-        }
+        if (!streaming_ &&
+            plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_CONTENT_LENGTH, &length) &&
+            length > bodyUsed_)
+            target = std::uint64_t{length} +
+                     std::max<std::uint64_t>(room, context_ ? context_->GetBgs() : 0);
+        target = std::min(std::max<std::uint64_t>(target, needed), most);
+        if (!responseBody_.TryReserve(static_cast<std::size_t>(target)) &&
+            !responseBody_.TryReserve(needed))
+            return false;
+        const std::size_t reserved = std::min<std::size_t>(length, responseBody_.Capacity());
+        if (reserved > bodyUsed_)
+            plat::PrepareBodyBuffer(responseBody_.Data() + bodyUsed_, reserved - bodyUsed_);
     }
     // Reads write the new room before anyone looks at it.
-    if (responseBody_.Size() < needed)
-        responseBody_.ResizeForWrite(needed);
+    return responseBody_.Size() >= needed || responseBody_.TryResizeForWrite(needed);
+}
+
+void CRequestHttx::Finish() {
+    read_ = ReadDescriptor{};
+    QueryResponse();
+    SetState(kFinished);
+}
+
+bool CRequestHttx::TakeHead() {
+    headTaken_ = true;
+    std::uint32_t status = 0;
+    plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_STATUS_CODE | plat::HTTP_QUERY_FLAG_NUMBER,
+                              &status);
+    std::uint32_t length = 0;
+    const bool lengthKnown =
+        plat::QueryResponseNumber(handle_, plat::HTTP_QUERY_CONTENT_LENGTH, &length);
+    const bool success = status >= 200 && status <= 299;
+    std::uint64_t start = 0;
+    if (success && hasRange_) {
+        std::string contentRange;
+        plat::QueryResponseInfo(handle_, plat::HTTP_QUERY_CONTENT_RANGE, &contentRange);
+        RangeAnswer answer =
+            JudgeRangeAnswer(status, contentRange, range_, sink_ ? sink_->FileSize() : 0);
+        if (answer.verdict == RangeVerdict::Unexpected ||
+            (answer.limit != 0 && lengthKnown && length > answer.limit)) {
+            unexpected_ = true;
+            Finish();
+            return false;
+        }
+        restarted_ = answer.verdict == RangeVerdict::Restart;
+        answerLimit_ = answer.limit;
+        start = answer.start;
+    }
+    if (success && sink_) {
+        std::uint32_t error = 0;
+        if (!sink_->BeginBody(start, &error)) {
+            if (error == 0)
+                unexpected_ = true;
+            else
+                Fail(error);
+            Finish();
+            return false;
+        }
+        bodyBegun_ = true;
+        streaming_ = true;
+        return true;
+    }
+    // A body kept in memory that the server says is longer than the limit
+    // is refused before any of it is kept.
+    if (lengthKnown && bodyLimit_ != 0 && length > bodyLimit_) {
+        Fail(plat::kErrInsufficientBuffer);
+        Finish();
+        return false;
+    }
+    return true;
+}
+
+bool CRequestHttx::TakeBytes() {
+    if (!streaming_) {
+        if (bodyLimit_ == 0 || bodyUsed_ <= bodyLimit_)
+            return true;
+        Fail(plat::kErrInsufficientBuffer);
+        Finish();
+        return false;
+    }
+    if (bodyUsed_ == 0)
+        return true;
+    std::uint64_t take = bodyUsed_;
+    const bool over = answerLimit_ != 0 && sunk_ + take > answerLimit_;
+    if (over)
+        take = answerLimit_ - sunk_;
+    std::uint32_t error = 0;
+    if (take != 0 &&
+        !sink_->WriteBody(responseBody_.Data(), static_cast<std::size_t>(take), &error)) {
+        Fail(error != 0 ? error : plat::kErrInvalidFunction);
+        Finish();
+        return false;
+    }
+    sunk_ += take;
+    bodyUsed_ = 0;
+    if (over) {
+        // More than the range holds: what belongs to it is kept, the rest is
+        // no answer to this request.
+        unexpected_ = true;
+        Finish();
+        return false;
+    }
     return true;
 }
 
@@ -179,13 +284,16 @@ void CRequestHttx::Read() {
     }
     errorCode_ = 0;
     passSize_ = 0;
+    if (!headTaken_ && !TakeHead())
+        return;
     // With a read block the room is known without asking what is there, so
     // a read that brought bytes is followed by another read: when nothing
     // more has come, that one waits, and the next bytes land in the body
     // directly instead of waiting in the HTTP layer to be copied.
     bool readOn = ReadOnAfter();
     Commit();
-    for (;;) {
+    const bool taken = TakeBytes();
+    while (taken) {
         if (!readOn) {
             available_ = 0;
             if (!plat::QueryDataAvailable(handle_, &available_)) {
@@ -207,21 +315,22 @@ void CRequestHttx::Read() {
             }
         }
         if (!MakeRoom(readOn ? readBlock_ : std::max(available_, readBlock_))) {
-            QueryResponse();
-            errorCode_ = plat::kErrInsufficientBuffer;
-            SetState(kFinished);
+            Fail(plat::kErrInsufficientBuffer);
+            Finish();
             break;
         }
         if (adaptive_)
             readStartMs_ = plat::GetUtcMs();
-        std::uint32_t room = static_cast<std::uint32_t>(responseBody_.Size() - bodyUsed_);
-        std::uint32_t length = readBlock_ != 0 ? readBlock_ : room;
+        const auto room = static_cast<std::uint32_t>(responseBody_.Size() - bodyUsed_);
+        const std::uint32_t length = readBlock_ != 0 ? std::min(readBlock_, room) : room;
         read_.buffer = responseBody_.Data() + bodyUsed_;
         read_.length = 0;
         if (plat::ReadResponse(handle_, read_.buffer, length, &read_.length)) {
             // An empty read is the body's end: the next query says so.
             readOn = ReadOnAfter();
             Commit();
+            if (!TakeBytes())
+                break;
             continue;
         }
         errorCode_ = plat::GetLastError();

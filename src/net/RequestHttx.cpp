@@ -49,10 +49,18 @@ CRequestHttx::CRequestHttx(const CRequestHttx& other)
       wantSentHeaders_(other.wantSentHeaders_), wantResponseHeaders_(other.wantResponseHeaders_),
       redirectCount_(other.redirectCount_), tag_(other.tag_),
       logMaskPattern_(other.logMaskPattern_), logMaskReplacement_(other.logMaskReplacement_),
-      readBlock_(other.readBlock_), adaptive_(other.adaptive_) {}
+      readBlock_(other.readBlock_), adaptive_(other.adaptive_), bodyLimit_(other.bodyLimit_),
+      hasRange_(other.hasRange_), range_(other.range_), sink_(other.sink_) {}
 
 CRequestHttx::~CRequestHttx() {
     CloseHandle();
+    EndBody();
+}
+
+void CRequestHttx::EndBody() {
+    if (bodyBegun_ && sink_)
+        sink_->EndBody();
+    bodyBegun_ = false;
 }
 
 void CRequestHttx::SetIds(std::uint32_t contextId, std::uint32_t requestId) {
@@ -88,6 +96,7 @@ bool CRequestHttx::Init(const RequestSetup& setup) {
         logMaskPattern_ = setup.logMaskPattern;
     if (setup.logMaskReplacement)
         logMaskReplacement_ = setup.logMaskReplacement;
+    bodyLimit_ = setup.bodyLimit;
     return parsed;
 }
 
@@ -107,10 +116,15 @@ void CRequestHttx::AddHeader(std::string_view text) {
 }
 
 void CRequestHttx::AddRange(std::uint32_t offset, std::uint32_t length) {
+    // The last byte of the range is offset + length - 1: a range names its
+    // last byte, not the one after it.
     if (length != 0)
-        headers_.Append(base::Format("Range: bytes=%u-%u\r\n", offset, offset + length));
+        headers_.Append(base::Format("Range: bytes=%u-%llu\r\n", offset,
+                                     static_cast<unsigned long long>(offset) + length - 1));
     else
         headers_.Append(base::Format("Range: bytes=%u-\r\n", offset));
+    hasRange_ = true;
+    range_ = RangeAsked{offset, length};
 }
 
 void CRequestHttx::AddContentLength(std::uint32_t length) {

@@ -6,10 +6,13 @@
 // transport thread touches it.
 
 #include "base/Buffer.h"
+#include "net/BodySink.h"
+#include "net/RangeAnswer.h"
 #include "net/UrlComponents.h"
 #include "platform/Internet.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -64,6 +67,9 @@ struct RequestSetup {
     // Text of the body the HTTP log shows replaced (a password field).
     std::string_view logMaskPattern{};
     const char* logMaskReplacement = nullptr;
+    // The most body bytes held in memory; a longer body fails the request
+    // with 122 before more is allocated. 0: the 32-bit bound.
+    std::uint32_t bodyLimit = 0;
 };
 
 class CRequestHttx {
@@ -111,6 +117,8 @@ public:
     void SetTag(std::uint32_t tag) { tag_ = tag; }
     void SetExtraHeader(std::string_view text);
     void AddHeader(std::string_view text);
+    // Asks for `length` bytes from `offset` (0: to the end) and remembers
+    // the range: only an answer to it is taken (see RangeAnswer.h).
     void AddRange(std::uint32_t offset, std::uint32_t length);
     void AddContentLength(std::uint32_t length);
     void BeginMultipart(const char* boundary);
@@ -118,6 +126,25 @@ public:
     void TakeBody(CBuffer& body);
     bool AddFormPart(std::string_view name, const char* fileName, std::string_view contentType);
     bool EndMultipart();
+
+    // A successful answer's body goes to the sink, read by read, instead of
+    // the response body (which then stays empty); an error answer's body
+    // still comes in memory.
+    void SetBodySink(std::shared_ptr<IBodySink> sink) { sink_ = std::move(sink); }
+    const std::shared_ptr<IBodySink>& GetBodySink() const { return sink_; }
+    std::uint32_t GetBodyLimit() const { return bodyLimit_; }
+    bool HasRange() const { return hasRange_; }
+    const RangeAsked& GetRange() const { return range_; }
+    // The answer was no answer to the asked range (or ran past it): the
+    // exchange ended without an error and without the rest of the body.
+    bool IsUnexpectedAnswer() const { return unexpected_; }
+    // A 200 answered a range from further on: the sink took the whole file
+    // from byte 0.
+    bool IsRestartedFile() const { return restarted_; }
+    // Body bytes handed to the sink.
+    std::uint64_t GetSunkSize() const { return sunk_; }
+    // Body bytes received, in memory or handed to the sink.
+    std::uint64_t GetReceivedSize() const { return sunk_ + bodyUsed_; }
 
     const std::string& GetBoundary() const { return boundary_; }
     std::uint32_t GetState() const { return state_; }
@@ -152,6 +179,8 @@ public:
     void CloseHandle();
     // Re-sends after an invalid-CA failure are bounded by this.
     bool TakeResend();
+    // Tells the sink its answer is over, when it began one.
+    void EndBody();
     std::size_t SentSize() const { return headers_.Size() + body_.Size(); }
 
 private:
@@ -163,8 +192,19 @@ private:
     // applies: the next step is another read rather than a data query.
     bool ReadOnAfter() const;
     void QueryResponse();
+    // Room for up to `room` more bytes in the response body (less when the
+    // body limit is near, never none); false when memory ran out.
     bool MakeRoom(std::uint32_t room);
     void Fail(std::uint32_t code);
+    // Ends the exchange here: the state is finished, the response queried.
+    void Finish();
+    // Once the head is in: whether the body is taken, and where it goes.
+    // False when the exchange ended here (unexpected answer or a failure).
+    bool TakeHead();
+    // Takes the bytes just read: hands them to the sink up to the answer's
+    // limit, or keeps them in memory within the body limit; false when
+    // the exchange ended here.
+    bool TakeBytes();
 
     CContextHttx* context_ = nullptr;
     plat::HINTERNET handle_ = 0;
@@ -208,6 +248,18 @@ private:
     std::uint32_t statusCode_ = 0;
     std::uint32_t errorCode_ = 0;
     std::uint32_t resends_ = 0;
+    std::uint32_t bodyLimit_ = 0;
+    bool hasRange_ = false;
+    RangeAsked range_;
+    std::shared_ptr<IBodySink> sink_;
+    // The exchange's body handling, decided once the head is in.
+    bool headTaken_ = false;
+    bool streaming_ = false;        // the body goes to the sink
+    bool bodyBegun_ = false;        // the sink was told of this answer
+    std::uint64_t answerLimit_ = 0; // body bytes that belong to the range; 0: no bound
+    std::uint64_t sunk_ = 0;
+    bool unexpected_ = false;
+    bool restarted_ = false;
 };
 
 } // namespace NetEx

@@ -34,11 +34,14 @@ namespace plat {
 // A handle number; 0 is none.
 using HINTERNET = std::uintptr_t;
 
-// InternetOpen access types.
+// InternetOpen access types. The preconfigured proxy is the one the
+// environment names (http_proxy, https_proxy, all_proxy and no_proxy, in
+// either case but http_proxy); PROXY takes the proxy and bypass list given
+// to OpenInternet.
 enum : std::uint32_t {
     INTERNET_OPEN_TYPE_PRECONFIG = 0,
     INTERNET_OPEN_TYPE_DIRECT = 1,
-    INTERNET_OPEN_TYPE_PROXY = 3, // not supported: no proxy is ever used
+    INTERNET_OPEN_TYPE_PROXY = 3,
     INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY = 4,
 };
 
@@ -82,7 +85,19 @@ enum : std::uint32_t {
     INTERNET_OPTION_HTTP_DECODING = 65,
     INTERNET_OPTION_MAX_CONNS_PER_SERVER = 73,
     INTERNET_OPTION_MAX_CONNS_PER_1_0_SERVER = 74,
+    // This layer's own: the slowest transfer it keeps. A transfer that
+    // receives fewer than FLOOR bytes per second on average over WINDOW
+    // milliseconds (counted once its connection stands, and never while the
+    // reader holds it back) ends like a time-out, with 12002. A floor of 0
+    // turns the check off. Set on the internet handle (the requests' default)
+    // or on a request.
+    INTERNET_OPTION_SLOW_TRANSFER_FLOOR = 0x10001,
+    INTERNET_OPTION_SLOW_TRANSFER_WINDOW = 0x10002,
 };
+
+// The slow-transfer floor when no option says otherwise.
+constexpr std::uint32_t kDefaultSlowTransferFloor = 1024;   // bytes per second
+constexpr std::uint32_t kDefaultSlowTransferWindow = 60000; // milliseconds
 
 // Values of INTERNET_OPTION_CONNECTED_STATE.
 enum : std::uint32_t {
@@ -108,6 +123,7 @@ enum : std::uint32_t {
     HTTP_QUERY_RAW_HEADERS_CRLF = 22,
     HTTP_QUERY_CONTENT_ENCODING = 29,
     HTTP_QUERY_LOCATION = 33,
+    HTTP_QUERY_CONTENT_RANGE = 53,
     HTTP_QUERY_FLAG_NUMBER = 0x20000000,
     HTTP_QUERY_FLAG_REQUEST_HEADERS = 0x80000000,
 };
@@ -156,9 +172,16 @@ using InternetStatusCallback =
 
 // --- Handles --------------------------------------------------------------
 
-// InternetOpen: a new internet handle owned by the calling thread. Requests
-// go out directly (no proxy) with this user agent. 0 on failure.
-HINTERNET OpenInternet(const std::string& userAgent, std::uint32_t accessType, std::uint32_t flags);
+// InternetOpen: a new internet handle owned by the calling thread; its
+// requests go out with this user agent, through the proxy the access type
+// names. With INTERNET_OPEN_TYPE_PROXY, `proxy` is "host:port" (or a URL)
+// for every scheme, or per scheme "http=host:port https=host:port"
+// (blanks or ";" between); `proxyBypass` lists the hosts reached directly,
+// with "*" wildcards, blanks or ";" between, and "<local>" for names
+// without a dot. 0 on failure (87 for a PROXY access without a proxy).
+HINTERNET OpenInternet(const std::string& userAgent, std::uint32_t accessType,
+                       const std::string& proxy, const std::string& proxyBypass,
+                       std::uint32_t flags);
 // InternetSetStatusCallback: the callback for the handle and its children
 // (an empty one stops the notices).
 bool SetStatusCallback(HINTERNET internet, InternetStatusCallback callback);

@@ -3,6 +3,7 @@
 // packed form, an archive (RAR or ZIP) holding the manifest as one entry.
 // Pure functions; the launcher calls them on its window thread.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -22,12 +23,19 @@ std::string ManifestRequest(const std::string& updatePath, const ManifestTranspo
 // "Rar!". Anything else is read as ZIP.
 bool IsRarBody(std::string_view body);
 
+// No bound on a manifest's text beyond what memory allows.
+inline constexpr std::size_t kNoManifestLimit = static_cast<std::size_t>(-1);
+
 // Extracts the named entry of a packed body. False (and `text` empty) when
-// the archive cannot be read or has no such entry.
-bool UnpackManifest(std::string_view body, const std::string& entryName, std::string* text);
+// the archive cannot be read, has no such entry, or the entry is longer than
+// `limit` (a ZIP entry is refused by its declared size, before anything is
+// inflated).
+bool UnpackManifest(std::string_view body, const std::string& entryName, std::string* text,
+                    std::size_t limit = kNoManifestLimit);
 
 // The manifest text of an answer: unpacked when the transport is packed,
-// the body itself otherwise.
-bool ReceiveManifest(const ManifestTransport& transport, std::string_view body, std::string* text);
+// the body itself otherwise; at most `limit` bytes either way.
+bool ReceiveManifest(const ManifestTransport& transport, std::string_view body, std::string* text,
+                     std::size_t limit = kNoManifestLimit);
 
 } // namespace update

@@ -13,6 +13,7 @@ struct UnpackTask {
     std::wstring tempPath;   // the downloaded temporary file
     std::wstring targetName; // file tasks: name under the installation folder
     bool isPackage = false;  // a package to unpack, else a file to copy
+    std::uint64_t size = 0;  // the verified bytes at the start of the file
 };
 
 class CUnpackTaskList {

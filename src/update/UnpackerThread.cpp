@@ -17,8 +17,7 @@ constexpr std::uint64_t kProgressIntervalMs = 55;
 
 } // namespace
 
-CUnpackerThread::CUnpackerThread(std::size_t partMemoryBound)
-    : CThread("unpacker"), parts_(partMemoryBound) {}
+CUnpackerThread::CUnpackerThread() : CThread("unpacker") {}
 
 CUnpackerThread::~CUnpackerThread() {
     RequestStop();
@@ -42,55 +41,22 @@ void CUnpackerThread::SetupRun(plat::HWND resultWindow, const std::wstring& inst
     autoWake_ = autoWake;
 }
 
-bool CUnpackerThread::AddFilePart(const std::wstring& tempPath, const void* part,
-                                  std::size_t length) {
+bool CUnpackerThread::AddPackageTask(const std::wstring& tempPath, std::uint64_t size) {
     std::lock_guard<std::mutex> guard(lock_);
     if (stop_)
         return false;
-    return parts_.AddPart(tempPath, part, length);
-}
-
-bool CUnpackerThread::GetPartState(const std::wstring& tempPath, std::uint32_t* size,
-                                   std::uint32_t* crc) const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return parts_.GetState(tempPath, size, crc);
-}
-
-bool CUnpackerThread::ReadTempFile(const std::wstring& tempPath, CBuffer* bytes) const {
-    std::lock_guard<std::mutex> guard(lock_);
-    return parts_.Gather(tempPath, bytes);
-}
-
-void CUnpackerThread::ForgetTempFile(const std::wstring& tempPath) {
-    std::lock_guard<std::mutex> guard(lock_);
-    parts_.Forget(tempPath);
-}
-
-void CUnpackerThread::MarkTempFileComplete(const std::wstring& tempPath) {
-    std::lock_guard<std::mutex> guard(lock_);
-    parts_.MarkComplete(tempPath);
-}
-
-void CUnpackerThread::FlushParts() {
-    std::lock_guard<std::mutex> guard(lock_);
-    parts_.Flush();
-}
-
-bool CUnpackerThread::AddPackageTask(const std::wstring& tempPath) {
-    std::lock_guard<std::mutex> guard(lock_);
-    if (stop_)
-        return false;
-    tasks_.Add({tempPath, {}, true});
+    tasks_.Add({tempPath, {}, true, size});
     if (autoWake_)
         Wake();
     return true;
 }
 
-bool CUnpackerThread::AddFileTask(const std::wstring& tempPath, const std::wstring& targetName) {
+bool CUnpackerThread::AddFileTask(const std::wstring& tempPath, const std::wstring& targetName,
+                                  std::uint64_t size) {
     std::lock_guard<std::mutex> guard(lock_);
     if (stop_)
         return false;
-    tasks_.Add({tempPath, targetName, false});
+    tasks_.Add({tempPath, targetName, false, size});
     if (autoWake_)
         Wake();
     return true;
@@ -168,9 +134,7 @@ void CUnpackerThread::Report(const std::wstring& text, std::uint32_t code, plat:
     {
         std::lock_guard<std::mutex> guard(lock_);
         if (abort) {
-            // The downloads of unfinished files can continue in a later run.
             stop_ = true;
-            parts_.Flush();
             Wake();
         }
         lastErrorText_ = text;
@@ -226,17 +190,11 @@ void CUnpackerThread::Run() {
 }
 
 bool CUnpackerThread::ProcessTask(const UnpackTask& task) {
+    if (IsStopped())
+        return false;
+    // The package is read in place.
     plat::MappedFile map;
-    bool readable = false;
-    {
-        std::lock_guard<std::mutex> guard(lock_);
-        if (stop_)
-            return false;
-        // The package is read in place: its pending parts join the file first.
-        std::uint32_t size = 0;
-        readable = parts_.Settle(task.tempPath, &size) && map.Open(task.tempPath, size);
-    }
-    if (!readable) {
+    if (!map.Open(task.tempPath, task.size)) {
         Report(L"pkg/bin file can not be open", 0, kUnpackPackageFailed, true);
         return false;
     }
@@ -253,7 +211,6 @@ bool CUnpackerThread::ProcessTask(const UnpackTask& task) {
     std::uint64_t processed = 0;
     {
         std::lock_guard<std::mutex> guard(lock_);
-        parts_.MarkUnpacked(task.tempPath);
         processed_ += map.Size();
         processed = processed_;
     }

@@ -1,18 +1,16 @@
 #pragma once
-// The package unpacker. On the launcher window's thread it keeps, per
-// temporary package file, the bytes received so far (size, running CRC-32 and
-// the parts of this run still in memory); on its own thread it works through
-// a first-in first-out list of tasks: a package task unpacks a complete RAR or
-// ZIP package into the installation folder, a file task copies a downloaded
-// file there under another name. Progress and the end of the work reach the
-// launcher window as posted messages (UnpackerMessages.h). One lock guards
-// the flags, the task list, the part cache and the error fields.
+// The package unpacker. On its own thread it works through a first-in
+// first-out list of tasks: a package task unpacks a complete RAR or ZIP
+// package into the installation folder, a file task copies a downloaded
+// file there under another name. Each task names a temporary file that its
+// package sink (PackageSink.h) has written and found whole. Progress and the
+// end of the work reach the launcher window as posted messages
+// (UnpackerMessages.h). One lock guards the flags, the task list and the
+// error fields.
 
-#include "base/Buffer.h"
 #include "base/Thread.h"
 #include "platform/File.h"
 #include "platform/Window.h"
-#include "update/PartCache.h"
 #include "update/UnpackTaskList.h"
 
 #include <condition_variable>
@@ -26,13 +24,8 @@ namespace update {
 
 class CUnpackerThread : public CThread {
 public:
-    // Pending parts one temporary file may hold in memory before they go to
-    // the file itself.
-    static constexpr std::size_t kDefaultPartMemoryBound = std::size_t{64} << 20;
-
-    explicit CUnpackerThread(std::size_t partMemoryBound = kDefaultPartMemoryBound);
-    // Stops the work (pending parts are not written: call FlushParts first)
-    // and waits for the thread.
+    CUnpackerThread();
+    // Stops the work and waits for the thread.
     ~CUnpackerThread() override;
 
     void Run() override;
@@ -44,24 +37,11 @@ public:
     void SetupRun(plat::HWND resultWindow, const std::wstring& installDir, bool tolerantWrite,
                   bool autoWake);
 
-    // Registers a temporary file and appends a received part (none: only
-    // registers). False once stopped, or for a part offered to a complete file.
-    bool AddFilePart(const std::wstring& tempPath, const void* part, std::size_t length);
-    // Size and CRC-32 of everything received; false (both 0) when not cached.
-    bool GetPartState(const std::wstring& tempPath, std::uint32_t* size, std::uint32_t* crc) const;
-    // The whole file (disk part and pending parts) into a buffer of the cached
-    // size; false when not cached, already unpacked, or short.
-    bool ReadTempFile(const std::wstring& tempPath, CBuffer* bytes) const;
-    // Drops what is known of the file; the caller deletes the file itself.
-    void ForgetTempFile(const std::wstring& tempPath);
-    // The download of the file has ended: no more parts are accepted.
-    void MarkTempFileComplete(const std::wstring& tempPath);
-    // Writes the pending parts of every file not yet unpacked to its file.
-    void FlushParts();
-
-    // Queue a task; false once stopped.
-    bool AddPackageTask(const std::wstring& tempPath);
-    bool AddFileTask(const std::wstring& tempPath, const std::wstring& targetName);
+    // Queue a task for the first `size` bytes of a temporary file, which its
+    // sink found whole; false once stopped.
+    bool AddPackageTask(const std::wstring& tempPath, std::uint64_t size);
+    bool AddFileTask(const std::wstring& tempPath, const std::wstring& targetName,
+                     std::uint64_t size);
     // The downloads are over: the finish message follows the last task (in
     // a run without auto-wake the waiting tasks are dropped).
     void RequestFinish();
@@ -95,8 +75,7 @@ private:
     };
 
     bool ProcessTask(const UnpackTask& task);
-    // Posts the finish message with `result`; an abort first stops the work
-    // and writes the pending parts out.
+    // Posts the finish message with `result`; an abort first stops the work.
     void Report(const std::wstring& text, std::uint32_t code, plat::LPARAM result, bool abort);
     void PostProgress(std::uint64_t value, bool always);
     void SetCurrentEntry(const std::string& name);
@@ -115,7 +94,6 @@ private:
     std::wstring lastErrorText_;
     std::uint32_t lastErrorCode_ = 0;
     std::string currentEntry_;
-    CPartCache parts_;
     std::uint64_t processed_ = 0;
     bool tolerantWrite_ = false;
     bool autoWake_ = true;

@@ -32,6 +32,42 @@ TEST(CipherTest, KeyTextRules) {
     EXPECT_EQ(out, "kept");
 }
 
+std::string Hex(const std::string& bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string text;
+    for (unsigned char byte : bytes) {
+        text += kDigits[byte >> 4];
+        text += kDigits[byte & 0xF];
+    }
+    return text;
+}
+
+// Known answers computed apart from our cipher code: the AES-128 example of
+// FIPS-197 (appendix C.1; its one block, then the padding block), and a
+// "CUD.dat" as `openssl enc -aes-128-ecb -K <the key> -nosalt` writes it for
+// kXml (PKCS#7 padding).
+TEST(CipherTest, KnownAnswers) {
+    CCipher fips;
+    ASSERT_TRUE(fips.SetKey("000102030405060708090A0B0C0D0E0F"));
+    const std::string block("\x00\x11\x22\x33\x44\x55\x66\x77\x88\x99\xaa\xbb\xcc\xdd\xee\xff", 16);
+    std::string sealed;
+    ASSERT_TRUE(fips.Encrypt(block, &sealed));
+    ASSERT_EQ(sealed.size(), 32u);
+    EXPECT_EQ(Hex(sealed.substr(0, 16)), "69c4e0d86a7b0430d8cdb78070b4c55a");
+
+    const std::string cud =
+        "28c7c4013402c805435e641a9148e497d995023121b9dc2853de4cc30a19f528ba19249181c1779057dddb"
+        "7f7d52d0e2428123a2af6e5e44382b6b62563221141f8972d9345cbd72fe67b6b7bba09033be158ebdd21e"
+        "ab7a3efc6cf51a22532e9458eab0425ddfd6cd37bcbc4ca334cf";
+    bool enciphered = false;
+    std::string stored = EncodeCudText(kXml, kCudKey, true, &enciphered);
+    EXPECT_TRUE(enciphered);
+    EXPECT_EQ(Hex(stored), cud);
+    bool deciphered = false;
+    EXPECT_EQ(DecodeCudBytes(stored, kCudKey, &deciphered), kXml);
+    EXPECT_TRUE(deciphered);
+}
+
 TEST(CipherTest, RoundTripPadsToWholeBlocksAndRejectsDamage) {
     CCipher cipher;
     ASSERT_TRUE(cipher.SetKey(kCudKey));

@@ -1,14 +1,16 @@
 #include "E2eSupport.h"
 #include "base/Crc32.h"
 #include "platform/FileSystem.h"
+#include "publish/Publisher.h"
 #include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
-#include "publish/Publisher.h"
+#include "support/TestProxy.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <ctime>
@@ -122,6 +124,10 @@ protected:
     testsupport::TempDir home, client, root, game;
     testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", home.NarrowPath() + "hkcu"};
     testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", home.NarrowPath() + "hklm"};
+    // The launcher takes the environment's proxy: the machine's own stays
+    // out of these runs.
+    testsupport::ScopedEnv noProxy{"no_proxy", "*"};
+    testsupport::ScopedEnv noProxyUpper{"NO_PROXY", nullptr};
     std::wstring launcher;
 };
 
@@ -157,22 +163,42 @@ TEST_F(UpdateRunTest, InstallRepairAndIncrementFromNginx) {
 
 TEST_F(UpdateRunTest, KilledRunResumesFromWhatReachedTheDisk) {
     Publish();
-    // Slow enough that the 10 MB package is still on its way when the run
-    // is killed, after the first package was unpacked.
-    testsupport::NginxServer nginx;
-    ASSERT_TRUE(nginx.Start(root.NarrowPath(), {}, 2 * 1024 * 1024));
-    Personalise(nginx.BaseUrl());
+    // Slow enough (10 s) that the 10 MB package is still on its way when the
+    // run is killed, after the first package was unpacked and some of it
+    // reached the disk (its bytes go there read by read).
+    testsupport::NginxServer slow;
+    ASSERT_TRUE(slow.Start(root.NarrowPath(), {}, 1024 * 1024));
+    Personalise(slow.BaseUrl());
+    const std::string data = Published("data.pkg");
+    char name[32];
+    std::snprintf(name, sizeof name, "tmp/%08X.%u", base::Crc32(data.data(), data.size()),
+                  static_cast<unsigned>(data.size()));
     plat::Process run;
     ASSERT_TRUE(StartLauncherUntil(&run, [&] {
-        return plat::FileExists(Installed("Bin/module.dll"));
+        std::error_code error;
+        auto size = std::filesystem::file_size(plat::WideToUtf8(Installed(name)), error);
+        return plat::FileExists(Installed("Bin/module.dll")) && !error && size >= 65536;
     })) << LauncherLog();
     run.Terminate(9);
     run.Wait(e2e::kWatchdogMs);
     EXPECT_FALSE(plat::FileExists(Installed("Data/pak1.pak")));
+    // What reached the disk survives the kill and is what the next run
+    // resumes from.
+    const std::string left = testsupport::ReadTestFile(Installed(name));
+    ASSERT_GE(left.size(), 65536u);
+    ASSERT_LT(left.size(), data.size());
+    EXPECT_EQ(left, data.substr(0, left.size()));
 
+    testsupport::NginxServer fast;
+    ASSERT_TRUE(fast.Start(root.NarrowPath()));
+    Personalise(fast.BaseUrl());
     std::string log = RunLauncher();
     EXPECT_TRUE(ClientInstalled()) << log;
     EXPECT_EQ(Fetched(log), (std::vector<std::string>{"data.pkg", "docs.pkg"}));
+    EXPECT_NE(log.find("(begin: " + std::to_string(left.size()) +
+                       ", length: " + std::to_string(data.size() - left.size()) + ")"),
+              std::string::npos)
+        << log;
 }
 
 TEST_F(UpdateRunTest, TerminationRequestClosesTheRunLikeItsCloseButton) {
@@ -207,6 +233,9 @@ TEST_F(UpdateRunTest, BrokenConnectionAtSixtyPercentResumesAtTheNewOffset) {
         ranges.push_back(request.Header("Range"));
         std::size_t first = std::strtoull(ranges.back().c_str() + 6, nullptr, 10);
         testsupport::Reply reply = testsupport::Reply::Text(206, data.substr(first));
+        reply.headers.push_back({"Content-Range", "bytes " + std::to_string(first) + "-" +
+                                                      std::to_string(data.size() - 1) + "/" +
+                                                      std::to_string(data.size())});
         if (ranges.size() == 1)
             reply.cutAfter = cut;
         return reply;
@@ -217,6 +246,30 @@ TEST_F(UpdateRunTest, BrokenConnectionAtSixtyPercentResumesAtTheNewOffset) {
     ASSERT_EQ(ranges.size(), 2u) << log;
     EXPECT_EQ(ranges[1].rfind("bytes=" + std::to_string(cut) + "-", 0), 0u) << ranges[1];
     EXPECT_NE(log.find("continue downloading attempt #1\r\n"), std::string::npos);
+}
+
+// The preconfigured proxy is the environment's: the whole update goes
+// through the one it names.
+TEST_F(UpdateRunTest, UpdatesGoThroughTheEnvironmentsProxy) {
+    Publish();
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    ServePublished(server);
+    testsupport::TestProxy proxy;
+    ASSERT_TRUE(proxy.Start());
+    Personalise(server.Url(""));
+    testsupport::ScopedEnv through("http_proxy", proxy.Url());
+    testsupport::ScopedEnv everything("no_proxy", nullptr);
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+    std::vector<std::string> seen = proxy.Requests();
+    ASSERT_GE(seen.size(), 4u);
+    const std::string origin = "GET http://127.0.0.1:" + std::to_string(server.Port()) + "/demo/";
+    for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "docs.pkg"}) {
+        EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [&](const std::string& line) {
+            return line.rfind(origin + name, 0) == 0;
+        })) << name;
+    }
 }
 
 TEST_F(UpdateRunTest, CorruptedPackageIsDeletedAndReported) {

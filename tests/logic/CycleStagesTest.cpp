@@ -1,5 +1,4 @@
 #include "logic/CycleStages.h"
-#include "logic/CycleVerify.h"
 #include "logic/LauncherMessages.h"
 #include "logic/WizardView.h"
 
@@ -61,23 +60,6 @@ TEST(CycleStagesTest, StagesWithoutARequestFailOnTheFatalPageAndAllNamesDiffer) 
         }
     }
     EXPECT_EQ(std::wstring(logic::StageInfo(CycleStage::AfterDownload).name), L"after download");
-}
-
-TEST(CycleStagesTest, PackageVerdictFromItsBytesSoFar) {
-    update::DownloadTask task;
-    task.size = 1000;
-    task.crc32 = 0xCAFEF00D;
-    using logic::PackageVerdict;
-    EXPECT_EQ(logic::VerifyPackage(task, 0, 0), PackageVerdict::Incomplete);
-    // A short file is incomplete whatever its running CRC says.
-    EXPECT_EQ(logic::VerifyPackage(task, 999, 0xCAFEF00D), PackageVerdict::Incomplete);
-    EXPECT_EQ(logic::VerifyPackage(task, 1000, 0xCAFEF00D), PackageVerdict::Complete);
-    EXPECT_EQ(logic::VerifyPackage(task, 1000, 0xCAFEF00C), PackageVerdict::Damaged);
-    // Longer than the package: damaged even with the announced CRC.
-    EXPECT_EQ(logic::VerifyPackage(task, 1001, 0xCAFEF00D), PackageVerdict::Damaged);
-    update::DownloadTask empty;
-    EXPECT_EQ(logic::VerifyPackage(empty, 0, 0), PackageVerdict::Complete);
-    EXPECT_EQ(logic::VerifyPackage(empty, 0, 1), PackageVerdict::Damaged);
 }
 
 } // namespace

@@ -186,6 +186,10 @@ protected:
     testsupport::TempDir installDir;
     testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", dir.NarrowPath() + "hkcu"};
     testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", dir.NarrowPath() + "hklm"};
+    // The launcher takes the environment's proxy: the machine's own stays out
+    // of the test servers' way.
+    testsupport::ScopedEnv noProxy{"no_proxy", "*"};
+    testsupport::ScopedEnv noProxyUpper{"NO_PROXY", nullptr};
     std::filesystem::path previous;
     CLogImplW log;
     std::string archive;

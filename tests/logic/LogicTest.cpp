@@ -111,6 +111,49 @@ TEST_F(LogicTest, ExitMessageEndsTheLoopOfANormalRun) {
     EXPECT_NE(text.find("Msg cycle - finish\r\n"), std::string::npos);
 }
 
+// The network keys of config.xml; the certificate waiver, when a publisher
+// turns it on, is announced at every start where nobody can miss it.
+TEST_F(LogicTest, NetworkKeysAndTheLoudCertificateWaiver) {
+    testsupport::ScopedEnv noDisplay("DISPLAY", nullptr);
+    {
+        CLogic logic;
+        LogicFailure failure;
+        ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+        EXPECT_FALSE(logic.Settings().acceptInvalidCertificates);
+        EXPECT_EQ(logic.Settings().slowFloorBytesPerSecond, 1024u);
+        EXPECT_EQ(logic.Settings().slowWindowSeconds, 60u);
+        EXPECT_EQ(logic.Settings().documentLimit, 16u << 20);
+    }
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic,
+                      ConfigXml({}, "<URL>http://127.0.0.1:1/a</URL>", "",
+                                "<network><acceptInvalidCertificates enable='1'/>"
+                                "<slowTransfer bytesPerSecond='4096' seconds='30'/>"
+                                "<documentLimit bytes='x12'/></network>"),
+                      &failure))
+        << failure.text;
+    EXPECT_TRUE(logic.Settings().acceptInvalidCertificates);
+    EXPECT_EQ(logic.Settings().slowFloorBytesPerSecond, 4096u);
+    EXPECT_EQ(logic.Settings().slowWindowSeconds, 30u);
+    // A value that is no number keeps the default.
+    EXPECT_EQ(logic.Settings().documentLimit, 16u << 20);
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    view.onFirstPage = [&] {
+        ASSERT_TRUE(plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0));
+    };
+    ASSERT_TRUE(logic.Run(&failure));
+    logic.Uninit();
+    std::string text = LogText();
+    EXPECT_NE(text.find("!!! WARNING: server certificates are NOT verified: config.xml sets "
+                        "network/acceptInvalidCertificates. Use this for a test server only. "
+                        "!!!\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_LT(text.find("!!! WARNING"), text.find("Net transport successfully initialized"));
+}
+
 TEST_F(LogicTest, AssistantAnswersAreLoggedByCommand) {
     CLogic logic;
     LogicFailure failure;

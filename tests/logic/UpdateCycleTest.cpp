@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "publish/Publisher.h"
 #include "support/TestData.h"
+#include "support/ZipWriter.h"
 
 #include <gtest/gtest.h>
 
@@ -252,9 +253,10 @@ TEST_F(UpdateCycleTest, BrokenConnectionResumesFromTheBytesThatArrived) {
     std::string text = RunUpdate();
     ExpectClientInstalled();
     ASSERT_EQ(ranges.size(), 2u) << text;
-    // Each request asks from its offset for the remaining length.
-    EXPECT_EQ(ranges[0], "bytes=0-" + std::to_string(data.size()));
-    EXPECT_EQ(ranges[1], "bytes=" + std::to_string(cut) + "-" + std::to_string(data.size()));
+    // Each request asks from its offset for the remaining length: the range
+    // ends at the file's last byte.
+    EXPECT_EQ(ranges[0], "bytes=0-" + std::to_string(data.size() - 1));
+    EXPECT_EQ(ranges[1], "bytes=" + std::to_string(cut) + "-" + std::to_string(data.size() - 1));
     EXPECT_NE(text.find("fireFilePartReceived() : bError\r\n"), std::string::npos) << text;
     EXPECT_NE(text.find("continue downloading attempt #1\r\n"), std::string::npos);
     EXPECT_NE(text.find("Network error, Request: data.pkg"), std::string::npos);
@@ -475,6 +477,85 @@ TEST_F(UpdateCycleTest, FailurePageOfTheManifestRetriesTheManifest) {
     EXPECT_EQ(answers.load(), 2);
     EXPECT_TRUE(Shown("ShowMessageBox", -1, kBoxManifestFailed));
     EXPECT_NE(text.find("ID_MBOX_BTN_RETRY\r\n"), std::string::npos);
+}
+
+// A server that cannot resume answers the range of a half-downloaded
+// package with the whole file: the package starts again from byte 0 with
+// that answer, and the run completes.
+TEST_F(UpdateCycleTest, AServerThatIgnoresRangesStillCompletesAResumedPackage) {
+    Publish();
+    const std::string data = Published("data.pkg");
+    testsupport::WriteTestFile(TempFileFor("data.pkg"), data.substr(0, data.size() / 2));
+    std::vector<std::string> ranges;
+    server.On("/game/data.pkg", [&](const testsupport::ReceivedRequest& request) {
+        ranges.push_back(request.Header("Range"));
+        return testsupport::Reply::Text(200, data);
+    });
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    ASSERT_EQ(ranges.size(), 1u) << text;
+    EXPECT_EQ(ranges[0],
+              "bytes=" + std::to_string(data.size() / 2) + "-" + std::to_string(data.size() - 1));
+    EXPECT_NE(text.find("Server sent the whole file for a range from " +
+                        std::to_string(data.size() / 2) +
+                        " on: data.pkg starts again from byte 0\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("attempts run out"), std::string::npos);
+}
+
+// A 206 for another range is no answer to the asked one: nothing of it is
+// kept, it counts as an attempt, and the range is asked for again.
+TEST_F(UpdateCycleTest, PartialContentOfAnotherRangeIsAskedForAgain) {
+    Publish();
+    const std::string data = Published("data.pkg");
+    int answers = 0;
+    server.On("/game/data.pkg", [&](const testsupport::ReceivedRequest& request) {
+        if (answers++ > 0)
+            return RangeReply(request, data);
+        testsupport::Reply wrong = testsupport::Reply::Text(206, data.substr(10));
+        wrong.headers.push_back({"Content-Range", "bytes 10-" + std::to_string(data.size() - 1) +
+                                                      "/" + std::to_string(data.size())});
+        return wrong;
+    });
+    std::string text = RunUpdate();
+    ExpectClientInstalled();
+    EXPECT_EQ(answers, 2);
+    EXPECT_NE(text.find("fireFilePartReceived() : answer is not the asked range\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Server answer is unexpected: data.pkg"), std::string::npos);
+    EXPECT_NE(text.find("continue downloading attempt #1\r\n"), std::string::npos);
+}
+
+// A manifest past the documents' bound is refused before it is held: as a
+// body (100 MB) or unpacked from a small archive (10^6 entries). The
+// launcher lives, tells the failure and writes no giant log.
+TEST_F(UpdateCycleTest, ManifestsPastTheBoundAreRefused) {
+    Publish();
+    std::string manifest = "<?xml version=\"1.0\"?>\n<update clientVersion=\"1.0.0\">\n";
+    for (int i = 0; i < 1000000; ++i)
+        manifest += "<file name=\"Data\\f" + std::to_string(i) +
+                    ".pak\" crc=\"0\" size=\"1\" package=\"data.pkg\"/>\n";
+    manifest += "</update>\n";
+    ASSERT_GT(manifest.size(), 16u << 20);
+    testsupport::ZipWriter zip;
+    zip.Add("update.xml", manifest);
+    std::string packed = zip.Finish();
+    ASSERT_LT(packed.size(), 16u << 20);
+    manifest.clear();
+    server.On("/game/update.rxml", testsupport::Reply::Text(200, packed));
+    std::string text = RunUpdate();
+    EXPECT_NE(text.find("update.rxml Received"), std::string::npos) << text.substr(0, 4000);
+    EXPECT_EQ(text.find("--- start Update.xml ---"), std::string::npos);
+    EXPECT_LT(text.size(), 1u << 20);
+    EXPECT_FALSE(plat::FileExists(Installed("Data\\a.pak")));
+
+    // The same bound from config.xml, for a body that is too long as sent.
+    server.On("/game/update.rxml", testsupport::Reply::Text(200, std::string(2u << 20, 'x')));
+    text = RunUpdate({}, {}, "<network><documentLimit bytes='1048576'/></network>");
+    EXPECT_NE(text.find("System error code: 122"), std::string::npos) << text.substr(0, 4000);
+    EXPECT_EQ(text.find("update.rxml Received"), std::string::npos);
 }
 
 } // namespace

@@ -8,15 +8,9 @@
 namespace {
 
 using dltest::DownloaderTest;
+using nettest::Pattern;
 using testsupport::ReceivedRequest;
 using testsupport::Reply;
-
-std::string Pattern(std::size_t size) {
-    std::string text(size, '\0');
-    for (std::size_t i = 0; i < size; ++i)
-        text[i] = static_cast<char>('0' + (i * 7) % 75);
-    return text;
-}
 
 // The second hop moves to another server, and the context with it.
 TEST_F(DownloaderTest, TwoRedirectsAreFollowedWithTheSameRange) {
@@ -26,7 +20,7 @@ TEST_F(DownloaderTest, TwoRedirectsAreFollowedWithTheSameRange) {
     server_.On("/r2", Reply::Redirect(301, other.Url("/files/pkg.zip")));
     other.ServeFile("/files/pkg.zip", Pattern(1000));
     downloader_->SetClientVersion("2.1");
-    ASSERT_TRUE(downloader_->DownloadUpdate("/r1", 200, 99));
+    ASSERT_TRUE(Update("/r1", 200, 100, 1000, Pattern(200)));
     ASSERT_TRUE(AwaitResults(1));
 
     auto requests = server_.Requests();
@@ -42,8 +36,11 @@ TEST_F(DownloaderTest, TwoRedirectsAreFollowedWithTheSameRange) {
         EXPECT_EQ(request.Header("Accept"), "application/xml");
     }
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part"}));
-    EXPECT_EQ(notify_.Last("part")->body, Pattern(1000).substr(200, 100));
+    EXPECT_EQ(sink_->content, Pattern(1000).substr(0, 300));
+    EXPECT_EQ(notify_.Last("part")->a, 100);
     EXPECT_FALSE(notify_.Last("part")->flag);
+    // Only the answer that carried the bytes began a body.
+    EXPECT_EQ(sink_->begun, 1);
 }
 
 TEST_F(DownloaderTest, ThirdRedirectOrOneWithoutLocationFails) {
@@ -106,15 +103,20 @@ TEST_F(DownloaderTest, BrokenUpdateRangeKeepsItsBytesThenFails) {
     server_.On("/files/pkg.zip", cut);
     server_.On("/files/gone.zip", Reply::Text(404, "missing"));
 
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/pkg.zip", 0, 0));
+    ASSERT_TRUE(Update("/files/pkg.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(2));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/gone.zip", 0, 0));
+    std::shared_ptr<nettest::MemorySink> cutSink = sink_;
+    ASSERT_TRUE(Update("/files/gone.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(3));
 
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part", "error", "error"}));
     const dltest::Event* part = notify_.Last("part");
     EXPECT_TRUE(part->flag);
-    EXPECT_EQ(part->body, content.substr(0, 3000));
+    EXPECT_EQ(part->a, 3000);
+    EXPECT_EQ(cutSink->content, content.substr(0, 3000));
+    // An error page never reaches the file.
+    EXPECT_EQ(sink_->begun, 0);
+    EXPECT_EQ(sink_->content, "");
     std::vector<dltest::Event> errors;
     for (const auto& event : notify_.events) {
         if (event.name == "error")
@@ -131,11 +133,11 @@ TEST_F(DownloaderTest, BrokenUpdateRangeKeepsItsBytesThenFails) {
 
 TEST_F(DownloaderTest, UnreachableServerReportsTheConnectError) {
     downloader_->SetServer(base::Format("http://127.0.0.1:%u", testsupport::UnusedPort()));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/pkg.zip", 50, 0));
+    ASSERT_TRUE(Update("/files/pkg.zip", 50, 0));
     ASSERT_TRUE(AwaitResults(2));
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part", "error"}));
     EXPECT_TRUE(notify_.events[0].flag);
-    EXPECT_EQ(notify_.events[0].body, "");
+    EXPECT_EQ(notify_.events[0].a, 0);
     EXPECT_EQ(notify_.events[1].a, NetEx::kDownloadUpdate);
     EXPECT_EQ(notify_.events[1].b, 12029);
     EXPECT_EQ(notify_.events[1].c, 0);
@@ -148,7 +150,7 @@ TEST_F(DownloaderTest, NextRequestFromInsideACallback) {
     server_.ServeFile("/files/a.zip", Pattern(500));
     notify_.hook = [this](const dltest::Event& event) {
         if (event.name == "xml") {
-            EXPECT_TRUE(downloader_->DownloadUpdate("/files/a.zip", 0, 0));
+            EXPECT_TRUE(Update("/files/a.zip", 0, 0));
         }
     };
     ASSERT_TRUE(downloader_->DownloadUpdateXml("/upd/update.xml"));
@@ -246,6 +248,31 @@ TEST_F(DownloaderKBTest, MissingLengthLeavesTheSizeUndetermined) {
     EXPECT_EQ(notify_.Results(), (std::vector<std::string>{"kb"}));
     EXPECT_EQ(notify_.events.back().body, content);
     EXPECT_NE(LogText().find("failed to determine file size"), std::string::npos);
+}
+
+// A length that is no size (a sign, a blank, past 31 bits) is no total.
+TEST_F(DownloaderKBTest, ALengthThatIsNoSizeLeavesTheSizeUndetermined) {
+    for (const char* length : {"-5", "12x", "4294967295"}) {
+        SCOPED_TRACE(length);
+        notify_.events.clear();
+        downloader_ = std::make_unique<NetEx::CDownloader>();
+        downloader_->SetLog(&log_);
+        downloader_->SetTransport(&transport_);
+        downloader_->SetNotify(&notify_);
+        downloader_->SetProgressWindow(main_);
+        ServePackage(
+            [length] {
+                Reply head = Reply::Text(200, "");
+                head.contentLength = false;
+                head.headers.push_back({"Content-Length", length});
+                return head;
+            },
+            Pattern(100));
+        ASSERT_TRUE(downloader_->DownloadKB(server_.Url("/kb/package.msu?v=1")));
+        ASSERT_TRUE(AwaitResults(1));
+        EXPECT_EQ(downloader_->KBTotal(), -1);
+        EXPECT_EQ(notify_.Results(), (std::vector<std::string>{"kb"}));
+    }
 }
 
 TEST_F(DownloaderKBTest, FailedProbeIsNoErrorButAFailedFileIs) {

@@ -34,22 +34,18 @@ protected:
 TEST_F(DownloaderNginxTest, RangesAndManifest) {
     ASSERT_TRUE(StartNginx());
     downloader_->SetClientVersion("3.0.1");
-    ASSERT_TRUE(downloader_->DownloadUpdate("/pkg.zip", 1000, 4999));
+    ASSERT_TRUE(Update("/pkg.zip", 1000, 5000, content_.size(), content_.substr(0, 1000)));
     ASSERT_TRUE(AwaitResults(1));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/pkg.zip", 150000, 0));
+    std::shared_ptr<nettest::MemorySink> first = sink_;
+    ASSERT_TRUE(Update("/pkg.zip", 150000, 0, content_.size(), content_.substr(0, 150000)));
     ASSERT_TRUE(AwaitResults(2));
     ASSERT_TRUE(downloader_->DownloadUpdateXml("/update.rxml"));
     ASSERT_TRUE(AwaitResults(3));
 
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part", "part", "xml"}));
-    std::vector<std::string> bodies;
-    for (const auto& event : notify_.events) {
-        if (event.name != "progress")
-            bodies.push_back(event.body);
-    }
-    EXPECT_EQ(bodies[0], content_.substr(1000, 5000));
-    EXPECT_EQ(bodies[1], content_.substr(150000));
-    EXPECT_EQ(bodies[2], "<update/>");
+    EXPECT_EQ(first->content, content_.substr(0, 6000));
+    EXPECT_EQ(sink_->content, content_);
+    EXPECT_EQ(notify_.Last("xml")->body, "<update/>");
 }
 
 TEST_F(DownloaderNginxTest, RedirectChains) {
@@ -60,7 +56,7 @@ TEST_F(DownloaderNginxTest, RedirectChains) {
                             {"/c/pkg.zip", "/pkg.zip", 302}}));
     ASSERT_TRUE(downloader_->DownloadUpdateXml("/old/update.rxml"));
     ASSERT_TRUE(AwaitResults(1));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/a/pkg.zip", 0, 99));
+    ASSERT_TRUE(Update("/a/pkg.zip", 0, 99));
     ASSERT_TRUE(AwaitResults(2));
 
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"xml", "error"}));

@@ -80,10 +80,11 @@ TEST_F(DownloaderTest, UpdateRangesWithAndWithoutClientVersion) {
         content[i] = static_cast<char>('a' + i % 26);
     server_.ServeFile("/files/pkg.zip", content);
 
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/pkg.zip", 100, 0));
+    ASSERT_TRUE(Update("/files/pkg.zip", 100, 0, content.size(), content.substr(0, 100)));
     ASSERT_TRUE(AwaitResults(1));
+    std::shared_ptr<nettest::MemorySink> first = sink_;
     downloader_->SetClientVersion("1.0.5");
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/pkg.zip", 10, 20));
+    ASSERT_TRUE(Update("/files/pkg.zip", 10, 20, content.size(), content.substr(0, 10)));
     ASSERT_TRUE(AwaitResults(2));
 
     auto requests = server_.Requests();
@@ -92,29 +93,34 @@ TEST_F(DownloaderTest, UpdateRangesWithAndWithoutClientVersion) {
     EXPECT_EQ(requests[0].Header("Range"), "bytes=100-");
     EXPECT_EQ(requests[0].Header("Accept"), "application/xml");
     EXPECT_EQ(requests[1].requestLine, "GET /files/pkg.zip?1.0.5 HTTP/1.1");
-    EXPECT_EQ(requests[1].Header("Range"), "bytes=10-30");
+    // Twenty bytes from 10: the last one asked for is byte 29.
+    EXPECT_EQ(requests[1].Header("Range"), "bytes=10-29");
 
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"part", "part"}));
-    const dltest::Event* first = nullptr;
-    const dltest::Event* second = nullptr;
+    std::vector<dltest::Event> parts;
     for (const auto& event : notify_.events) {
         if (event.name == "part")
-            (first ? second : first) = &event;
+            parts.push_back(event);
     }
-    EXPECT_EQ(first->body, content.substr(100));
-    EXPECT_FALSE(first->flag);
-    EXPECT_EQ(second->body, content.substr(10, 21));
+    EXPECT_EQ(first->content, content);
+    EXPECT_EQ(parts[0].a, 3900);
+    EXPECT_FALSE(parts[0].flag);
+    EXPECT_FALSE(parts[0].unexpected);
+    EXPECT_EQ(sink_->content, content.substr(0, 30));
+    EXPECT_EQ(parts[1].a, 20);
+    EXPECT_EQ(first->ended, 1);
     EXPECT_NE(LogText().find("CDownloader::DownloadUpdate: " + server_.Url("/files/pkg.zip?1.0.5") +
                              " (begin: 10, length: 20)"),
               std::string::npos);
 }
 
+// The body goes to the sink read by read: the request never holds it.
 TEST_F(DownloaderTest, UpdateProgressReachesTheNotifyBeforeThePart) {
     Reply reply = Reply::Text(200, std::string(256 * 1024, 'x'));
     reply.trickleBytes = 16 * 1024;
     reply.trickleMs = 5;
     server_.On("/files/big.zip", reply);
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/big.zip", 0, 0));
+    ASSERT_TRUE(Update("/files/big.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(1));
     std::int64_t reported = 0;
     for (std::size_t i = 0; i + 1 < notify_.events.size(); ++i) {
@@ -124,7 +130,9 @@ TEST_F(DownloaderTest, UpdateProgressReachesTheNotifyBeforeThePart) {
     }
     EXPECT_GT(reported, 0);
     EXPECT_LE(reported, 256 * 1024);
-    EXPECT_EQ(notify_.events.back().body.size(), 256u * 1024u);
+    EXPECT_EQ(notify_.events.back().a, 256 * 1024);
+    EXPECT_EQ(sink_->content, std::string(256 * 1024, 'x'));
+    EXPECT_LT(sink_->largestWrite, 256u * 1024u);
 }
 
 TEST_F(DownloaderTest, RefusedCallsSendNothing) {
@@ -136,8 +144,10 @@ TEST_F(DownloaderTest, RefusedCallsSendNothing) {
     EXPECT_FALSE(downloader_->DownloadCUDFile("", ""));
     EXPECT_FALSE(downloader_->DownloadKB(""));
     EXPECT_EQ(downloader_->CurrentKind(), NetEx::kDownloadKB);
+    // An update range needs a sink to write to.
+    EXPECT_FALSE(downloader_->DownloadUpdate("/files/a.zip", 0, 0, nullptr));
     downloader_->SetServer("ftp://127.0.0.1:21");
-    EXPECT_FALSE(downloader_->DownloadUpdate("/files/a.zip", 0, 0));
+    EXPECT_FALSE(Update("/files/a.zip", 0, 0));
     EXPECT_TRUE(downloader_->ConnectedServer().empty());
     EXPECT_EQ(server_.RequestCount(), 0u);
     EXPECT_TRUE(notify_.events.empty());
@@ -173,7 +183,7 @@ TEST_F(DownloaderTest, ContextFollowsTheServerAndIsReusedForTheSameOne) {
 TEST_F(DownloaderTest, RequestWithoutContextReportsStatus404) {
     ASSERT_TRUE(downloader_->ConnectServer(server_.Url("")));
     ASSERT_TRUE(downloader_->PostDestroyContext(NetEx::CDownloader::kContextId));
-    ASSERT_TRUE(downloader_->DownloadUpdate("/files/a.zip", 0, 0));
+    ASSERT_TRUE(Update("/files/a.zip", 0, 0));
     ASSERT_TRUE(AwaitResults(1));
     ASSERT_EQ(notify_.Results(), (std::vector<std::string>{"error"}));
     EXPECT_EQ(notify_.events[0].a, NetEx::kDownloadUpdate);
@@ -181,6 +191,8 @@ TEST_F(DownloaderTest, RequestWithoutContextReportsStatus404) {
     EXPECT_EQ(notify_.events[0].c, 404);
     EXPECT_EQ(downloader_->CurrentKind(), 0u);
     EXPECT_EQ(server_.RequestCount(), 0u);
+    // The context is gone: the next request makes it again.
+    EXPECT_TRUE(downloader_->ConnectedServer().empty());
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 // completion messages and hands them back to the downloader, as the launcher
 // does. The test thread is the launcher window's thread.
 
+#include "NetTestSupport.h"
 #include "log/LogImplW.h"
 #include "net/ContextHttx.h"
 #include "net/Downloader.h"
@@ -13,6 +14,7 @@
 #include "support/TempDir.h"
 #include "support/TestHttpServer.h"
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,7 +29,9 @@ struct Event {
     std::int64_t a = 0; // kind, bytes or received
     std::int64_t b = 0; // error code or total
     std::int64_t c = 0; // status
-    bool flag = false;
+    bool flag = false;  // failed, in flight
+    bool unexpected = false;
+    bool restarted = false;
 };
 
 // Records the callbacks (window thread). The hook, when set, runs after a
@@ -45,8 +49,10 @@ public:
     void fireKBFileReceived(const CBuffer& body) override { Add("kb", Text(body)); }
     void fireLicenseReceived(const CBuffer& body) override { Add("license", Text(body)); }
     void fireUpdateXmlReceived(const CBuffer& body) override { Add("xml", Text(body)); }
-    void fireFilePartReceived(const CBuffer& body, bool failed) override {
-        Add("part", Text(body), 0, 0, 0, failed);
+    void fireFilePartReceived(const NetEx::FilePartResult& part) override {
+        Add("part", {}, static_cast<std::int64_t>(part.bytes), 0, 0, part.failed);
+        events.back().unexpected = part.unexpected;
+        events.back().restarted = part.restarted;
     }
     void fireFileReceived() override { Add("file"); }
     void fireFilePartProgress(std::uint32_t bytes, bool inFlight) override {
@@ -93,6 +99,8 @@ protected:
         ASSERT_TRUE(transport_.Start(5000));
         NetEx::InternetParams params;
         params.userAgent = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
+        // Directly: a proxy the machine's environment names stays out of it.
+        params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
         ASSERT_TRUE(transport_.OpenInternet(params));
         log_.SetUtf8(true);
         ASSERT_TRUE(log_.Open(logDir_.File(L"launcher.log")));
@@ -129,12 +137,19 @@ protected:
         return windowtest::PumpUntil([&] { return downloader_->CurrentKind() == 0; });
     }
     std::string LogText() { return testsupport::ReadTestFile(logDir_.File(L"launcher.log")); }
+    // A range of an update file into a fresh memory sink (kept in sink_).
+    bool Update(std::string_view path, std::uint32_t begin, std::uint32_t length,
+                std::uint64_t fileSize = 0, std::string present = {}) {
+        sink_ = std::make_shared<nettest::MemorySink>(fileSize, std::move(present));
+        return downloader_->DownloadUpdate(path, begin, length, sink_);
+    }
 
     testsupport::TestHttpServer server_;
     NetEx::CNetTransport transport_;
     testsupport::TempDir logDir_;
     CLogImplW log_;
     RecordingNotify notify_;
+    std::shared_ptr<nettest::MemorySink> sink_;
     std::unique_ptr<NetEx::CDownloader> downloader_;
 };
 

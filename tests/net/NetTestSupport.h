@@ -5,6 +5,7 @@
 // running transport, a test server and the window test's watchdog. The test
 // thread plays the client's thread.
 
+#include "net/BodySink.h"
 #include "net/ContextHttx.h"
 #include "net/NetClient.h"
 #include "net/NetTransport.h"
@@ -12,10 +13,13 @@
 #include "platform/WindowTestSupport.h"
 #include "support/TestHttpServer.h"
 
+#include <algorithm>
+#include <condition_variable>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+#include <zlib.h>
 
 namespace nettest {
 
@@ -23,6 +27,119 @@ constexpr std::uint32_t kClientWake = plat::WM_APP + 0x100;
 constexpr char kAgent[] = "Mozilla/5.0 (Trident/7.0; rv:11.0)";
 constexpr std::uint32_t kDownloaderFlags = 0x80283000;
 constexpr std::uint32_t kBgs = 0x400000;
+
+// Printable bytes that differ from their neighbours, for bodies and files.
+inline std::string Pattern(std::size_t size) {
+    std::string text(size, '\0');
+    for (std::size_t i = 0; i < size; ++i)
+        text[i] = static_cast<char>('0' + (i * 7) % 75);
+    return text;
+}
+
+// `size` zero bytes as a gzip member: a few kilobytes that decode to many
+// megabytes.
+inline std::string GzipOfZeros(std::size_t size) {
+    z_stream stream{};
+    deflateInit2(&stream, 9, Z_DEFLATED, 15 + 16, 9, Z_DEFAULT_STRATEGY);
+    std::string zeros(1 << 20, '\0');
+    std::string out;
+    char chunk[1 << 16];
+    for (std::size_t left = size; left > 0 || stream.avail_in > 0;) {
+        if (stream.avail_in == 0 && left > 0) {
+            std::size_t piece = std::min(left, zeros.size());
+            stream.next_in = reinterpret_cast<Bytef*>(zeros.data());
+            stream.avail_in = static_cast<uInt>(piece);
+            left -= piece;
+        }
+        do {
+            stream.next_out = reinterpret_cast<Bytef*>(chunk);
+            stream.avail_out = sizeof chunk;
+            deflate(&stream, left == 0 ? Z_FINISH : Z_NO_FLUSH);
+            out.append(chunk, sizeof chunk - stream.avail_out);
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
+    return out;
+}
+
+// A file in memory standing in for a package's temporary file: it takes
+// the bytes that come next (or, from offset 0, everything again), and
+// refuses other offsets as the package sink does. Any thread, one at a time.
+class MemorySink : public NetEx::IBodySink {
+public:
+    explicit MemorySink(std::uint64_t fileSize = 0, std::string present = {})
+        : fileSize_(fileSize), content(std::move(present)) {}
+
+    std::uint64_t FileSize() const override { return fileSize_; }
+    bool BeginBody(std::uint64_t offset, std::uint32_t* error) override {
+        *error = 0;
+        ++begun;
+        if (offset == 0)
+            content.clear();
+        if (offset != content.size())
+            return false;
+        if (failWrites != 0) {
+            *error = failWrites;
+            return false;
+        }
+        open = true;
+        return true;
+    }
+    bool WriteBody(const void* data, std::size_t size, std::uint32_t* error) override {
+        if (!open) {
+            *error = 6;
+            return false;
+        }
+        content.append(static_cast<const char*>(data), size);
+        largestWrite = std::max(largestWrite, size);
+        return true;
+    }
+    void EndBody() override {
+        open = false;
+        ++ended;
+    }
+
+    std::uint64_t fileSize_;
+    std::string content;
+    std::uint32_t failWrites = 0; // BeginBody fails with this number
+    bool open = false;
+    int begun = 0;
+    int ended = 0;
+    std::size_t largestWrite = 0;
+};
+
+// Holds the transport thread inside its statistics callback until released,
+// so that messages posted meanwhile are handled in a known order.
+class BlockingClient : public NetEx::CNetClient {
+public:
+    ~BlockingClient() override {
+        Release();
+        if (Transport())
+            Detach(-1);
+        SetTransport(nullptr);
+    }
+    void OnStatistics(std::unique_ptr<NetEx::NetStatistics>) override {
+        std::unique_lock<std::mutex> lock(mutex_);
+        entered_ = true;
+        changed_.notify_all();
+        changed_.wait(lock, [this] { return released_; });
+    }
+    void WaitEntered() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return entered_; });
+    }
+    void Release() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        released_ = true;
+        changed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    bool entered_ = false;
+    bool released_ = false;
+};
 
 // Records the callbacks (transport thread) for the test's thread.
 class RecordingClient : public NetEx::CNetClient {
@@ -119,6 +236,7 @@ protected:
         ASSERT_TRUE(transport_.Start(5000));
         NetEx::InternetParams params;
         params.userAgent = kAgent;
+        params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
         ASSERT_TRUE(transport_.OpenInternet(params));
         client_ = NewClient();
     }

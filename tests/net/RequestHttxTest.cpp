@@ -7,17 +7,30 @@ namespace {
 
 using NetEx::CRequestHttx;
 
+// A range names its last byte: 99 bytes from 100 end at byte 198 (asking
+// for 199 would fetch one byte more than the caller can take).
 TEST(RequestHttxTest, RangeAndLengthHeaders) {
     CRequestHttx request;
+    EXPECT_FALSE(request.HasRange());
     request.AddRange(100, 0);
     request.AddRange(100, 99);
+    request.AddRange(0, 1);
+    request.AddRange(0xFFFFFFFFu, 0xFFFFFFFFu);
     request.AddContentLength(7);
     request.AddHeader("");
     request.AddHeader("X-A: 1\r\n");
     EXPECT_EQ(request.GetHeaders().View(), "Range: bytes=100-\r\n"
-                                           "Range: bytes=100-199\r\n"
+                                           "Range: bytes=100-198\r\n"
+                                           "Range: bytes=0-0\r\n"
+                                           "Range: bytes=4294967295-8589934589\r\n"
                                            "Content-Length: 7\r\n"
                                            "X-A: 1\r\n");
+    EXPECT_TRUE(request.HasRange());
+    EXPECT_EQ(request.GetRange().offset, 0xFFFFFFFFu);
+    // A copy for a redirect asks for the same range.
+    CRequestHttx copy(request);
+    EXPECT_TRUE(copy.HasRange());
+    EXPECT_EQ(copy.GetRange().length, 0xFFFFFFFFu);
 }
 
 TEST(RequestHttxTest, MultipartBody) {

@@ -2,7 +2,9 @@
 
 #include "platform/Error.h"
 
+#include <chrono>
 #include <condition_variable>
+#include <thread>
 
 namespace {
 
@@ -140,6 +142,7 @@ TEST_F(TransportContextTest, ClosedInternetRefusesContexts) {
 
     NetEx::InternetParams params;
     params.userAgent = nettest::kAgent;
+    params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
     EXPECT_TRUE(transport_.OpenInternet(params));
     EXPECT_FALSE(transport_.OpenInternet(params)); // already open
     EXPECT_TRUE(transport_.IsInternetOpen());
@@ -152,6 +155,44 @@ TEST_F(TransportContextTest, TransportWindowIsPublishedWhileRunning) {
     EXPECT_EQ(className, L"NetTransportWndClass");
     ASSERT_TRUE(transport_.Stop(windowtest::kWatchdogMs));
     EXPECT_EQ(NetEx::CNetTransportBase::ProcessWindow(), 0u);
+}
+
+// A transport thread that does not end within the stop's time is never
+// freed under: the transport is kept, and a client whose detach timed out
+// waits until the transport has handled it before it goes.
+TEST(TransportLifetimeTest, ATransportWhoseThreadOverstaysItsStopIsKept) {
+    auto transport = std::make_unique<NetEx::CNetTransport>();
+    ASSERT_TRUE(transport->Start(5000));
+    NetEx::InternetParams params;
+    params.accessType = plat::INTERNET_OPEN_TYPE_DIRECT;
+    ASSERT_TRUE(transport->OpenInternet(params));
+    NetEx::CNetTransport* kept = transport.get();
+    auto client = std::make_unique<nettest::BlockingClient>();
+    client->SetTransport(kept);
+    ASSERT_TRUE(client->QueryStatistics());
+    client->WaitEntered();
+
+    EXPECT_FALSE(client->Detach(50));
+    EXPECT_FALSE(NetEx::ShutDownTransport(std::move(transport), 50));
+    std::thread release([&client] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        client->Release();
+    });
+    client->AwaitDetach();
+    release.join();
+    client->SetTransport(nullptr);
+    client.reset();
+    // The thread ends on its own, on an object that is still there.
+    for (int i = 0; i < 500 && !kept->ThreadEnded(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(kept->ThreadEnded());
+    EXPECT_FALSE(kept->IsInternetOpen());
+
+    // A transport that did stop in time is simply freed.
+    auto quick = std::make_unique<NetEx::CNetTransport>();
+    ASSERT_TRUE(quick->Start(5000));
+    EXPECT_TRUE(NetEx::ShutDownTransport(std::move(quick), 5000));
+    EXPECT_TRUE(NetEx::ShutDownTransport(nullptr, 0));
 }
 
 } // namespace

@@ -68,6 +68,35 @@ TEST_F(InternetFailureTest, SilentServerTimesOutBeforeAndDuringTheBody) {
     EXPECT_EQ(reading.body, Digits(100));
 }
 
+// One byte now and then keeps the time-out away; the slow-transfer floor
+// ends such a transfer the same way, with 12002, a window after the
+// connection stands.
+TEST_F(InternetFailureTest, ATrickleBelowTheFloorTimesOut) {
+    std::uint32_t value = 0;
+    ASSERT_TRUE(
+        plat::QueryInternetOption(internet_, plat::INTERNET_OPTION_SLOW_TRANSFER_FLOOR, &value));
+    EXPECT_EQ(value, plat::kDefaultSlowTransferFloor);
+    ASSERT_TRUE(
+        plat::QueryInternetOption(internet_, plat::INTERNET_OPTION_SLOW_TRANSFER_WINDOW, &value));
+    EXPECT_EQ(value, 60000u);
+
+    Reply trickle = Reply::Text(200, Digits(1000));
+    trickle.trickleBytes = 1;
+    trickle.trickleMs = 40;
+    server_.On("/trickle", trickle);
+    auto& slow = NewExchange("/trickle", 4096);
+    ASSERT_TRUE(
+        plat::SetInternetOption(slow.Handle(), plat::INTERNET_OPTION_SLOW_TRANSFER_FLOOR, 100));
+    ASSERT_TRUE(
+        plat::SetInternetOption(slow.Handle(), plat::INTERNET_OPTION_SLOW_TRANSFER_WINDOW, 600));
+    ASSERT_TRUE(slow.Send());
+    ASSERT_TRUE(Finish(slow));
+    EXPECT_EQ(slow.error, plat::kErrInternetTimeout);
+    // The bytes before the end are kept, as for any time-out.
+    EXPECT_FALSE(slow.body.empty());
+    EXPECT_LT(slow.body.size(), 1000u);
+}
+
 TEST_F(InternetFailureTest, UnreachableServersFailWithTheirOwnNumbers) {
     plat::HINTERNET refused = Connect("127.0.0.1", testsupport::UnusedPort());
     auto& noListener = NewExchange("/x", 4096, "GET", inettest::kDownloaderFlags, refused);

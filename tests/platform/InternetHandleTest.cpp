@@ -207,7 +207,8 @@ TEST_F(InternetHandleTest, OptionsInheritFromTheirParentsAndApplyWhereTheyBelong
 
 TEST_F(InternetHandleTest, OwnerWithoutAWindowPumpsByItself) {
     server_.On("/direct", Reply::Text(200, "direct"));
-    plat::HINTERNET internet = plat::OpenInternet("agent/1", plat::INTERNET_OPEN_TYPE_DIRECT, 0);
+    plat::HINTERNET internet =
+        plat::OpenInternet("agent/1", plat::INTERNET_OPEN_TYPE_DIRECT, {}, {}, 0);
     ASSERT_NE(internet, 0u);
     std::vector<plat::InternetAsyncResult> results;
     ASSERT_TRUE(plat::SetStatusCallback(internet, [&](plat::HINTERNET, std::uintptr_t context,

@@ -166,9 +166,30 @@ protected:
     void SetUp() override {
         WindowTest::SetUp();
         ASSERT_TRUE(server_.Start());
-        internet_ = plat::OpenInternet(kAgent, plat::INTERNET_OPEN_TYPE_PRECONFIG,
-                                       plat::INTERNET_FLAG_ASYNC);
-        ASSERT_NE(internet_, 0u);
+        mainHandler_.reply = [this](const windowtest::Received& got) { return OnMessage(got); };
+        // Conditions that other threads change are looked at again on each tick.
+        plat::SetTimer(main_, kTickTimer, 20);
+        // Directly: a proxy the machine's environment names stays out of it.
+        ASSERT_TRUE(Reopen(plat::INTERNET_OPEN_TYPE_DIRECT));
+    }
+
+    // Opens the internet handle (again) with this access type and proxy,
+    // and connects to the test server.
+    bool Reopen(std::uint32_t accessType, const std::string& proxy = {},
+                const std::string& bypass = {}) {
+        exchanges_.clear();
+        if (internet_ != 0)
+            plat::CloseInternetHandle(internet_);
+        internet_ =
+            plat::OpenInternet(kAgent, accessType, proxy, bypass, plat::INTERNET_FLAG_ASYNC);
+        if (internet_ == 0)
+            return false;
+        OpenCallbacks();
+        connection_ = Connect("127.0.0.1", server_.Port());
+        return connection_ != 0;
+    }
+
+    void OpenCallbacks() {
         ASSERT_TRUE(plat::SetInternetOption(internet_, plat::INTERNET_OPTION_HTTP_DECODING, 1));
         // As the transport does: the callback only copies and posts.
         plat::HWND window = main_;
@@ -184,11 +205,6 @@ protected:
                                   static_cast<plat::LPARAM>(posted_.size() - 1));
             }));
         ASSERT_TRUE(plat::SetPumpWindow(internet_, main_, kPumpMessage));
-        mainHandler_.reply = [this](const windowtest::Received& got) { return OnMessage(got); };
-        // Conditions that other threads change are looked at again on each tick.
-        plat::SetTimer(main_, kTickTimer, 20);
-        connection_ = Connect("127.0.0.1", server_.Port());
-        ASSERT_NE(connection_, 0u);
     }
 
     void TearDown() override {

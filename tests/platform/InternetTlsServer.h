@@ -7,8 +7,10 @@
 #include <arpa/inet.h>
 #include <csignal>
 #include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <netinet/in.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
@@ -18,14 +20,67 @@
 #include <sys/socket.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace inettest {
 
+// A certificate authority of a test's own: its certificate can be written
+// to a file that stands in for the system's trust store (SSL_CERT_FILE).
+class TestCa {
+public:
+    TestCa() {
+        key_ = EVP_EC_gen("P-256");
+        cert_ = X509_new();
+        X509_set_version(cert_, 2);
+        ASN1_INTEGER_set(X509_get_serialNumber(cert_), 7);
+        X509_gmtime_adj(X509_getm_notBefore(cert_), -3600);
+        X509_gmtime_adj(X509_getm_notAfter(cert_), 86400);
+        X509_set_pubkey(cert_, key_);
+        X509_NAME* name = X509_get_subject_name(cert_);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
+                                   reinterpret_cast<const unsigned char*>("launcher test CA"), -1,
+                                   -1, 0);
+        X509_set_issuer_name(cert_, name);
+        X509V3_CTX v3;
+        X509V3_set_ctx_nodb(&v3);
+        X509V3_set_ctx(&v3, cert_, cert_, nullptr, nullptr, 0);
+        for (auto [nid, value] : {std::pair{NID_basic_constraints, "critical,CA:TRUE"},
+                                  std::pair{NID_key_usage, "critical,keyCertSign,cRLSign"}}) {
+            X509_EXTENSION* extension = X509V3_EXT_conf_nid(nullptr, &v3, nid, value);
+            X509_add_ext(cert_, extension, -1);
+            X509_EXTENSION_free(extension);
+        }
+        X509_sign(cert_, key_, EVP_sha256());
+    }
+    ~TestCa() {
+        X509_free(cert_);
+        EVP_PKEY_free(key_);
+    }
+    TestCa(const TestCa&) = delete;
+    TestCa& operator=(const TestCa&) = delete;
+
+    // Writes the certificate in PEM form; false when the file cannot be made.
+    bool WritePem(const std::string& path) const {
+        FILE* file = std::fopen(path.c_str(), "w");
+        if (file == nullptr)
+            return false;
+        bool written = PEM_write_X509(file, cert_) == 1;
+        return std::fclose(file) == 0 && written;
+    }
+    X509* Cert() const { return cert_; }
+    EVP_PKEY* Key() const { return key_; }
+
+private:
+    EVP_PKEY* key_ = nullptr;
+    X509* cert_ = nullptr;
+};
+
 // Serves one fixed answer per connection over TLS on 127.0.0.1, on its own
-// thread; connections whose handshake fails are dropped.
+// thread; connections whose handshake fails are dropped. The certificate is
+// self-signed, or issued by `issuer` when one is given.
 class TlsServer {
 public:
-    TlsServer(const std::string& subjectAltName, bool expired) {
+    TlsServer(const std::string& subjectAltName, bool expired, const TestCa* issuer = nullptr) {
         EVP_PKEY* key = EVP_EC_gen("P-256");
         X509* cert = X509_new();
         X509_set_version(cert, 2);
@@ -37,15 +92,15 @@ public:
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC,
                                    reinterpret_cast<const unsigned char*>("launcher test"), -1, -1,
                                    0);
-        X509_set_issuer_name(cert, name);
+        X509_set_issuer_name(cert, issuer ? X509_get_subject_name(issuer->Cert()) : name);
         X509V3_CTX v3;
         X509V3_set_ctx_nodb(&v3);
-        X509V3_set_ctx(&v3, cert, cert, nullptr, nullptr, 0);
+        X509V3_set_ctx(&v3, issuer ? issuer->Cert() : cert, cert, nullptr, nullptr, 0);
         X509_EXTENSION* san =
             X509V3_EXT_conf_nid(nullptr, &v3, NID_subject_alt_name, subjectAltName.c_str());
         X509_add_ext(cert, san, -1);
         X509_EXTENSION_free(san);
-        X509_sign(cert, key, EVP_sha256());
+        X509_sign(cert, issuer ? issuer->Key() : key, EVP_sha256());
         context_ = SSL_CTX_new(TLS_server_method());
         SSL_CTX_use_certificate(context_, cert);
         SSL_CTX_use_PrivateKey(context_, key);

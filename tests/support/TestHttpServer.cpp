@@ -155,20 +155,26 @@ TestHttpServer::~TestHttpServer() {
     Stop();
 }
 
-bool TestHttpServer::Start() {
-    listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    wakeFd_ = eventfd(0, EFD_CLOEXEC);
-    if (listenFd_ < 0 || wakeFd_ < 0)
+bool OpenLoopbackListener(int* listenFd, int* wakeFd, std::uint16_t* port) {
+    *listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    *wakeFd = eventfd(0, EFD_CLOEXEC);
+    if (*listenFd < 0 || *wakeFd < 0)
         return false;
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
-    if (bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(listenFd_, 16) != 0 ||
-        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    if (bind(*listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        listen(*listenFd, 16) != 0 ||
+        getsockname(*listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
         return false;
-    port_ = ntohs(address.sin_port);
+    *port = ntohs(address.sin_port);
+    return true;
+}
+
+bool TestHttpServer::Start() {
+    if (!OpenLoopbackListener(&listenFd_, &wakeFd_, &port_))
+        return false;
     acceptor_ = std::thread([this] { Accept(); });
     return true;
 }

@@ -121,6 +121,11 @@ private:
 // A port on 127.0.0.1 where nothing listens (it was free a moment ago).
 std::uint16_t UnusedPort();
 
+// What a test server on 127.0.0.1 listens with: a socket at a free port and
+// an eventfd that cuts its acceptor's wait short. False when either cannot
+// be made (what was made is left for the caller to close).
+bool OpenLoopbackListener(int* listenFd, int* wakeFd, std::uint16_t* port);
+
 // Body encodings a server may send: a gzip member and a zlib stream, both
 // with stored (uncompressed) deflate blocks.
 std::string GzipStored(std::string_view data);

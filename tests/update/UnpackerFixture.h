@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 #include <zlib.h>
@@ -61,12 +62,16 @@ protected:
         return testsupport::ReadTestFile(Install() + L"/" + plat::Utf8ToWide(name));
     }
 
-    // Registers the bytes as a complete temporary file held in memory.
-    void Receive(update::CUnpackerThread& unpacker, const std::wstring& path,
-                 const std::string& bytes) {
-        ASSERT_TRUE(unpacker.AddFilePart(path, nullptr, 0));
-        ASSERT_TRUE(unpacker.AddFilePart(path, bytes.data(), bytes.size()));
-        unpacker.MarkTempFileComplete(path);
+    // The bytes as a complete temporary file, as its sink leaves it.
+    void Receive(update::CUnpackerThread&, const std::wstring& path, const std::string& bytes) {
+        testsupport::WriteTestFile(path, bytes);
+        received_[path] = bytes.size();
+    }
+    // The verified size a task names: what Receive wrote, else one byte
+    // (of a file that is not there).
+    std::uint64_t SizeOf(const std::wstring& path) const {
+        auto found = received_.find(path);
+        return found != received_.end() ? found->second : 1;
     }
 
     // Pumps the test thread's queue until the finish message; a 20 s
@@ -98,12 +103,13 @@ protected:
         unpacker.SetupRun(window_, Install(), tolerant, true);
         EXPECT_TRUE(unpacker.Start());
         for (const auto& path : paths)
-            EXPECT_TRUE(unpacker.AddPackageTask(path));
+            EXPECT_TRUE(unpacker.AddPackageTask(path, SizeOf(path)));
         unpacker.RequestFinish();
         return Pump();
     }
 
     testsupport::TempDir dir_;
+    std::map<std::wstring, std::uint64_t> received_;
     NullHandler handler_;
     plat::HWND window_ = 0;
 };

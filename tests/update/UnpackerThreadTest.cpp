@@ -86,44 +86,31 @@ TEST_F(UnpackerThreadTest, ZipAndRarPackagesLandInTheInstallation) {
     ASSERT_FALSE(outcome.progress.empty());
     EXPECT_TRUE(std::is_sorted(outcome.progress.begin(), outcome.progress.end()));
     EXPECT_EQ(outcome.progress.back(), static_cast<LPARAM>(zipBytes.size() + rarBytes.size()));
-    // The temporary files stay, and a package is never unpacked twice.
+    // The temporary files stay.
     EXPECT_EQ(ReadTestFile(Temp(L"a.zip")), zipBytes);
-    std::uint32_t size = 1, crc = 1;
-    EXPECT_TRUE(unpacker.GetPartState(Temp(L"a.zip"), &size, &crc));
-    EXPECT_EQ(size + crc, 0u);
-    CBuffer again;
-    EXPECT_FALSE(unpacker.ReadTempFile(Temp(L"a.zip"), &again));
 }
 
-TEST_F(UnpackerThreadTest, ResumedTempFileAndFileTask) {
+// A task reads only the bytes its sink verified: whatever follows them in
+// the file (a write that failed half-way) is no part of the package.
+TEST_F(UnpackerThreadTest, TasksReadOnlyTheVerifiedBytes) {
     ZipWriter zip;
     zip.Add("bin/game.dat", Pattern(200000, 7));
     std::string package = zip.Finish();
-    // An earlier run left the first part on disk; this run brings the rest.
-    WriteTestFile(Temp(L"p.zip"), package.substr(0, 5000));
+    WriteTestFile(Temp(L"p.zip"), package + "left over by a failed write");
     std::string launcher = Pattern(9000, 8);
-    WriteTestFile(Temp(L"launcher.tmp"), launcher);
+    WriteTestFile(Temp(L"launcher.tmp"), launcher + "tail");
 
-    CUnpackerThread unpacker(4096);
-    ASSERT_TRUE(unpacker.AddFilePart(Temp(L"p.zip"), nullptr, 0));
-    for (std::size_t at = 5000; at < package.size(); at += 3000) {
-        std::size_t length = std::min<std::size_t>(3000, package.size() - at);
-        ASSERT_TRUE(unpacker.AddFilePart(Temp(L"p.zip"), package.data() + at, length));
-    }
-    unpacker.MarkTempFileComplete(Temp(L"p.zip"));
-    ASSERT_TRUE(unpacker.AddFilePart(Temp(L"launcher.tmp"), nullptr, 0));
-
+    CUnpackerThread unpacker;
     unpacker.SetupRun(window_, Install(), false, true);
     ASSERT_TRUE(unpacker.Start());
-    ASSERT_TRUE(unpacker.AddPackageTask(Temp(L"p.zip")));
-    ASSERT_TRUE(unpacker.AddFileTask(Temp(L"launcher.tmp"), L"Launcher.tmp.exe"));
+    ASSERT_TRUE(unpacker.AddPackageTask(Temp(L"p.zip"), package.size()));
+    ASSERT_TRUE(unpacker.AddFileTask(Temp(L"launcher.tmp"), L"Launcher.tmp.exe", launcher.size()));
     unpacker.RequestFinish();
     Outcome outcome = Pump();
 
     ASSERT_EQ(outcome.result, kUnpackDone);
     EXPECT_EQ(Installed("bin/game.dat"), Pattern(200000, 7));
     EXPECT_EQ(Installed("Launcher.tmp.exe"), launcher);
-    EXPECT_EQ(ReadTestFile(Temp(L"p.zip")), package);
 }
 
 TEST_F(UnpackerThreadTest, UnreadableTempFilesFailBeforeAnyEntry) {
@@ -142,14 +129,13 @@ TEST_F(UnpackerThreadTest, UnreadableTempFilesFailBeforeAnyEntry) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         CUnpackerThread unpacker;
-        // An abort writes the parts out: every case gets a file of its own.
         std::wstring path = Temp(plat::Utf8ToWide(c.what));
         if (c.registered)
             Receive(unpacker, path, c.bytes);
         Outcome outcome = RunPackages(unpacker, {path});
         ExpectFailure(outcome, unpacker, kUnpackPackageFailed, c.text + (c.withPath ? path : L""));
         EXPECT_EQ(unpacker.LastErrorCode(), 0u);
-        EXPECT_FALSE(unpacker.AddPackageTask(path));
+        EXPECT_FALSE(unpacker.AddPackageTask(path, SizeOf(path)));
     }
 }
 
@@ -170,15 +156,11 @@ TEST_F(UnpackerThreadTest, DamagedEntriesAreNeverWritten) {
         {zipBytes, L"pkg unpack error : "}, {rarBytes, L"pkg(rar) unpack error : "}};
     for (const auto& [bytes, text] : packages) {
         CUnpackerThread unpacker;
-        // Another download still in progress keeps its parts on the abort.
-        ASSERT_TRUE(unpacker.AddFilePart(Temp(L"other.part"), "partial", 7));
         std::wstring path = Temp(text.substr(0, 6) + L".pkg");
         Receive(unpacker, path, bytes);
         Outcome outcome = RunPackages(unpacker, {path});
         ExpectFailure(outcome, unpacker, kUnpackPackageFailed, text + path);
         EXPECT_FALSE(plat::FileExists(Install() + L"/second.bin"));
-        EXPECT_EQ(ReadTestFile(Temp(L"other.part")), "partial");
-        plat::DeleteFile(Temp(L"other.part"));
     }
 }
 
@@ -260,14 +242,13 @@ TEST_F(UnpackerThreadTest, SilentRunDropsWaitingTasks) {
     Receive(unpacker, Temp(L"s.zip"), package);
     unpacker.SetupRun(window_, Install(), false, false);
     ASSERT_TRUE(unpacker.Start());
-    ASSERT_TRUE(unpacker.AddPackageTask(Temp(L"s.zip")));
+    ASSERT_TRUE(unpacker.AddPackageTask(Temp(L"s.zip"), package.size()));
     unpacker.RequestFinish();
     Outcome outcome = Pump();
     EXPECT_EQ(outcome.result, kUnpackDone);
     EXPECT_TRUE(outcome.progress.empty());
     EXPECT_FALSE(plat::FileExists(Install() + L"/silent.txt"));
     // The package is still whole for a later visible run.
-    unpacker.FlushParts();
     EXPECT_EQ(ReadTestFile(Temp(L"s.zip")), package);
 }
 

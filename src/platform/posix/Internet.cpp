@@ -50,12 +50,27 @@ std::shared_ptr<InternetSession> Owner(HINTERNET handle, Kind wanted) {
 
 } // namespace
 
-HINTERNET OpenInternet(const std::string& userAgent, std::uint32_t accessType, std::uint32_t) {
-    if (accessType == INTERNET_OPEN_TYPE_PROXY) {
-        SetLastError(kErrNotSupported);
+HINTERNET OpenInternet(const std::string& userAgent, std::uint32_t accessType,
+                       const std::string& proxy, const std::string& proxyBypass, std::uint32_t) {
+    posix::ProxySettings proxies;
+    switch (accessType) {
+    case INTERNET_OPEN_TYPE_PRECONFIG:
+    case INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY:
+        proxies = posix::ProxySettings::FromEnvironment();
+        break;
+    case INTERNET_OPEN_TYPE_DIRECT:
+        break;
+    case INTERNET_OPEN_TYPE_PROXY:
+        if (!posix::ProxySettings::FromText(proxy, proxyBypass, &proxies)) {
+            SetLastError(kErrInvalidParameter);
+            return 0;
+        }
+        break;
+    default:
+        SetLastError(kErrInvalidParameter);
         return 0;
     }
-    std::shared_ptr<InternetSession> session = InternetSession::Open(userAgent);
+    std::shared_ptr<InternetSession> session = InternetSession::Open(userAgent, std::move(proxies));
     return session ? session->Handle() : 0;
 }
 

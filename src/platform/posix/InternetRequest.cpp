@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace plat::posix {
 
@@ -96,6 +97,9 @@ void InternetRequest::ResetResponse() {
     progressSeen_ = false;
     lastDown_ = 0;
     lastUp_ = 0;
+    outOfMemory_ = false;
+    received_ = 0;
+    samples_.clear();
     headersDone_ = false;
     version_.clear();
     status_ = 0;
@@ -139,11 +143,17 @@ bool InternetRequest::Prepare(const SendSetup& setup, std::string_view headers,
     uploadBody_.assign(body);
     sendTimeoutMs_ = setup.sendTimeoutMs;
     receiveTimeoutMs_ = setup.receiveTimeoutMs;
+    floorBytesPerSecond_ = setup.slowFloorBytesPerSecond;
+    floorWindowMs_ = setup.slowWindowMs;
+    proxy_ = setup.proxy;
 
     curl_easy_setopt(easy_, CURLOPT_URL, url_.c_str());
     curl_easy_setopt(easy_, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(easy_, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(easy_, CURLOPT_PROXY, "");
+    // The proxy decision is made here for every request; libcurl's own look
+    // at the environment (and its no_proxy) stays out of it.
+    curl_easy_setopt(easy_, CURLOPT_PROXY, proxy_.c_str());
+    curl_easy_setopt(easy_, CURLOPT_NOPROXY, "");
     curl_easy_setopt(easy_, CURLOPT_FOLLOWLOCATION, 0L);
     curl_easy_setopt(easy_, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(easy_, CURLOPT_PATH_AS_IS, 1L);
@@ -221,7 +231,9 @@ void InternetRequest::OnTransferDone(CURLcode code) {
     transferring_ = false;
     over_ = true;
     paused_ = false;
-    if (code != CURLE_OK) {
+    if (outOfMemory_) {
+        failure_ = kErrInsufficientBuffer;
+    } else if (code != CURLE_OK) {
         TransferFacts facts;
         curl_easy_getinfo(easy_, CURLINFO_OS_ERRNO, &facts.osErrno);
         curl_easy_getinfo(easy_, CURLINFO_SSL_VERIFYRESULT, &facts.verifyResult);
@@ -240,18 +252,22 @@ void InternetRequest::Abandon(ErrorCode error) {
     failure_ = error;
 }
 
-bool InternetRequest::Deadline(Clock::time_point* deadline) {
-    if (!transferring_ || paused_)
+bool InternetRequest::Connected() {
+    if (progressSeen_)
+        return true;
+    // Until the connection stands, libcurl's connect time-out rules.
+    curl_off_t connected = 0;
+    curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &connected);
+    if (connected <= 0)
         return false;
-    if (!progressSeen_) {
-        // Until the connection stands, libcurl's connect time-out rules.
-        curl_off_t connected = 0;
-        curl_easy_getinfo(easy_, CURLINFO_PRETRANSFER_TIME_T, &connected);
-        if (connected <= 0)
-            return false;
-        progressSeen_ = true;
-        lastProgress_ = Clock::now();
-    }
+    progressSeen_ = true;
+    lastProgress_ = Clock::now();
+    return true;
+}
+
+bool InternetRequest::Deadline(Clock::time_point* deadline) {
+    if (!transferring_ || paused_ || !Connected())
+        return false;
     std::uint32_t limit = uploading_ ? sendTimeoutMs_ : receiveTimeoutMs_;
     if (limit == 0)
         return false;
@@ -259,10 +275,53 @@ bool InternetRequest::Deadline(Clock::time_point* deadline) {
     return true;
 }
 
+bool InternetRequest::FloorApplies() const {
+    return transferring_ && !paused_ && progressSeen_ && floorBytesPerSecond_ != 0 &&
+           floorWindowMs_ != 0;
+}
+
+void InternetRequest::TakeSample(Clock::time_point now) {
+    auto interval = std::chrono::milliseconds(std::max<std::uint32_t>(floorWindowMs_ / 4, 1));
+    if (samples_.empty() || now - samples_.back().time >= interval)
+        samples_.push_back(Sample{now, received_});
+}
+
+bool InternetRequest::BelowFloor(Clock::time_point now) {
+    if (!transferring_ || paused_ || !Connected() || !FloorApplies())
+        return false;
+    TakeSample(now);
+    auto window = std::chrono::milliseconds(floorWindowMs_);
+    // The oldest sample kept is the newest one at least a window old.
+    while (samples_.size() >= 2 && samples_[1].time <= now - window)
+        samples_.pop_front();
+    if (samples_.front().time > now - window)
+        return false; // not a whole window yet
+    std::uint64_t arrived = received_ - samples_.front().received;
+    auto elapsedMs = static_cast<std::uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - samples_.front().time).count());
+    return arrived * 1000 < std::uint64_t{floorBytesPerSecond_} * elapsedMs;
+}
+
+bool InternetRequest::NextFloorCheck(Clock::time_point* due) {
+    if (!FloorApplies() || samples_.empty())
+        return false;
+    auto interval = std::chrono::milliseconds(std::max<std::uint32_t>(floorWindowMs_ / 4, 1));
+    *due = std::min(samples_.back().time + interval,
+                    samples_.front().time + std::chrono::milliseconds(floorWindowMs_));
+    return true;
+}
+
 size_t InternetRequest::OnHeader(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<InternetRequest*>(self);
     request->lastProgress_ = Clock::now();
-    request->HeaderLine(std::string_view(data, size * count));
+    request->received_ += size * count;
+    // An exception must not cross libcurl: without memory the transfer ends.
+    try {
+        request->HeaderLine(std::string_view(data, size * count));
+    } catch (const std::bad_alloc&) {
+        request->outOfMemory_ = true;
+        return 0;
+    }
     return size * count;
 }
 
@@ -310,20 +369,33 @@ void InternetRequest::HeaderLine(std::string_view line) {
 size_t InternetRequest::OnBody(char* data, size_t size, size_t count, void* self) {
     auto* request = static_cast<InternetRequest*>(self);
     std::size_t length = size * count;
-    if (request->waiting_ == Waiting::Read && request->readFilled_ < request->readSize_) {
-        // The waiting read's buffer is where the bytes go, with no stop in
-        // between; what does not fit waits for the next read (a chunk is
-        // taken whole or not at all).
-        std::size_t fits = std::min<std::size_t>(length, request->readSize_ - request->readFilled_);
-        std::memcpy(static_cast<char*>(request->readBuffer_) + request->readFilled_, data, fits);
-        request->readFilled_ += static_cast<std::uint32_t>(fits);
-        request->body_.append(data + fits, length - fits);
-    } else if (request->Buffered() >= kHighWater) {
-        request->paused_ = true;
-        return CURL_WRITEFUNC_PAUSE;
-    } else {
-        request->body_.append(data, length);
+    try {
+        if (request->waiting_ == Waiting::Read && request->readFilled_ < request->readSize_) {
+            // The waiting read's buffer is where the bytes go, with no stop
+            // in between; what does not fit waits for the next read (a chunk
+            // is taken whole or not at all).
+            std::size_t fits =
+                std::min<std::size_t>(length, request->readSize_ - request->readFilled_);
+            std::memcpy(static_cast<char*>(request->readBuffer_) + request->readFilled_, data,
+                        fits);
+            request->readFilled_ += static_cast<std::uint32_t>(fits);
+            request->body_.append(data + fits, length - fits);
+        } else if (request->Buffered() >= kHighWater) {
+            request->paused_ = true;
+            // The reader holds the transfer back: its speed is not the
+            // server's, so the floor starts afresh once it resumes.
+            request->samples_.clear();
+            return CURL_WRITEFUNC_PAUSE;
+        } else {
+            request->body_.append(data, length);
+        }
+    } catch (const std::bad_alloc&) {
+        // An exception must not cross libcurl: without memory the transfer
+        // ends.
+        request->outOfMemory_ = true;
+        return 0;
     }
+    request->received_ += length;
     request->lastProgress_ = Clock::now();
     return length;
 }
@@ -469,6 +541,8 @@ bool InternetRequest::QueryInfo(std::uint32_t level, std::string* text) const {
         return QueryHeader("Content-Encoding", text);
     case HTTP_QUERY_LOCATION:
         return QueryHeader("Location", text);
+    case HTTP_QUERY_CONTENT_RANGE:
+        return QueryHeader("Content-Range", text);
     default:
         return Fail(kErrHttpInvalidQueryRequest);
     }

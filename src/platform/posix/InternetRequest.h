@@ -39,6 +39,9 @@ struct SendSetup {
     std::uint32_t receiveTimeoutMs = 0;
     std::uint32_t certificateWaivers = 0;
     bool decode = false;
+    std::string proxy; // as libcurl takes it; empty: directly
+    std::uint32_t slowFloorBytesPerSecond = 0;
+    std::uint32_t slowWindowMs = 0;
 };
 
 // One request handle and its exchange; the session's owner thread only.
@@ -78,6 +81,12 @@ public:
     // The time-out that governs the transfer now, and when it runs out
     // (nothing while connecting, paused or done).
     bool Deadline(Clock::time_point* deadline);
+    // True when fewer bytes than the slow-transfer floor asks for arrived in
+    // the last window (a window only counts once the connection stands and
+    // while the reader takes what comes).
+    bool BelowFloor(Clock::time_point now);
+    // When the floor is to be looked at next; false when it does not apply.
+    bool NextFloorCheck(Clock::time_point* due);
 
     // Owner's calls. Each fails with last error set, 997 when it must wait.
     bool QueryAvailable(std::uint32_t* available);
@@ -101,6 +110,10 @@ private:
     static int OnDebug(CURL* easy, curl_infotype type, char* data, size_t size, void* self);
 
     bool Readable() const;
+    // True once the connection stands (and the request is on its way).
+    bool Connected();
+    bool FloorApplies() const;
+    void TakeSample(Clock::time_point now);
     void ReleaseTransfer();
     void ResetResponse();
     void HeaderLine(std::string_view line);
@@ -123,6 +136,7 @@ private:
     curl_slist* headerList_ = nullptr;
     std::string uploadBody_;
     std::string url_;
+    std::string proxy_;
     std::uint32_t sendTimeoutMs_ = 0;
     std::uint32_t receiveTimeoutMs_ = 0;
 
@@ -139,6 +153,19 @@ private:
     Clock::time_point lastProgress_{};
     curl_off_t lastDown_ = 0;
     curl_off_t lastUp_ = 0;
+    // A callback could not get memory: the transfer ends with 122.
+    bool outOfMemory_ = false;
+
+    // The slow-transfer floor: head and body bytes received, sampled every
+    // quarter window while the floor applies.
+    struct Sample {
+        Clock::time_point time;
+        std::uint64_t received = 0;
+    };
+    std::uint32_t floorBytesPerSecond_ = 0;
+    std::uint32_t floorWindowMs_ = 0;
+    std::uint64_t received_ = 0;
+    std::deque<Sample> samples_;
 
     // The response.
     bool headersDone_ = false;

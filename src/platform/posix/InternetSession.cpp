@@ -130,16 +130,19 @@ bool QueryProcessInternetOption(std::uint32_t option, std::uint32_t* value) {
     return true;
 }
 
-InternetSession::InternetSession(HINTERNET handle, std::string userAgent)
-    : handle_(handle), userAgent_(std::move(userAgent)), owner_(std::this_thread::get_id()) {}
+InternetSession::InternetSession(HINTERNET handle, std::string userAgent, ProxySettings proxies)
+    : handle_(handle), userAgent_(std::move(userAgent)), proxies_(std::move(proxies)),
+      owner_(std::this_thread::get_id()) {}
 
 InternetSession::~InternetSession() {
     CloseAll();
 }
 
-std::shared_ptr<InternetSession> InternetSession::Open(const std::string& userAgent) {
+std::shared_ptr<InternetSession> InternetSession::Open(const std::string& userAgent,
+                                                       ProxySettings proxies) {
     InitCurlOnce();
-    std::shared_ptr<InternetSession> session(new InternetSession(ReserveHandle(), userAgent));
+    std::shared_ptr<InternetSession> session(
+        new InternetSession(ReserveHandle(), userAgent, std::move(proxies)));
     session->multi_ = curl_multi_init();
     if (session->multi_ == nullptr) {
         SetLastError(kErrInternetInternalError);
@@ -293,6 +296,8 @@ bool InternetSession::CheckOption(HINTERNET handle, std::uint32_t option) const 
     case INTERNET_OPTION_LISTEN_TIMEOUT:
     case INTERNET_OPTION_DISCONNECTED_TIMEOUT:
     case INTERNET_OPTION_HTTP_DECODING:
+    case INTERNET_OPTION_SLOW_TRANSFER_FLOOR:
+    case INTERNET_OPTION_SLOW_TRANSFER_WINDOW:
         return true;
     case INTERNET_OPTION_SECURITY_FLAGS:
         return kind == Kind::Request || Fail(kErrInternetIncorrectHandleType);
@@ -335,6 +340,10 @@ std::uint32_t InternetSession::DefaultOf(std::uint32_t option) {
     case INTERNET_OPTION_LISTEN_TIMEOUT:
     case INTERNET_OPTION_DISCONNECTED_TIMEOUT:
         return kDefaultTransferTimeoutMs;
+    case INTERNET_OPTION_SLOW_TRANSFER_FLOOR:
+        return kDefaultSlowTransferFloor;
+    case INTERNET_OPTION_SLOW_TRANSFER_WINDOW:
+        return kDefaultSlowTransferWindow;
     default:
         return 0;
     }
@@ -391,6 +400,9 @@ bool InternetSession::Send(HINTERNET handle, std::string_view headers, std::stri
     setup.certificateWaivers = CertificateWaivers(request->Flags(), securityFlags);
     std::uint32_t decode = 0;
     setup.decode = Value(handle, INTERNET_OPTION_HTTP_DECODING, &decode) && decode != 0;
+    QueryOption(handle, INTERNET_OPTION_SLOW_TRANSFER_FLOOR, &setup.slowFloorBytesPerSecond);
+    QueryOption(handle, INTERNET_OPTION_SLOW_TRANSFER_WINDOW, &setup.slowWindowMs);
+    setup.proxy = proxies_.For(secure, connection.server);
 
     if (!request->Prepare(setup, headers, body))
         return false;
@@ -458,7 +470,9 @@ void InternetSession::EnforceDeadlines() {
     for (auto& entry : requests_) {
         InternetRequest& request = *entry.second;
         Clock::time_point deadline;
-        if (request.Deadline(&deadline) && now >= deadline) {
+        // Silence past the time-out, or a trickle below the floor, ends the
+        // transfer the same way.
+        if ((request.Deadline(&deadline) && now >= deadline) || request.BelowFloor(now)) {
             curl_multi_remove_handle(multi_, request.Easy());
             request.Abandon(kErrInternetTimeout);
         }
@@ -470,6 +484,10 @@ bool InternetSession::NextDeadline(Clock::time_point* deadline) {
     for (auto& entry : requests_) {
         Clock::time_point due;
         if (entry.second->Deadline(&due) && (!any || due < *deadline)) {
+            *deadline = due;
+            any = true;
+        }
+        if (entry.second->NextFloorCheck(&due) && (!any || due < *deadline)) {
             *deadline = due;
             any = true;
         }

@@ -7,6 +7,7 @@
 // reads.
 
 #include "platform/Internet.h"
+#include "platform/posix/InternetProxy.h"
 #include "platform/posix/InternetRequest.h"
 #include "platform/posix/InternetWaker.h"
 
@@ -26,7 +27,8 @@ public:
 
     // Opens a session and enters it in the handle table; null with last
     // error set on failure.
-    static std::shared_ptr<InternetSession> Open(const std::string& userAgent);
+    static std::shared_ptr<InternetSession> Open(const std::string& userAgent,
+                                                 ProxySettings proxies);
     // The session a handle number belongs to, or null.
     static std::shared_ptr<InternetSession> Find(HINTERNET handle);
 
@@ -69,7 +71,7 @@ private:
         std::uint32_t flags = 0;
     };
 
-    InternetSession(HINTERNET handle, std::string userAgent);
+    InternetSession(HINTERNET handle, std::string userAgent, ProxySettings proxies);
 
     void CloseRequest(HINTERNET handle);
     void CloseAll();
@@ -91,6 +93,7 @@ private:
 
     const HINTERNET handle_;
     const std::string userAgent_;
+    const ProxySettings proxies_;
     const std::thread::id owner_;
     CURLM* multi_ = nullptr;
     bool closed_ = false;

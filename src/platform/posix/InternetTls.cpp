@@ -2,6 +2,7 @@
 
 #include "platform/Internet.h"
 
+#include <cstdlib>
 #include <openssl/ssl.h>
 #include <openssl/x509_vfy.h>
 
@@ -68,17 +69,36 @@ int VerifyCallback(int preverifyOk, X509_STORE_CTX* store) {
     return 1;
 }
 
+// The system's trust store: what libcurl was built to use, unless the
+// environment names another one the way OpenSSL's own tools read it
+// (SSL_CERT_FILE, SSL_CERT_DIR).
+struct TrustStore {
+    const char* file = nullptr;
+    const char* dir = nullptr;
+};
+
+TrustStore TrustStoreOf(CURL* easy) {
+    TrustStore store;
+    const char* file = std::getenv("SSL_CERT_FILE");
+    const char* dir = std::getenv("SSL_CERT_DIR");
+    if ((file != nullptr && *file != '\0') || (dir != nullptr && *dir != '\0')) {
+        store.file = file != nullptr && *file != '\0' ? file : nullptr;
+        store.dir = dir != nullptr && *dir != '\0' ? dir : nullptr;
+        return store;
+    }
+    curl_easy_getinfo(easy, CURLINFO_CAINFO, &store.file);
+    curl_easy_getinfo(easy, CURLINFO_CAPATH, &store.dir);
+    return store;
+}
+
 // Runs for each new TLS connection of a transfer with waivers: curl has
 // switched its own chain check off, so the trust store and the checking
 // callback are put in here.
 CURLcode SetUpContext(CURL* easy, void* sslContext, void* waivers) {
     auto* context = static_cast<SSL_CTX*>(sslContext);
-    const char* caFile = nullptr;
-    const char* caPath = nullptr;
-    curl_easy_getinfo(easy, CURLINFO_CAINFO, &caFile);
-    curl_easy_getinfo(easy, CURLINFO_CAPATH, &caPath);
-    if ((caFile != nullptr || caPath != nullptr) &&
-        SSL_CTX_load_verify_locations(context, caFile, caPath) != 1)
+    TrustStore store = TrustStoreOf(easy);
+    if ((store.file != nullptr || store.dir != nullptr) &&
+        SSL_CTX_load_verify_locations(context, store.file, store.dir) != 1)
         SSL_CTX_set_default_verify_paths(context);
     SSL_CTX_set_ex_data(context, WaiverIndex(), waivers);
     SSL_CTX_set_verify(context, SSL_VERIFY_PEER, VerifyCallback);
@@ -112,6 +132,11 @@ bool IsWaived(int x509Error, std::uint32_t waivers) {
 }
 
 void ApplyCertificateChecks(CURL* easy, std::uint32_t waivers) {
+    if (std::getenv("SSL_CERT_FILE") != nullptr || std::getenv("SSL_CERT_DIR") != nullptr) {
+        TrustStore store = TrustStoreOf(easy);
+        curl_easy_setopt(easy, CURLOPT_CAINFO, store.file);
+        curl_easy_setopt(easy, CURLOPT_CAPATH, store.dir);
+    }
     curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST,
                      (waivers & SECURITY_FLAG_IGNORE_CERT_CN_INVALID) ? 0L : 2L);
     std::uint32_t chainWaivers = waivers & kChainWaivers;
