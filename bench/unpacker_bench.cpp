@@ -3,7 +3,9 @@
 // unpacker thread into a fresh folder per iteration. The package size comes
 // from UNPACKER_BENCH_MB (default 64); the files are kept under
 // UNPACKER_BENCH_DIR (default /tmp/unpacker-bench) so that another unpacker
-// can be timed on the same packages.
+// can be timed on the same packages. BM_Inflate compares the inflaters on one
+// entry held in memory, as the unpacker inflates entries of known size: zlib,
+// the one this build uses (ISA-L where it has it) and libdeflate.
 
 #include "base/Crc32.h"
 #include "platform/File.h"
@@ -12,9 +14,13 @@
 #include "platform/Window.h"
 #include "update/UnpackerMessages.h"
 #include "update/UnpackerThread.h"
+#include "update/ZipInflate.h"
 
 #include <benchmark/benchmark.h>
 #include <zlib.h>
+#ifdef UNPACKER_BENCH_LIBDEFLATE
+#include <libdeflate.h>
+#endif
 
 #include <cstdlib>
 #include <filesystem>
@@ -210,6 +216,54 @@ void BM_UnpackRarStore(benchmark::State& state) {
     Unpack(state, true);
 }
 
+// One entry inflated whole into memory with its CRC-32, by the inflater the
+// argument names: 0 zlib, 1 the build's own (InflaterName), 2 libdeflate.
+void BM_Inflate(benchmark::State& state) {
+    const std::string data = EntryData(7), packed = Deflate(data);
+    std::string out(data.size(), '\0');
+    auto in = reinterpret_cast<const std::uint8_t*>(packed.data());
+    auto target = reinterpret_cast<std::uint8_t*>(out.data());
+    const auto expected = static_cast<std::uint32_t>(data.size());
+    const std::uint32_t want = base::Crc32(data.data(), data.size());
+    const int which = static_cast<int>(state.range(0));
+#ifdef UNPACKER_BENCH_LIBDEFLATE
+    libdeflate_decompressor* decompressor = libdeflate_alloc_decompressor();
+#endif
+    if (which == 1)
+        state.SetLabel(update::InflaterName());
+    for (auto _ : state) {
+        std::uint32_t crc = 0;
+        bool ok = false;
+        if (which == 0) {
+            ok = update::InflateEntryZlib(in, packed.size(), expected, target, nullptr, &crc) ==
+                 update::kZipOk;
+        } else if (which == 1) {
+            ok = update::InflateEntry(in, packed.size(), expected, target, nullptr, &crc) ==
+                 update::kZipOk;
+        } else {
+#ifdef UNPACKER_BENCH_LIBDEFLATE
+            std::size_t got = 0;
+            ok = libdeflate_deflate_decompress(decompressor, in, packed.size(), target, out.size(),
+                                               &got) == LIBDEFLATE_SUCCESS &&
+                 got == out.size();
+            crc = base::Crc32(target, got);
+#else
+            state.SkipWithError("built without libdeflate");
+            break;
+#endif
+        }
+        if (!ok || crc != want) {
+            state.SkipWithError("inflate failed");
+            break;
+        }
+    }
+#ifdef UNPACKER_BENCH_LIBDEFLATE
+    libdeflate_free_decompressor(decompressor);
+#endif
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * data.size()));
+}
+
+BENCHMARK(BM_Inflate)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_UnpackZipDeflate)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_UnpackRarStore)->Unit(benchmark::kMillisecond)->UseRealTime();
 

@@ -5,7 +5,8 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build ccache clang libclang-rt-14-dev pkg-config
-  libssl-dev zlib1g-dev libtinyxml2-dev libarchive-dev
+  libssl-dev zlib1g-dev libtinyxml2-dev libarchive-dev libunarr-dev libdeflate-dev libisal-dev
+  libarchive-tools
   libgtest-dev libgmock-dev libbenchmark-dev
   libcurl4-openssl-dev
   nginx curl libarchive-tools time bc

@@ -38,6 +38,28 @@ void WriteLogHeader(CLogImplW& log, const std::wstring& commandLine, const plat:
     log.Write(base::Utf8ToWide(RunCommandLogName(rc)), true);
 }
 
+// Uninit with nothing escaping it; false when it failed half-way.
+bool UninitGuarded(CLogImplW& log, ILauncherLogic& logic) {
+    try {
+        logic.Uninit();
+        return true;
+    } catch (...) {
+        log.Write(L"pLogic->uninit() failed", true);
+        return false;
+    }
+}
+
+// The unknown failure's box and log line. `uninit` first, unless the
+// failure came from uninit itself: whatever failed may have left workers
+// running and state unsaved, and uninit stops them and saves the client
+// update data.
+void ReportUnknown(CLogImplW& log, ILauncherLogic* uninit) {
+    if (uninit)
+        UninitGuarded(log, *uninit);
+    plat::ShowErrorBox(L"error", L"unknown");
+    log.Write(L"Installer Error: unknown", true);
+}
+
 // Reports a failure of the guarded section as its kind asks. `phaseCode` is
 // the code a plain false result of the phase stands for (1 init, 2 run).
 void ReportFailure(CLogImplW& log, ILauncherLogic& logic, const LogicFailure& failure,
@@ -49,22 +71,29 @@ void ReportFailure(CLogImplW& log, ILauncherLogic& logic, const LogicFailure& fa
         InstallerError(log, failure.text);
         return;
     case Kind::Unknown:
-        plat::ShowErrorBox(L"error", L"unknown");
-        log.Write(L"Installer Error: unknown", true);
+        ReportUnknown(log, &logic);
         return;
     case Kind::None:
     case Kind::Code:
         if (code == 1) {
             InstallerError(log, "pLogic->init");
         } else if (code == 2) {
-            logic.Uninit();
+            UninitGuarded(log, logic);
             InstallerError(log, "pLogic->run");
         }
         return;
     }
 }
 
-// The guarded section: init, run and uninit with their log lines.
+LogicFailure UnknownFailure() {
+    LogicFailure failure;
+    failure.kind = LogicFailure::Kind::Unknown;
+    return failure;
+}
+
+// The guarded section: init, run and uninit with their log lines. A failure
+// that escapes a phase as an exception (an allocation or a thread that could
+// not be had) is the unknown failure; it never ends the process.
 void DriveLogic(CLogImplW& log, ILauncherLogic& logic, const CommandLineState& state) {
     CommandLineState copy = state;
     copy.runByClient = state.runByClient || state.runByClientCritical;
@@ -73,18 +102,33 @@ void DriveLogic(CLogImplW& log, ILauncherLogic& logic, const CommandLineState& s
         log.Write(L"Use fast update mode", true);
 
     LogicFailure failure;
-    if (!logic.Init(state.rc, state.argument, &failure)) {
+    bool ok = false;
+    try {
+        ok = logic.Init(state.rc, state.argument, &failure);
+    } catch (...) {
+        failure = UnknownFailure();
+    }
+    if (!ok) {
         ReportFailure(log, logic, failure, 1);
         return;
     }
     log.Write(L"pLogic->init() succeed", true);
     failure = LogicFailure();
-    if (!logic.Run(&failure)) {
+    try {
+        ok = logic.Run(&failure);
+    } catch (...) {
+        ok = false;
+        failure = UnknownFailure();
+    }
+    if (!ok) {
         ReportFailure(log, logic, failure, 2);
         return;
     }
     log.Write(L"pLogic->run() succeed", true);
-    logic.Uninit();
+    if (!UninitGuarded(log, logic)) {
+        ReportUnknown(log, nullptr);
+        return;
+    }
     log.Write(L"pLogic->uninit() succeed", true);
 }
 
@@ -119,12 +163,22 @@ int RunLauncher(const std::wstring& commandLine, const LauncherRoles& roles,
         return 0;
     }
 
-    std::unique_ptr<ILauncherLogic> logic = roles.createLogic ? roles.createLogic() : nullptr;
+    std::unique_ptr<ILauncherLogic> logic;
+    try {
+        logic = roles.createLogic ? roles.createLogic() : nullptr;
+    } catch (...) {
+        logic.reset();
+    }
     if (!logic) {
         plat::ShowErrorBox(kInstallerError, L"pLogic: create");
         return 1;
     }
-    bool preinitOk = logic->Preinit();
+    bool preinitOk = false;
+    try {
+        preinitOk = logic->Preinit();
+    } catch (...) {
+        preinitOk = false;
+    }
 
     CLogImplW log;
     if (preinitOk && logic->IsLauncherLogEnabled()) {

@@ -1,10 +1,9 @@
 #include "assistant/LauncherFiles.h"
 
 #include "base/Strings.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
-
-#include <atomic>
 
 namespace assistant {
 
@@ -12,15 +11,6 @@ namespace {
 
 // Attempts at finding an unused name for the copy in progress.
 constexpr int kTempNameAttempts = 16;
-
-std::atomic<unsigned> g_copyCounter{0};
-
-// A hidden name beside the target, unique to this process and copy.
-std::wstring TempNameBeside(const std::wstring& target) {
-    unsigned n = g_copyCounter.fetch_add(1);
-    return plat::FolderOf(target) + L"." + plat::FileNameOf(target) + L"." +
-           std::to_wstring(plat::GetCurrentProcessId()) + L"-" + std::to_wstring(n) + L".part";
-}
 
 // Removes a copy that did not make it, keeping the error of the failure.
 void DiscardTemp(const std::wstring& temp) {
@@ -36,7 +26,7 @@ void DiscardTemp(const std::wstring& temp) {
 // temporary path on success.
 bool CopyToTemp(const std::wstring& source, const std::wstring& target, std::wstring* temp) {
     for (int attempt = 0; attempt < kTempNameAttempts; ++attempt) {
-        *temp = TempNameBeside(target);
+        *temp = plat::TempNameBeside(target);
         if (plat::CopyFile(source, *temp, true))
             return true;
         if (plat::GetLastError() == plat::kErrFileExists)

@@ -5,12 +5,19 @@
 CThread::CThread(std::string name) : name_(std::move(name)) {}
 
 CThread::~CThread() {
-    if (thread_.joinable())
-        thread_.join();
+    // A thread detached by an earlier Stop still uses the object: wait for it.
+    Stop(-1);
 }
 
 void CThread::Entry(CThread* self, std::shared_ptr<Completion> completion) {
-    self->Run();
+    try {
+        self->Run();
+    } catch (...) {
+        try {
+            self->OnRunFailure();
+        } catch (...) {
+        }
+    }
     std::lock_guard<std::mutex> lock(completion->mutex);
     completion->finished = true;
     completion->done.notify_all();
@@ -19,8 +26,14 @@ void CThread::Entry(CThread* self, std::shared_ptr<Completion> completion) {
 bool CThread::Start() {
     if (HasThread())
         return false;
-    completion_ = std::make_shared<Completion>();
-    thread_ = std::thread(&CThread::Entry, this, completion_);
+    try {
+        auto completion = std::make_shared<Completion>();
+        thread_ = std::thread(&CThread::Entry, this, completion);
+        completion_ = std::move(completion);
+    } catch (...) {
+        // No memory or no thread to be had: a false result, nothing left.
+        return false;
+    }
     return true;
 }
 
@@ -31,21 +44,33 @@ bool CThread::IsFinished() const {
     return completion_->finished;
 }
 
-bool CThread::Stop(int timeoutMs) {
-    if (!thread_.joinable())
+bool CThread::HasThread() const {
+    return thread_.joinable() || !IsFinished();
+}
+
+bool CThread::WaitFinished(int timeoutMs) const {
+    std::unique_lock<std::mutex> lock(completion_->mutex);
+    if (timeoutMs < 0) {
+        completion_->done.wait(lock, [this] { return completion_->finished; });
         return true;
-    bool finished = true;
-    if (timeoutMs >= 0) {
-        std::unique_lock<std::mutex> lock(completion_->mutex);
-        finished = completion_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                                              [this] { return completion_->finished; });
     }
-    if (!finished) {
-        // Never cancelled: the thread goes on alone and the handle is closed.
-        thread_.detach();
+    return completion_->done.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                                      [this] { return completion_->finished; });
+}
+
+bool CThread::Stop(int timeoutMs) {
+    if (!HasThread())
+        return true;
+    if (!WaitFinished(timeoutMs)) {
+        // Never cancelled: the thread goes on alone and the handle is closed;
+        // the completion stays, so the object still knows it runs.
+        if (thread_.joinable())
+            thread_.detach();
         return false;
     }
-    thread_.join();
+    if (thread_.joinable())
+        thread_.join();
+    completion_.reset();
     return true;
 }
 

@@ -19,23 +19,27 @@
 class CThread {
 public:
     explicit CThread(std::string name = {});
-    // Waits without time-out for a thread that still exists: a derived class
-    // makes its body return (or stops it) before it is destroyed.
+    // Waits without time-out for a thread that still exists, a detached one
+    // included: a derived class makes its body return and calls Stop(-1) in
+    // its own destructor, so that nothing the body uses is freed under it.
     virtual ~CThread();
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
 
-    // The thread body; the base does nothing.
+    // The thread body; the base does nothing. A failure that escapes it as
+    // an exception ends the body and goes to OnRunFailure.
     virtual void Run() {}
     // False when a thread exists (even one that has finished but was not
-    // stopped yet).
+    // stopped yet, or one that overstayed its stop and still runs), and
+    // when no thread can be made. Never throws.
     virtual bool Start();
     // No thread: true. Waits up to timeoutMs (-1 for ever). A thread that
     // overstays is detached, never cancelled, and the result is false, as a
-    // forced termination reports it.
+    // forced termination reports it; a later Stop waits for it again, and
+    // until it ends the object counts as having a thread.
     virtual bool Stop(int timeoutMs);
 
-    bool HasThread() const { return thread_.joinable(); }
+    bool HasThread() const;
     // A thread exists and its body has not returned yet.
     bool IsActive() const { return HasThread() && !IsFinished(); }
     const std::string& Name() const { return name_; }
@@ -43,6 +47,10 @@ public:
 protected:
     // True once the body has returned.
     bool IsFinished() const;
+    // On the thread, after Run ended with an exception (an allocation that
+    // failed, say): the body's owner learns that the work failed. The base
+    // does nothing.
+    virtual void OnRunFailure() {}
 
 private:
     // Shared with the thread so that a detached thread can still report its end.
@@ -53,9 +61,12 @@ private:
     };
     static void Entry(CThread* self, std::shared_ptr<Completion> completion);
 
+    // Waits up to timeoutMs (-1 for ever) for the body's end.
+    bool WaitFinished(int timeoutMs) const;
+
     std::string name_;
     std::thread thread_;
-    std::shared_ptr<Completion> completion_;
+    std::shared_ptr<Completion> completion_; // kept while a detached thread runs
 };
 
 class CWindowThread : public CThread, public plat::IWindowHandler {

@@ -12,15 +12,17 @@
 
 namespace config {
 
-// Reads a RAR 4 archive through libarchive and keeps its members. Opened on
-// the window thread; any thread may look members up once it is filled.
+// Reads a RAR 4 archive (solid or not, see RarArchive.h) and keeps its
+// members. Opened on the window thread; any thread may look members up once
+// it is filled.
 class CArchiveHelperRar final : public IMemberSource {
 public:
     // Replaces the whole map with the members of the archive. Directory
     // entries are left out and a later member replaces an earlier one of the
     // same name. Any decoder error, a member whose bytes do not match the
-    // size and CRC-32 of its header, or an archive without its end block
-    // fails and leaves the map empty.
+    // size and CRC-32 of its header, a link, members larger than 256 MiB
+    // together, or an archive without its end block fails and leaves the
+    // map empty.
     bool OpenArchive(const void* bytes, std::size_t length);
 
     // Looks up the name after resolving ".." segments and dropping a leading
@@ -46,9 +48,9 @@ public:
     static CArchiveHelperRar& Instance();
 };
 
-// Sets the C runtime locale to "C.UTF-8" so that the decoder can give member
-// names outside ASCII (without it they come back empty). The entry point calls
-// it once, before any other thread starts.
+// Sets the C runtime locale to "C.UTF-8" so that the C library's wide and
+// narrow conversions handle text outside ASCII. The entry point calls it
+// once, before any other thread starts.
 void InitArchiveLocale();
 
 } // namespace config

@@ -13,15 +13,10 @@ bool WriteCrcFile() {
     bool computed = LauncherChecksum(nullptr, 0, kWalkSkipRepeatedBoundary, &checksum, &error);
 
     const std::wstring path = L"crc.txt";
-    plat::File file;
-    if (!file.Open(path, plat::kWrite, plat::Disposition::CreateAlways)) {
-        plat::SetFileAttributes(path, plat::kAttrNormal);
-        plat::DeleteFile(path);
-        return false;
-    }
     std::string text = computed ? base::Format("%u", checksum)
                                 : base::Format("%s %d", "error", static_cast<int>(error));
-    return file.Write(text.data(), text.size());
+    // Written beside and renamed over: never through a link at its place.
+    return plat::WriteWholeFile(path, text.data(), text.size());
 }
 
 } // namespace config

@@ -77,8 +77,11 @@ std::wstring ReplacementTempPath(const std::wstring& path) {
 
 FileReplaceResult ReplaceFileContents(const std::wstring& path, std::string_view bytes) {
     const std::wstring temp = ReplacementTempPath(path);
+    // Whatever has the temporary name (a leftover, or a link planted there)
+    // goes first; the new file is made afresh, never opened through a link.
+    plat::DeleteFile(temp);
     plat::File file;
-    if (!file.Open(temp, plat::kWrite, plat::Disposition::CreateAlways))
+    if (!file.Open(temp, plat::kWrite | plat::kNoFollow, plat::Disposition::CreateNew))
         return FileReplaceResult::kCannotCreate;
     bool written = file.Write(bytes.data(), bytes.size()) && file.Flush();
     file.Close();

@@ -51,9 +51,11 @@ enum class FileReplaceResult {
 // The temporary file a replacement of `path` is written to first.
 std::wstring ReplacementTempPath(const std::wstring& path);
 
-// Writes the bytes to the temporary file, flushes them to the disk and
-// renames the file over `path`, so a crash leaves either the old or the new
-// contents. On failure the temporary file is removed and `path` is untouched.
+// Writes the bytes to a new temporary file (whatever had its name is removed
+// first, a link included, never followed), flushes them to the disk and
+// renames the file over `path` (a link there is replaced, not written
+// through), so a crash leaves either the old or the new contents. On failure
+// the temporary file is removed and `path` is untouched.
 FileReplaceResult ReplaceFileContents(const std::wstring& path, std::string_view bytes);
 
 } // namespace config

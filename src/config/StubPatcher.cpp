@@ -70,6 +70,19 @@ bool CStubPatcher::Set(std::string_view fieldName, const std::vector<std::string
         *message = base::Format("no %s field loaded", field->typeName);
         return false;
     }
+    // A value goes into command lines and request addresses: line breaks
+    // and other control characters never belong in it.
+    for (const std::string& value : values) {
+        for (char c : value) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte != 0 && (byte < 0x20 || byte == 0x7F)) {
+                *message = base::Format("%s value refused: control characters (line breaks, "
+                                        "tabs and the like) cannot be part of it",
+                                        field->typeName);
+                return false;
+            }
+        }
+    }
     std::size_t valueAt = at + StubMarker(*field).size() + 1;
     std::string bytes;
     if (!BuildStubValue(values, IsStubList(*field), field->size - (valueAt - at), &bytes)) {
@@ -87,7 +100,10 @@ bool CStubPatcher::Set(std::string_view fieldName, const std::vector<std::string
 bool CStubPatcher::Save(std::string* message) {
     const std::wstring temporary = path_ + L".stubpatch.tmp";
     plat::File file;
-    bool written = plat::CopyFile(path_, temporary, false) &&
+    // A leftover (or a link) with the temporary name goes first; the copy is
+    // a new file, never written through a link.
+    plat::DeleteFile(temporary);
+    bool written = plat::CopyFile(path_, temporary, true) &&
                    file.Open(temporary, plat::kWrite, plat::Disposition::OpenExisting) &&
                    file.Write(image_.data(), image_.size()) && file.SetEndOfFile();
     file.Close();

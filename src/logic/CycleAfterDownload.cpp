@@ -31,9 +31,8 @@ void CUpdateCycle::processAfterDownload() {
     Log(L"processAfterDownload();");
     const std::wstring silentFile = plat::JoinPath(installFolder_, L"silent.dat");
     if (settings_.silentMode) {
-        plat::File marker;
-        marker.Open(silentFile, plat::kWrite, plat::Disposition::CreateAlways);
-        marker.Close();
+        // An empty marker, made like every state file: never through a link.
+        plat::WriteWholeFile(silentFile, "", 0);
         plat::PostMessage(host_.Window(), eWindowsMessage_Exit, 2, 0);
         return;
     }

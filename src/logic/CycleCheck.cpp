@@ -28,6 +28,7 @@ void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
         fireNetError(eNetRequest_Manifest, 0, 0, base::WideToUtf8(host_.GetString(21)));
         return;
     }
+    OnRequestSucceeded();
     manifestText_ = text;
     BlankLine();
     Log(L"--- start Update.xml ---");
@@ -108,6 +109,8 @@ void CUpdateCycle::OnCheckThreadFinished(plat::WPARAM manifestReady, plat::LPARA
         host_.View().ShowConfirm(21, kBoxFatal, kBoxButtonsOk, false);
         return;
     }
+    // What the packages may unpack: no more than the manifest says.
+    unpacker_.SetSizeBounds(checker_.SizeBounds());
     // The shortcuts (through the assistant when it must make them), then
     // the download.
     host_.OnCheckFinished();

@@ -5,6 +5,7 @@
 
 #include "base/Buffer.h"
 #include "base/Strings.h"
+#include "config/LauncherLang.h"
 #include "config/LauncherLanguages.h"
 #include "logic/LaunchSettings.h"
 #include "logic/LauncherMessages.h"
@@ -25,9 +26,9 @@ void CUpdateCycle::fireNetError(std::uint32_t kind, std::uint32_t errorCode, std
                                 const std::string& body) {
     MaintenanceLocale locale;
     locale.langCode = languages_.CurrentCode();
-    int position = languages_.PositionOf(locale.langCode);
-    if (position >= 0)
-        locale.lcid = static_cast<std::uint32_t>(languages_.Entries()[position].id);
+    // The locale of the language's locale name, not the entry's own number.
+    if (const config::CLauncherLang* current = languages_.Table().Current())
+        locale.lcid = current->Lcid();
     locale.clock = SystemLocalClock();
     auto lang = [this](int id) { return host_.GetString(id); };
     NetErrorText error = BuildNetErrorText(static_cast<int>(kind), errorCode,
@@ -47,14 +48,26 @@ void CUpdateCycle::fireNetError(std::uint32_t kind, std::uint32_t errorCode, std
         Log(NetworkErrorLogText(name, errorCode, error.detail, static_cast<int>(status)));
         BlankLine();
     }
-    if (reaction.storeText) {
+    // When the servers answered with a maintenance notice, a data-update
+    // address that cannot be reached does not replace it: the notice says
+    // more about why the update waits.
+    const bool keepNotice = kind == eNetRequest_ClientUpdateData && lastErrorIsNotice_;
+    if (reaction.storeText && !keepNotice) {
         lastErrorText_ = error.text;
+        lastErrorIsNotice_ = error.maintenance;
         host_.View().ShowNetworkError(error.text);
     }
     if (reaction.showMessageBox)
         host_.View().ShowMessageBox(error.text, kBoxFatal, kBoxButtonsOk, false, 0);
     if (reaction.timerId)
         host_.SetRetryTimer(reaction.timerId, reaction.timerMs);
+}
+
+void CUpdateCycle::OnRequestSucceeded() {
+    // The next failure on this server is its first: earlier failures of a
+    // request that succeeded in the end do not count against it.
+    attempts_ = 0;
+    lastErrorIsNotice_ = false;
 }
 
 void CUpdateCycle::ReportUnexpectedAnswer() {
@@ -64,6 +77,7 @@ void CUpdateCycle::ReportUnexpectedAnswer() {
         Log(UnexpectedAnswerLogText(base::Utf8ToWide(queue_.front().name)));
         BlankLine();
         lastErrorText_ = host_.GetString(kLangUnexpectedAnswer);
+        lastErrorIsNotice_ = false;
     }
     host_.SetRetryTimer(kUnexpectedAnswerTimer, kRetryTimerMs);
 }

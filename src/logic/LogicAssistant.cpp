@@ -11,6 +11,7 @@
 #include "base/Strings.h"
 #include "config/ConfigKeys.h"
 #include "log/LogImplW.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/VirtualStore.h"
 #include "platform/Elevation.h"
@@ -163,9 +164,9 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
                 UpdateDesktopShortcuts(false);
             PrepareInstalledFolder();
         } else if (result == assistant::kTooManyInstallations) {
-            View().ShowMessageBox(
-                base::FormatW(GetString(109).c_str(), settings_.fullNameW.c_str()), kBoxChooseAgain,
-                kBoxButtonsOk, true, 0);
+            View().ShowMessageBox(logic::FormatLangText(GetString(logic::kLangMaxClientsReached),
+                                                        settings_.fullNameW),
+                                  kBoxChooseAgain, kBoxButtonsOk, true, 0);
         } else {
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
         }

@@ -7,6 +7,7 @@
 #include "assistant/ProcessKill.h"
 #include "base/Strings.h"
 #include "config/StubFields.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/SilentDownload.h"
 #include "platform/FileSystem.h"
@@ -125,8 +126,9 @@ void CLogic::OnClientRunFailed() {
     // to wait for: the others show their windows.
     if (settings_.silentDownload && !ClientsRunning())
         CloseOtherLaunchers(0);
-    View().ShowMessageBox(base::FormatW(GetString(23).c_str(), settings_.fullNameW.c_str()),
-                          kBoxFatal, kBoxButtonsOk, false, 0);
+    View().ShowMessageBox(
+        logic::FormatLangText(GetString(logic::kLangClientStartTooLong), settings_.fullNameW),
+        kBoxFatal, kBoxButtonsOk, true, 0);
 }
 
 void CLogic::ReachLaunchStep(const wchar_t* how) {

@@ -262,8 +262,14 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
 
 bool CLogic::InitClientUpdateData(LogicFailure* failure) {
     std::vector<std::string> servers = config::ReadStubList("SERVER_URL", 132);
+    // The installation's own client update data: the work folder when the
+    // command names one, the installation folder of an update or download
+    // run (wherever the launcher was started from), else the current folder
+    // (an installation, whose folder is not chosen yet).
     std::wstring folder = settings_.workFolder;
-    std::wstring cudPath = folder.empty() ? L"CUD.dat" : plat::JoinPath(folder, L"CUD.dat");
+    if (folder.empty() && (settings_.runMode == rmUpdate || settings_.runMode == rmDownload))
+        folder = cycle_.InstallFolder();
+    std::wstring cudPath = logic::ClientUpdateDataPath(folder);
     logic::CheckConfigurationChange(folder, configuration_.configCrc);
 
     urlSelector_.SetLog(this, [](void* context, std::string_view text, bool newLine) {

@@ -6,6 +6,7 @@
 #include "base/Strings.h"
 #include "config/ArchiveHelperRar.h"
 #include "config/XmlQuery.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"

@@ -1,6 +1,7 @@
 #include "logic/NetErrors.h"
 
 #include "logic/CycleStages.h"
+#include "logic/LangFormat.h"
 #include "platform/Unicode.h"
 
 namespace logic {
@@ -16,30 +17,6 @@ std::wstring Decimal(plat::ErrorCode code) {
 std::wstring StatusLines(const LangLookup& lang, int status, plat::ErrorCode code) {
     return lang(kLangHttpStatus) + L": " + std::to_wstring(status) + L"\n" +
            lang(kLangSystemErrorCode) + L": " + Decimal(code);
-}
-
-// A language text used as a format for one name: its first "%s" takes the
-// name and "%%" is a percent sign; anything else stays as written.
-std::wstring FormatWithName(std::wstring_view format, std::wstring_view name) {
-    std::wstring out;
-    bool nameUsed = false;
-    for (std::size_t i = 0; i < format.size(); ++i) {
-        if (format[i] == L'%' && i + 1 < format.size()) {
-            if (format[i + 1] == L'%') {
-                out += L'%';
-                ++i;
-                continue;
-            }
-            if (format[i + 1] == L's' && !nameUsed) {
-                out += name;
-                nameUsed = true;
-                ++i;
-                continue;
-            }
-        }
-        out += format[i];
-    }
-    return out;
 }
 
 std::string_view FileNameOf(std::string_view path) {
@@ -172,7 +149,7 @@ ErrorMessage FileErrorMessage(std::string_view path, plat::ErrorCode code, const
     }
     const std::wstring heading = lang(kLangUnpackFailed) + L"\n" + lang(kLangCannotCreateFile);
     ErrorMessage result;
-    result.text = FormatWithName(heading, name) + codeLine + description;
+    result.text = FormatLangText(heading, name) + codeLine + description;
     result.context = 10;
     result.buttons = 0;
     result.error = false;

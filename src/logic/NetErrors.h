@@ -7,6 +7,7 @@
 // calls them on the window thread and does the logging, the storing and the
 // timers itself.
 
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/MaintenanceAnswer.h"
 #include "platform/Error.h"
@@ -32,7 +33,6 @@ enum : int {
     kLangFileErrorCode = 6,
     kLangFileErrorDescription = 7,
     kLangUnpackFailed = 20,
-    kLangCannotCreateFile = 39, // takes the file name (%s)
     kLangNetworkError = 26,
     kLangHttpStatus = 27,
     kLangSystemErrorCode = 28,

@@ -211,6 +211,8 @@ private:
     // A file request whose answer is not what was asked for: counted as a
     // failed attempt, logged and retried after a second.
     void ReportUnexpectedAnswer();
+    // A request of the stage succeeded: its attempts start over.
+    void OnRequestSucceeded();
     // CycleRotateServers.cpp
     // The attempts of the stage ran out on this server: the next one.
     void RotateServer();
@@ -234,6 +236,7 @@ private:
     CycleStage stage_ = CycleStage::Idle;
     int attempts_ = 0; // failed attempts of the current request on this server
     std::wstring lastErrorText_;
+    bool lastErrorIsNotice_ = false; // the text is a server's maintenance notice
     std::string manifestText_;
     std::string oldManifestText_;
     std::wstring installFolder_;

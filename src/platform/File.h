@@ -18,7 +18,14 @@ enum class Disposition {
     TruncateExisting, // open and truncate, fail with 2 when missing
 };
 
-enum Access : unsigned { kRead = 1, kWrite = 2, kReadWrite = 3 };
+enum Access : unsigned {
+    kRead = 1,
+    kWrite = 2,
+    kReadWrite = 3,
+    // Added to the access: the open fails (123) when the path's last name is
+    // a link, so nothing is read or written through it.
+    kNoFollow = 4,
+};
 
 enum class SeekFrom { Begin, Current, End };
 
@@ -57,6 +64,15 @@ private:
 
 // Whole-file helpers.
 bool ReadWholeFile(const std::wstring& path, std::string* contents);
+// Replaces the file with these bytes: they go to a new file beside it, which
+// then takes its place by rename, so the path holds either the old contents
+// or the new ones, never a part. A link at the path is replaced by the file,
+// never written through. False with the last error set; nothing is left
+// behind then.
 bool WriteWholeFile(const std::wstring& path, const void* data, std::size_t size);
+
+// A hidden name beside the path for a file that will take its place,
+// unique to this process and call: ".NAME.PID-N.part".
+std::wstring TempNameBeside(const std::wstring& path);
 
 } // namespace plat

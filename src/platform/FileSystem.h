@@ -16,6 +16,7 @@ enum : std::uint32_t {
     kAttrHidden = 0x2,
     kAttrDirectory = 0x10,
     kAttrNormal = 0x80,
+    kAttrReparsePoint = 0x400, // a link: never followed by the launcher's walks
     kInvalidAttributes = 0xFFFFFFFFu,
 };
 
@@ -27,7 +28,11 @@ enum : std::uint32_t {
 
 struct FindEntry {
     std::wstring name; // file name only
+    // The entry itself, never what a link points to: a link is neither a
+    // folder nor a file here, whatever it names.
     bool isDirectory = false;
+    bool isLink = false;    // a symbolic link (a reparse point on Windows)
+    bool isSpecial = false; // a pipe, socket or device: no regular file
     std::uint64_t size = 0;
     std::int64_t modifiedUtcMs = 0;
     std::uint32_t attributes = 0;
@@ -40,10 +45,14 @@ bool SetFileAttributes(const std::wstring& path, std::uint32_t attributes);
 
 bool FileExists(const std::wstring& path);      // a non-folder entry exists
 bool DirectoryExists(const std::wstring& path); // a folder exists
+// The path names a link itself (its target is not looked at).
+bool IsLink(const std::wstring& path);
 
 bool DeleteFile(const std::wstring& path);
 // Renames, across volumes too when kMoveCopyAllowed is given. Without
-// kMoveReplaceExisting an existing destination fails with 183.
+// kMoveReplaceExisting an existing destination fails with 183. A file
+// renamed to a program's name ("*.exe") may run afterwards (who may read it
+// may run it), as new files of that name are created runnable.
 bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags = 0);
 bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 
@@ -56,7 +65,8 @@ bool RemoveDirectory(const std::wstring& path);
 
 // Enumerates the entries of the folder part of `pattern` whose names match
 // its last segment ("*" and "?" wildcards, without regard to case as on
-// Windows; "*.*" matches every name). "." and ".." are never listed.
+// Windows; "*.*" matches every name). "." and ".." are never listed. Each
+// entry describes itself: links are reported as links, never followed.
 // An empty result with last error 2 or 3 means nothing matched or no folder.
 std::vector<FindEntry> FindFiles(const std::wstring& pattern);
 // The wildcard rule of FindFiles on its own.

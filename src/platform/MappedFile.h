@@ -33,6 +33,10 @@ public:
     // be read again soon, so their pages may leave the process's memory.
     // Reading them later stays valid (they come back from the file).
     void ReleaseBefore(std::size_t offset);
+    // A hint after a walk that touched pages all over the view (the headers
+    // of an archive): every page may leave the process's memory until it is
+    // read again.
+    void ReleaseTouched();
 
 private:
     const std::uint8_t* data_ = nullptr;

@@ -36,6 +36,9 @@ bool ParseBool(std::string_view text, bool* value) {
     return false;
 }
 
+// The extension the launcher unpacks, compared exactly as it compares it.
+constexpr std::string_view kPackageExtension = ".pkg";
+
 bool IsValidPackageName(std::string_view name) {
     if (name.empty() || name == "." || name == "..")
         return false;
@@ -50,7 +53,6 @@ bool IsValidPackageName(std::string_view name) {
 
 // What the parser knows about a package beyond its record.
 struct PackageState {
-    bool formatGiven = false;
     int compressionLine = 0;
 };
 
@@ -113,8 +115,11 @@ public:
             if (!package.infos.empty() && package.type != kPackageExt &&
                 package.type != kPackageInt)
                 return Fail(error, name + ": info texts belong to ext and int packages only");
-            if (!state.formatGiven && base::ToLowerAscii(package.file).ends_with(".rar"))
-                package.format = PublishFormat::kRar;
+            // An optional application the launcher cannot name on its page
+            // is never offered and its files never installed.
+            if (package.type == kPackageExt && package.infos.empty())
+                return Fail(error, name + ": an ext package needs info texts (info.LANG.name, "
+                                          "info.LANG.exec and the others)");
             if (package.format == PublishFormat::kRar && state.compressionLine != 0) {
                 line_ = state.compressionLine;
                 return Fail(error, name + ": RAR packages are always stored");
@@ -154,6 +159,15 @@ private:
             return Fail(error, "\"" + file +
                                    "\" cannot be a package name (a plain file name other "
                                    "than update.xml, update.rxml and the launcher's)");
+        // The launcher installs only files whose name ends in ".pkg" (in
+        // that letter case); any other name would be downloaded on every run
+        // and never unpacked. The format is the "format" key's.
+        if (!std::string_view(file).ends_with(kPackageExtension) ||
+            file.size() == kPackageExtension.size())
+            return Fail(error, "\"" + file +
+                                   "\": a package name must end in \".pkg\", the only "
+                                   "packages the launcher unpacks (give the format with "
+                                   "\"format = zip\" or \"format = rar\")");
         for (const PublishPackage& other : out_->packages) {
             if (base::ToLowerAscii(other.file) == base::ToLowerAscii(file))
                 return Fail(error, "package " + file + " is given twice (line " +
@@ -222,7 +236,6 @@ private:
             if (value != "zip" && value != "rar")
                 return Fail(error, "unknown format \"" + value + "\" (zip or rar)");
             package.format = value == "rar" ? PublishFormat::kRar : PublishFormat::kZip;
-            state.formatGiven = true;
         } else if (key == "compression") {
             if (value != "deflate" && value != "store")
                 return Fail(error, "unknown compression \"" + value + "\" (deflate or store)");

@@ -21,19 +21,20 @@
 //   file = *\*.log                  any number: written to IGNORE; matching
 //   file = Cache\user.cfg           files are never packed
 //
-//   [package base.zip]              the package's file name on the server
+//   [package base.pkg]              the package's file name on the server; it
+//                                   ends in ".pkg", the only files the
+//                                   launcher unpacks
 //   type = full                     required: full, ext, int, add or increment
 //   platform = any                  any (default), 32 or 64
-//   format = zip                    zip or rar; default rar for a name ending
-//                                   in ".rar", zip otherwise
+//   format = zip                    zip (default) or rar
 //   compression = deflate           zip only: deflate (default) or store
 //   files = Bin                     one or more patterns of files to pack
 //   exclude = Bin\*.pdb             any number of patterns to leave out
 //   info.en.name = Editor           ext and int packages: the INFO texts of a
 //   info.en.exec = Editor\ed.exe    language (name, exec, cmdl, help, sel),
 //   info.en.cmdl = -x               written in the order the languages first
-//   info.en.help = Line1\nLine2     appear; sel is true or false (default true)
-//   info.en.sel = false
+//   info.en.help = Line1\nLine2     appear; sel is true or false (default
+//   info.en.sel = false             true); an ext package needs them
 //
 // Patterns are relative to the client folder, "\" or "/" separated, and
 // compared without regard to case; "*" and "?" match within one name, "**"
@@ -105,7 +106,7 @@ struct PublishDescription {
 };
 
 // Fills *description from the text. False with a message that names the
-// line ("line 7: unknown key 'size' in [package base.zip]").
+// line ("line 7: unknown key 'size' in [package base.pkg]").
 bool ParsePublishDescription(std::string_view text, PublishDescription* description,
                              std::string* error);
 

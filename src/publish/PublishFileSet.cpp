@@ -11,7 +11,8 @@ namespace publish {
 
 namespace {
 
-// Deeper trees than this are taken for a folder link that loops.
+// Deeper trees than this are refused (links are never followed, so only a
+// real tree of this depth reaches it).
 constexpr int kMaxDepth = 64;
 
 // The names of a "\" or "/" separated path; empty names are dropped.
@@ -48,7 +49,7 @@ bool MatchNames(const std::vector<std::wstring>& pattern, std::size_t p,
 bool ListFolder(const std::wstring& folder, const std::string& relative, int depth,
                 std::vector<PublishSourceFile>* files, std::string* error) {
     if (depth > kMaxDepth) {
-        *error = "folders nest too deep below " + relative + " (a folder link that loops?)";
+        *error = "folders nest too deep below " + relative;
         return false;
     }
     std::vector<plat::FindEntry> entries = plat::FindFiles(plat::JoinPath(folder, L"*"));
@@ -66,9 +67,13 @@ bool ListFolder(const std::wstring& folder, const std::string& relative, int dep
         if (entry.isDirectory) {
             if (!ListFolder(full, path, depth + 1, files, error))
                 return false;
-        } else {
-            files->push_back(PublishSourceFile{path, full, entry.size});
+            continue;
         }
+        using Kind = PublishSourceFile::Kind;
+        files->push_back(PublishSourceFile{path, full, entry.size,
+                                           entry.isLink      ? Kind::Link
+                                           : entry.isSpecial ? Kind::Special
+                                                             : Kind::Regular});
     }
     return true;
 }
@@ -103,6 +108,36 @@ bool MatchPublishPattern(std::string_view pattern, std::string_view path) {
     names.push_back(L"**");
     names.push_back(L"*");
     return MatchNames(names, 0, target, 0);
+}
+
+std::string WindowsNameProblem(std::string_view path) {
+    static constexpr const char* kDevices[] = {"con", "prn", "aux", "nul"};
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('\\', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        const std::string_view name = path.substr(start, end - start);
+        for (char c : name) {
+            const auto byte = static_cast<unsigned char>(c);
+            if (byte < 0x20 || byte == 0x7F)
+                return "a control character in \"" + std::string(name) + "\"";
+            if (std::string_view("<>:\"|?*").find(c) != std::string_view::npos)
+                return std::string("the character ") + c + " in \"" + std::string(name) + "\"";
+        }
+        if (!name.empty() && (name.back() == '.' || name.back() == ' '))
+            return "\"" + std::string(name) + "\" ends in a dot or a blank";
+        // A device name stays one with any extension: "nul.txt" is "nul".
+        const std::string stem = base::ToLowerAscii(name.substr(0, name.find('.')));
+        const bool numbered = stem.size() == 4 &&
+                              (stem.starts_with("com") || stem.starts_with("lpt")) &&
+                              stem[3] >= '1' && stem[3] <= '9';
+        if (numbered ||
+            std::find(std::begin(kDevices), std::end(kDevices), stem) != std::end(kDevices))
+            return "\"" + std::string(name) + "\" is a device name";
+        start = end + 1;
+    }
+    return {};
 }
 
 bool IsIgnoredPath(const std::vector<std::string>& ignore, std::string_view path) {

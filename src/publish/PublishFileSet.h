@@ -12,12 +12,20 @@
 namespace publish {
 
 struct PublishSourceFile {
+    enum class Kind {
+        Regular,
+        Link,    // a symbolic link, never followed
+        Special, // a pipe, socket or device
+    };
     std::string path;      // relative to the client folder, "\" separated, UTF-8
     std::wstring fullPath; // native path
     std::uint64_t size = 0;
+    Kind kind = Kind::Regular;
 };
 
-// Every file below `folder`, in any depth, sorted by path. False with a
+// Every file below `folder`, in any depth, sorted by path. Links are listed
+// as links (a link to a folder is not descended into) and pipes, sockets and
+// devices as special files; only regular files can be packed. False with a
 // message when the folder or one of its subfolders cannot be listed.
 bool ListClientFiles(const std::wstring& folder, std::vector<PublishSourceFile>* files,
                      std::string* error);
@@ -27,6 +35,12 @@ bool ListClientFiles(const std::wstring& folder, std::vector<PublishSourceFile>*
 // number of folders, and a pattern whose last name has no wildcard also takes
 // the files below a folder of that name.
 bool MatchPublishPattern(std::string_view pattern, std::string_view path);
+
+// Why a "\" separated path cannot be a file's on Windows, or empty when it
+// can: a name with a control character or one of < > : " | ? *, a device
+// name (CON, PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with or without an
+// extension), or a name ending in a dot or a blank.
+std::string WindowsNameProblem(std::string_view path);
 
 // True when an ignore entry covers the relative path, as the launcher reads
 // the entries: "*\NAME" is a file of that name anywhere, "*\*.EXT" any file

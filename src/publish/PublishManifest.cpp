@@ -9,6 +9,12 @@ namespace {
 // The root's name is not read by the launcher.
 constexpr char kRootName[] = "update";
 
+// Sizes up to 4 GiB in the form the launcher reads (the publisher refuses
+// larger ones before it gets here).
+std::string SizeText(std::uint64_t size) {
+    return update::ManifestSizeText(static_cast<std::uint32_t>(size));
+}
+
 void AddText(tinyxml2::XMLElement* parent, const char* name, const std::string& text) {
     parent->InsertNewChildElement(name)->SetText(text.c_str());
 }
@@ -33,14 +39,14 @@ void AddPack(tinyxml2::XMLElement* root, const PublishedPackage& published) {
         pack->SetAttribute(manifest::kPlatform, "64");
     pack->SetAttribute(manifest::kFileName, package.file.c_str());
     pack->SetAttribute(manifest::kCrc, published.digest.crc);
-    pack->SetAttribute(manifest::kSize, static_cast<std::uint32_t>(published.digest.size));
+    pack->SetAttribute(manifest::kSize, SizeText(published.digest.size).c_str());
     for (const PublishInfo& info : package.infos)
         AddInfo(pack, info);
     for (const PublishedFile& file : published.files) {
         tinyxml2::XMLElement* element = pack->InsertNewChildElement(manifest::kFile);
         element->SetAttribute(manifest::kFileName, file.path.c_str());
         element->SetAttribute(manifest::kCrc, file.digest.crc);
-        element->SetAttribute(manifest::kSize, static_cast<std::uint32_t>(file.digest.size));
+        element->SetAttribute(manifest::kSize, SizeText(file.digest.size).c_str());
     }
 }
 
@@ -58,7 +64,7 @@ std::string BuildManifestText(const PublishDescription& description,
         root->SetAttribute(manifest::kModification, description.modification.c_str());
     if (launcher) {
         root->SetAttribute(manifest::kLauncherVersion, description.launcherVersion.c_str());
-        root->SetAttribute(manifest::kLauncherSize, launcher->size);
+        root->SetAttribute(manifest::kLauncherSize, SizeText(launcher->size).c_str());
         root->SetAttribute(manifest::kLauncherCrc, launcher->checksum);
         if (!description.launcherUrl.empty())
             root->SetAttribute(manifest::kLauncherUrl, description.launcherUrl.c_str());

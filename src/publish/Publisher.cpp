@@ -39,6 +39,7 @@ std::string PackageLabel(const PublishPackage& package) {
 bool CPublisher::Run(std::string* error) {
     packages_.clear();
     digests_.clear();
+    staged_.clear();
     if (!LoadDescription(error) || !ListClientFiles(options_.clientFolder, &sources_, error) ||
         !AssignFiles(error) || !CheckOwners(error))
         return false;
@@ -46,15 +47,76 @@ bool CPublisher::Run(std::string* error) {
         *error = PublishSystemError("cannot create the output folder", options_.outputFolder);
         return false;
     }
-    if (description_.hasLauncher && !PublishLauncher(error))
-        return false;
+    // Everything is written under new names first; the output folder changes
+    // only once every file of the release is complete.
+    bool written = !description_.hasLauncher || PublishLauncher(error);
     packages_.resize(description_.packages.size());
-    for (std::size_t i = 0; i < packages_.size(); ++i) {
+    for (std::size_t i = 0; written && i < packages_.size(); ++i) {
         packages_[i].package = &description_.packages[i];
-        if (!WritePackage(i, error))
-            return false;
+        written = WritePackage(i, error);
     }
-    return WriteManifests(error);
+    written = written && WriteManifests(error);
+    if (!written || !CommitStaged(error)) {
+        DiscardStaged();
+        return false;
+    }
+    return true;
+}
+
+std::wstring CPublisher::Stage(const std::string& name) {
+    Staged staged;
+    staged.target = plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(name));
+    staged.temp = plat::TempNameBeside(staged.target);
+    staged_.push_back(staged);
+    return staged.temp;
+}
+
+void CPublisher::DiscardStaged() {
+    for (const Staged& staged : staged_)
+        plat::DeleteFile(staged.temp);
+    staged_.clear();
+}
+
+bool CPublisher::CommitStaged(std::string* error) {
+    // Each old file steps aside under a name of its own before the new one
+    // takes its place; a failure puts every old file back, so the folder
+    // holds the old release or the new one, never a mixture. The manifests
+    // come last.
+    std::size_t done = 0;
+    for (; done < staged_.size(); ++done) {
+        Staged& staged = staged_[done];
+        if (plat::FileExists(staged.target)) {
+            staged.backup = plat::TempNameBeside(staged.target);
+            if (!plat::MoveFile(staged.target, staged.backup)) {
+                *error = PublishSystemError("cannot replace", staged.target);
+                staged.backup.clear();
+                break;
+            }
+        }
+        if (!plat::MoveFile(staged.temp, staged.target)) {
+            *error = PublishSystemError("cannot write", staged.target);
+            if (!staged.backup.empty())
+                plat::MoveFile(staged.backup, staged.target, plat::kMoveReplaceExisting);
+            staged.backup.clear();
+            break;
+        }
+    }
+    if (done == staged_.size()) {
+        for (const Staged& staged : staged_) {
+            if (!staged.backup.empty())
+                plat::DeleteFile(staged.backup);
+        }
+        staged_.clear();
+        return true;
+    }
+    while (done-- > 0) {
+        Staged& staged = staged_[done];
+        if (staged.backup.empty())
+            plat::MoveFile(staged.target, staged.temp, plat::kMoveReplaceExisting);
+        else
+            plat::MoveFile(staged.backup, staged.target, plat::kMoveReplaceExisting);
+    }
+    return false;
 }
 
 bool CPublisher::LoadDescription(std::string* error) {
@@ -111,8 +173,24 @@ bool CPublisher::AssignFiles(std::string* error) {
         for (std::size_t j = 0; j < sources_.size(); ++j) {
             if (!taken[j])
                 continue;
-            if (!IsSafeArchivePath(sources_[j].path)) {
-                *error = "\"" + sources_[j].path + "\" cannot be the name of an archive member";
+            const PublishSourceFile& source = sources_[j];
+            if (!IsSafeArchivePath(source.path)) {
+                *error = PackageLabel(package) + ": \"" + source.path +
+                         "\" cannot be the name of an archive member";
+                return false;
+            }
+            if (source.kind != PublishSourceFile::Kind::Regular) {
+                *error = PackageLabel(package) + ": " + source.path +
+                         (source.kind == PublishSourceFile::Kind::Link
+                              ? " is a link; only regular files are published (put the file "
+                                "or folder it names in its place, or exclude it)"
+                              : " is no regular file (a pipe, socket or device)");
+                return false;
+            }
+            const std::string problem = WindowsNameProblem(source.path);
+            if (!problem.empty()) {
+                *error = PackageLabel(package) + ": " + source.path +
+                         " cannot be installed on Windows: " + problem;
                 return false;
             }
             members_[i].push_back(j);
@@ -160,7 +238,7 @@ bool CPublisher::CheckOwners(std::string* error) const {
 bool CPublisher::WritePackage(std::size_t index, std::string* error) {
     PublishedPackage* published = &packages_[index];
     const PublishPackage& package = *published->package;
-    std::wstring path = plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(package.file));
+    const std::wstring path = Stage(package.file);
     std::unique_ptr<IPublishArchiveWriter> writer;
     if (package.format == PublishFormat::kZip)
         writer = std::make_unique<CPublishZipWriter>(package.deflate);
@@ -227,29 +305,26 @@ bool CPublisher::PublishLauncher(std::string* error) {
         return false;
     }
     launcher_.size = static_cast<std::uint32_t>(size);
-    std::wstring target =
-        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishLauncherName));
-    if (!plat::CopyFile(path, target, false)) {
+    const std::wstring target = Stage(kPublishLauncherName);
+    if (!plat::CopyFile(path, target, true)) {
         *error = PublishSystemError("cannot copy the launcher to", target);
         return false;
     }
     return true;
 }
 
-bool CPublisher::WriteManifests(std::string* error) const {
+bool CPublisher::WriteManifests(std::string* error) {
     std::string text =
         BuildManifestText(description_, packages_, description_.hasLauncher ? &launcher_ : nullptr);
-    std::wstring manifestPath =
-        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishManifestName));
-    std::wstring packedPath =
-        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishPackedManifestName));
+    const std::wstring packedPath = Stage(kPublishPackedManifestName);
     CPublishZipWriter packed;
     if (!packed.Create(packedPath, error) || !packed.AddData(kPublishManifestName, text, error) ||
-        !packed.Finish(error)) {
-        plat::DeleteFile(packedPath);
+        !packed.Finish(error))
         return false;
-    }
-    if (!plat::WriteWholeFile(manifestPath, text.data(), text.size())) {
+    const std::wstring manifestPath = Stage(kPublishManifestName);
+    plat::File manifest;
+    if (!manifest.Open(manifestPath, plat::kWrite, plat::Disposition::CreateNew) ||
+        !manifest.Write(text.data(), text.size()) || !manifest.Flush()) {
         *error = PublishSystemError("cannot write", manifestPath);
         return false;
     }

@@ -3,9 +3,11 @@
 // sorts the client's files into packages, writes each package (ZIP, or RAR
 // through the writer the caller supplies), copies the launcher as
 // "Launcher.exe", and writes the manifest "update.xml" with its packed form
-// "update.rxml" (a ZIP archive holding "update.xml"). The manifests are
-// written last, so an output folder never announces a package it lacks.
-// Runs on the caller's thread.
+// "update.rxml" (a ZIP archive holding "update.xml"). Every file is written
+// under a new name first and takes its place only when the whole release is
+// complete, the manifests last; a failure at any point leaves the output
+// folder as it was, so it never announces a package it lacks or one that
+// changed. Runs on the caller's thread.
 
 #include "publish/PublishArchive.h"
 #include "publish/PublishDescription.h"
@@ -54,7 +56,16 @@ private:
     bool CheckOwners(std::string* error) const;
     bool WritePackage(std::size_t index, std::string* error);
     bool PublishLauncher(std::string* error);
-    bool WriteManifests(std::string* error) const;
+    bool WriteManifests(std::string* error);
+
+    // A file of the release written under a new name beside its target:
+    // gives that name.
+    std::wstring Stage(const std::string& name);
+    // Puts every staged file in its place in the order staged; on a failure
+    // the old files come back and false is returned with a message.
+    bool CommitStaged(std::string* error);
+    // Removes the staged files that did not take their place.
+    void DiscardStaged();
 
     PublishOptions options_;
     PublishDescription description_;
@@ -65,6 +76,12 @@ private:
     // Digests of the files read so far: a file read twice must not change.
     std::map<std::string, PublishDigest> digests_;
     PublishedLauncher launcher_;
+    struct Staged {
+        std::wstring temp;   // where it was written
+        std::wstring target; // where it goes
+        std::wstring backup; // where the old file stepped aside, while it does
+    };
+    std::vector<Staged> staged_;
 };
 
 } // namespace publish

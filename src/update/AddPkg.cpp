@@ -54,14 +54,16 @@ bool CAddPkg::Add(const std::wstring& name) {
     if (!names_.insert(name).second)
         return true;
 
-    plat::File file;
-    std::uint64_t size = 0;
-    if (!file.Open(path_, plat::kReadWrite, plat::Disposition::OpenAlways) || !file.Size(&size))
+    // The file gains one record; the whole file is written anew beside it
+    // and renamed over it, so a kill never leaves half a record and a link
+    // at its place is replaced, never followed.
+    std::string bytes;
+    if (plat::FileExists(path_) && !plat::IsLink(path_) && !plat::ReadWholeFile(path_, &bytes))
         return false;
-    if (size % kRecordSize != 0)
+    if (bytes.size() % kRecordSize != 0)
         return false;
-    const std::string record = EncodeRecord(name);
-    return file.Seek(0, plat::SeekFrom::End) && file.Write(record.data(), record.size());
+    bytes += EncodeRecord(name);
+    return plat::WriteWholeFile(path_, bytes.data(), bytes.size());
 }
 
 bool CAddPkg::Rewrite() const {

@@ -21,8 +21,11 @@ bool IsDotSegment(const std::string& name, std::size_t begin, std::size_t end) {
 bool IsSafeArchivePath(const std::string& name) {
     if (name.empty() || IsSeparator(name[0]))
         return false;
-    if (name.find('\0') != std::string::npos || name.find(':') != std::string::npos)
-        return false;
+    for (char c : name) {
+        auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == ':')
+            return false;
+    }
     std::size_t end = name.size();
     if (IsSeparator(name[end - 1]))
         --end; // a folder entry

@@ -8,11 +8,12 @@
 namespace update {
 
 // True for a relative name ("\" or "/" separated) whose every segment is a
-// real name. Refused: an empty name, a NUL byte, a leading separator (an
-// absolute path), a drive or stream colon anywhere, an empty segment ("a\\b"),
-// and segments made only of dots and blanks ("." and "..", and the forms
-// Windows trims down to them). One trailing separator is allowed: it marks a
-// folder entry ("bin\").
+// real name. Refused: an empty name, control characters (a NUL byte, line
+// breaks and every other byte below 0x20, and 0x7F), a leading separator (an
+// absolute path), a drive or stream colon anywhere, an empty segment
+// ("a\\b"), and segments made only of dots and blanks ("." and "..", and the
+// forms Windows trims down to them). One trailing separator is allowed: it
+// marks a folder entry ("bin\").
 bool IsSafeArchivePath(const std::string& name);
 
 } // namespace update

@@ -1,6 +1,8 @@
 // The checker's cleanup scan: deletes files of the installation that the
 // manifest lists with other contents, and files that neither the manifest
-// nor its ignore list mentions. Runs on the checker thread.
+// nor its ignore list mentions. It never descends into a link or reads
+// through one: a link is an entry like a file, and deleting it removes the
+// link alone. Runs on the checker thread.
 
 #include "update/CheckerThread.h"
 
@@ -49,13 +51,14 @@ bool CCheckerThread::CleanupFolder(const std::wstring& folder, const ManifestFil
                 return false;
             continue;
         }
-        CleanupFile(folder, entry.name, files);
+        // A link or a pipe is never opened: it counts as a file that cannot be.
+        CleanupFile(folder, entry.name, entry.isLink || entry.isSpecial, files);
     }
     return true;
 }
 
 void CCheckerThread::CleanupFile(const std::wstring& folder, const std::wstring& name,
-                                 const ManifestFileMap& files) {
+                                 bool unopenable, const ManifestFileMap& files) {
     const std::wstring full = plat::JoinPath(folder, name);
     if (CleanupSkipsFile(full, name))
         return;
@@ -67,7 +70,8 @@ void CCheckerThread::CleanupFile(const std::wstring& folder, const std::wstring&
         // A file that cannot be opened counts as empty with CRC 0.
         plat::ErrorCode error = plat::kErrSuccess;
         const FileMatch match =
-            reader_.Compare(full, listed->second.crc, listed->second.size, &error);
+            unopenable ? FileMatch::Unreadable
+                       : reader_.Compare(full, listed->second.crc, listed->second.size, &error);
         const bool damaged = match == FileMatch::Different ||
                              (match == FileMatch::Unreadable &&
                               (listed->second.crc != 0 || listed->second.size != 0));

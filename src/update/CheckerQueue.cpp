@@ -38,8 +38,9 @@ bool CCheckerThread::CollectChanged() {
                       old->second.size != entry.size;
         } else {
             plat::ErrorCode error = plat::kErrSuccess;
+            std::wstring full;
             changed =
-                reader_.Compare(FullPath(path), entry.crc, entry.size, &error) != FileMatch::Same;
+                CompareInstalled(path, entry.crc, entry.size, &full, &error) != FileMatch::Same;
         }
         if (changed)
             changed_.emplace_back(path, entry.package);
@@ -77,9 +78,9 @@ bool CCheckerThread::CanRunCheck() {
             return true;
         if (!IsAppSelected(entry))
             continue;
-        const std::wstring full = FullPath(path);
+        std::wstring full;
         plat::ErrorCode error = plat::kErrSuccess;
-        switch (reader_.Compare(full, entry.crc, entry.size, &error)) {
+        switch (CompareInstalled(path, entry.crc, entry.size, &full, &error)) {
         case FileMatch::Same:
             break;
         case FileMatch::Unreadable:

@@ -82,13 +82,27 @@ bool CCheckerThread::Stopped() const {
     return stop_;
 }
 
+void CCheckerThread::OnRunFailure() {
+    Post(kCheckFailed);
+    Abort();
+}
+
 void CCheckerThread::Post(CheckStatus status) {
     const plat::WPARAM manifestReady = status == kCheckFailed ? 0 : 1;
     plat::PostMessage(target_.window, kCheckThreadFinishedMessage, manifestReady, status);
 }
 
-std::wstring CCheckerThread::FullPath(const std::wstring& relativePath) {
-    return installedPaths_.Resolve(relativePath);
+FileMatch CCheckerThread::CompareInstalled(const std::wstring& relativePath, std::uint32_t crc,
+                                           std::uint32_t size, std::wstring* full,
+                                           plat::ErrorCode* error) {
+    const CPathResolver::Resolved resolved = installedPaths_.Resolve(relativePath);
+    *full = resolved.path;
+    using Kind = CPathResolver::Kind;
+    if (resolved.throughLink || resolved.kind == Kind::Link || resolved.kind == Kind::Special) {
+        *error = plat::kErrInvalidName;
+        return FileMatch::Unreadable;
+    }
+    return reader_.Compare(resolved.path, crc, size, error);
 }
 
 bool CCheckerThread::IsAppSelected(const ManifestFile& entry) const {

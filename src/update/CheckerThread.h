@@ -18,10 +18,11 @@
 #include "update/CheckerMessages.h"
 #include "update/CheckerRules.h"
 #include "update/DownloadTask.h"
+#include "update/EntrySizeBounds.h"
 #include "update/FileCrc.h"
-#include "update/InstalledPaths.h"
 #include "update/LauncherCheck.h"
 #include "update/Manifest.h"
+#include "update/PathResolver.h"
 
 #include <cstdint>
 #include <memory>
@@ -89,6 +90,11 @@ public:
     const std::vector<assistant::AppListRecord>& AppRecords() const { return appRecords_; }
     const ChangedList& Changed() const { return changed_; }
     const std::set<std::wstring>& NeededPackages() const { return needed_; }
+    // The sizes the fresh manifest gives its files, which bound what the
+    // packages may unpack.
+    std::shared_ptr<const EntrySizeBounds> SizeBounds() const {
+        return EntrySizeBounds::FromManifest(tables_.files, tables_.increments);
+    }
     // The add-package list; the window thread points it at "addpkg.dat".
     CAddPkg& AddPackages() { return addPkg_; }
     // The lock the launcher takes when it copies the application lists.
@@ -98,6 +104,8 @@ protected:
     // Called on the checker thread before each file of the fresh manifest is
     // compared; the base does nothing.
     virtual void OnCompareFile(const std::wstring& relativePath) { (void)relativePath; }
+    // An unexpected failure (an allocation) ended the body: the check failed.
+    void OnRunFailure() override;
 
 private:
     enum class Mode { Normal, Fast, DownloadOnly };
@@ -114,7 +122,12 @@ private:
     // The whole comparison after the release; false when the run ends
     // without the OK message (stopped, or only the launcher is new).
     bool Check();
-    std::wstring FullPath(const std::wstring& relativePath);
+    // Compares the installed file of a manifest path with a size and CRC;
+    // *full is its native path. A path through a link, or a link or special
+    // file at its end, is a file that cannot be opened: nothing is read
+    // through a link.
+    FileMatch CompareInstalled(const std::wstring& relativePath, std::uint32_t crc,
+                               std::uint32_t size, std::wstring* full, plat::ErrorCode* error);
     bool IsAppSelected(const ManifestFile& entry) const;
 
     // CheckerQueue.cpp
@@ -125,7 +138,7 @@ private:
     // CheckerCleanup.cpp
     void CleanupScan(const ManifestFileMap& files);
     bool CleanupFolder(const std::wstring& folder, const ManifestFileMap& files);
-    void CleanupFile(const std::wstring& folder, const std::wstring& name,
+    void CleanupFile(const std::wstring& folder, const std::wstring& name, bool unopenable,
                      const ManifestFileMap& files);
 
     CAddPkg addPkg_;
@@ -159,7 +172,7 @@ private:
     std::set<std::wstring> installedAddPackages_;
     std::vector<assistant::AppListRecord> appRecords_;
     CFileCrcReader reader_;
-    CInstalledPaths installedPaths_;
+    CPathResolver installedPaths_;
 };
 
 } // namespace update

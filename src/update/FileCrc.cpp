@@ -51,7 +51,7 @@ FileMatch CFileCrcReader::Compare(const std::wstring& path, std::uint32_t crc, s
                                   plat::ErrorCode* error) {
     *error = plat::kErrSuccess;
     plat::File file;
-    if (!file.Open(path, plat::kRead, plat::Disposition::OpenExisting)) {
+    if (!file.Open(path, plat::kRead | plat::kNoFollow, plat::Disposition::OpenExisting)) {
         *error = LastErrorOr(plat::kErrFileNotFound);
         return FileMatch::Unreadable;
     }

@@ -32,7 +32,7 @@ public:
 
     // Compares the file with an expected size and CRC. A size that differs
     // decides without reading the contents; a read that fails after the
-    // open counts as different.
+    // open counts as different; a link at the path is not opened.
     FileMatch Compare(const std::wstring& path, std::uint32_t crc, std::uint32_t size,
                       plat::ErrorCode* error);
 

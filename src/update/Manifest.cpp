@@ -162,6 +162,12 @@ PackagePlatform ParsePackagePlatform(std::string_view text) {
     return kPlatformAny;
 }
 
+std::string ManifestSizeText(std::uint32_t size) {
+    if (size <= 0x7FFFFFFFu)
+        return std::to_string(size);
+    return base::Format("0x%08X", size);
+}
+
 std::wstring LowerManifestPath(std::wstring_view path) {
     return base::ToLowerAscii(path);
 }

@@ -92,6 +92,11 @@ const char* PackageTypeName(PackageType type);
 // "32" gives kPlatform32, "64" kPlatform64, anything else kPlatformAny.
 PackagePlatform ParsePackagePlatform(std::string_view text);
 
+// The text of a size attribute in the form the reader takes: its integers
+// are signed 32-bit (decimal, or hexadecimal after "0x"), so sizes from 2 GiB
+// on are written in hexadecimal ("0x80000000"), smaller ones in decimal.
+std::string ManifestSizeText(std::uint32_t size);
+
 // Manifest paths are lowercased when read (ASCII letters only, so that the
 // writer and every reader agree whatever the locale).
 std::wstring LowerManifestPath(std::wstring_view path);

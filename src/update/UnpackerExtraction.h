@@ -1,17 +1,26 @@
 #pragma once
-// One task's work on the unpacker thread: the entries of a RAR or ZIP package
-// (or a single downloaded file) written into the installation folder. Entries
-// are unpacked into one reused buffer, verified, and only then written; names
-// that would leave the installation folder are refused. Private to
+// One task's work for the unpacker: the entries of a RAR or ZIP package (or
+// a single downloaded file) written into the installation folder. First a
+// plan: every entry's name is put in the one form both readers give
+// (NormaliseEntryName), names that would leave the installation folder or
+// hold control characters are refused, links are refused, declared sizes
+// are held against the manifest's (EntrySizeBounds.h) before anything is
+// written, and of several entries with one name only the last is written.
+// Then the entries stream into their files (EntryWriter.h); independent
+// entries (ZIP, and stored RAR members of an archive that is not solid) are
+// shared by two workers, the unpacker thread and a helper, while a solid or
+// compressed RAR archive goes in order on the unpacker thread. Of several
+// failures the one of the earliest entry is reported. Private to
 // CUnpackerThread; lives for one task on the unpacker thread.
 
 #include "platform/MappedFile.h"
+#include "update/EntryWriter.h"
 #include "update/UnpackerThread.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
+#include <vector>
 
 namespace update {
 
@@ -27,13 +36,29 @@ public:
     bool WriteWholeFile(const std::wstring& name);
 
 private:
-    // Entry i of n has begun: a progress message when enough time passed.
+    // One entry of the plan.
+    struct Item {
+        std::size_t index = 0; // in the archive
+        std::string name;      // normalised, "\" separated
+        bool folder = false;
+        bool skip = false;      // a later entry of the same name replaces it
+        std::uint64_t size = 0; // declared unpacked size
+        std::size_t offset = 0; // where its records begin in the package
+    };
+    // The bytes of the plan's item through a sink.
+    using ItemProducer = std::function<ProduceResult(const Item& item, const EntrySink& sink)>;
+
+    // Checks names and sizes and marks duplicates; false (reported) when the
+    // package must not be written at all.
+    bool Plan(std::vector<Item>* items, const char* unpackError);
+    // Writes the items with `workers` workers; false when one failed (the
+    // earliest is reported) or the work was stopped.
+    bool Run(const std::vector<Item>& items, std::size_t workers, const ItemProducer& produce,
+             const char* unpackError);
+    // How many workers share a package of these items.
+    std::size_t WorkersFor(const std::vector<Item>& items) const;
+    // Entry i of n has finished: a progress message when enough time passed.
     void Progress(std::size_t i, std::size_t n);
-    // A directory entry, or a file entry's verified data.
-    void MakeDirectory(const std::string& name);
-    bool WriteFile(const std::wstring& name, const void* data, std::size_t size);
-    // Room for an entry of `size` bytes.
-    std::uint8_t* EntryBuffer(std::size_t size);
     bool Stopped() const;
     // The package failure reports.
     void Fail(const char* text);
@@ -42,16 +67,6 @@ private:
     RunSettings settings_;
     plat::MappedFile* map_;
     std::wstring package_;
-    std::unique_ptr<std::uint8_t[]> buffer_;
-    std::size_t capacity_ = 0;
 };
-
-// Whether an entry name may be written below the installation folder.
-bool IsWritableEntryName(const std::string& name);
-// The native path of a folder entry: double quotes removed, "/" turned into
-// "\" and doubled separators folded, then joined to the folder.
-std::wstring DirectoryEntryPath(const std::wstring& installDir, const std::string& name);
-// True when the file holds exactly these bytes.
-bool FileHoldsBytes(const std::wstring& path, const void* data, std::size_t size);
 
 } // namespace update

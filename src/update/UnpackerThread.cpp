@@ -1,5 +1,6 @@
 #include "update/UnpackerThread.h"
 
+#include "platform/FileSystem.h"
 #include "platform/MappedFile.h"
 #include "platform/Time.h"
 #include "update/UnpackerExtraction.h"
@@ -105,13 +106,31 @@ bool CUnpackerThread::IsStopped() const {
     return stop_;
 }
 
-bool CUnpackerThread::CreateTargetFile(const std::wstring& path, plat::File* file) {
-    return file->Open(path, plat::kWrite, plat::Disposition::CreateAlways);
+bool CUnpackerThread::CreateTempFile(const std::wstring& path, plat::File* file) {
+    return file->Open(path, plat::kWrite, plat::Disposition::CreateNew);
+}
+
+bool CUnpackerThread::ReplaceTarget(const std::wstring& temp, const std::wstring& target) {
+    return plat::MoveFile(temp, target, plat::kMoveReplaceExisting);
+}
+
+void CUnpackerThread::OnRunFailure() {
+    Report(L"unpacker: unexpected failure", plat::kErrNotEnoughMemory, kUnpackPackageFailed, true);
+}
+
+void CUnpackerThread::SetSizeBounds(std::shared_ptr<const EntrySizeBounds> bounds) {
+    std::lock_guard<std::mutex> guard(lock_);
+    bounds_ = std::move(bounds);
+}
+
+void CUnpackerThread::SetWorkerCount(std::size_t workers) {
+    std::lock_guard<std::mutex> guard(lock_);
+    workers_ = workers;
 }
 
 CUnpackerThread::RunSettings CUnpackerThread::Settings() const {
     std::lock_guard<std::mutex> guard(lock_);
-    return {resultWindow_, installDir_, tolerantWrite_};
+    return {resultWindow_, installDir_, tolerantWrite_, bounds_, workers_};
 }
 
 void CUnpackerThread::SetCurrentEntry(const std::string& name) {
@@ -198,7 +217,9 @@ bool CUnpackerThread::ProcessTask(const UnpackTask& task) {
         Report(L"pkg/bin file can not be open", 0, kUnpackPackageFailed, true);
         return false;
     }
-    CExtraction extraction(this, Settings(), &map, task.tempPath);
+    RunSettings settings = Settings();
+    resolver_.Reset(settings.installDir);
+    CExtraction extraction(this, std::move(settings), &map, task.tempPath);
     bool done = false;
     if (!task.isPackage)
         done = extraction.WriteWholeFile(task.targetName);

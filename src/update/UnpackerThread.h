@@ -5,12 +5,16 @@
 // file there under another name. Each task names a temporary file that its
 // package sink (PackageSink.h) has written and found whole. Progress and the
 // end of the work reach the launcher window as posted messages
-// (UnpackerMessages.h). One lock guards the flags, the task list and the
-// error fields.
+// (UnpackerMessages.h). Every file is written beside its target and renamed
+// over it, within the sizes the manifest gives (UnpackerExtraction.h). One
+// lock guards the flags, the task list, the size bounds and the error fields.
 
 #include "base/Thread.h"
 #include "platform/File.h"
 #include "platform/Window.h"
+#include "update/EntrySizeBounds.h"
+#include "update/EntryWriter.h"
+#include "update/PathResolver.h"
 #include "update/UnpackTaskList.h"
 
 #include <condition_variable>
@@ -22,7 +26,7 @@
 
 namespace update {
 
-class CUnpackerThread : public CThread {
+class CUnpackerThread : public CThread, public IEntryFiles {
 public:
     CUnpackerThread();
     // Stops the work and waits for the thread.
@@ -36,6 +40,13 @@ public:
     // finish request, which then drops them.
     void SetupRun(plat::HWND resultWindow, const std::wstring& installDir, bool tolerantWrite,
                   bool autoWake);
+    // Window thread. The sizes the manifest gives the files packages may
+    // hold; a package whose entries do not fit them is refused. Until they
+    // are given, sizes are not bounded.
+    void SetSizeBounds(std::shared_ptr<const EntrySizeBounds> bounds);
+    // Tests and benchmarks: how many workers share a package's independent
+    // entries (0: as many as pay off, at most two).
+    void SetWorkerCount(std::size_t workers);
 
     // Queue a task for the first `size` bytes of a temporary file, which its
     // sink found whole; false once stopped.
@@ -60,9 +71,12 @@ public:
     bool IsStopped() const;
 
 protected:
-    // Creates or truncates a target file for writing. A file in use or
-    // protected fails here with its system error.
-    virtual bool CreateTargetFile(const std::wstring& path, plat::File* file);
+    // IEntryFiles: the new file beside a target, and its move into place.
+    bool CreateTempFile(const std::wstring& path, plat::File* file) override;
+    bool ReplaceTarget(const std::wstring& temp, const std::wstring& target) override;
+    // An unexpected failure (an allocation) ended the body: reported as a
+    // package that could not be unpacked, never a crash.
+    void OnRunFailure() override;
 
 private:
     class CExtraction;
@@ -72,6 +86,8 @@ private:
         plat::HWND window = 0;
         std::wstring installDir;
         bool tolerantWrite = false;
+        std::shared_ptr<const EntrySizeBounds> bounds;
+        std::size_t workers = 0;
     };
 
     bool ProcessTask(const UnpackTask& task);
@@ -97,7 +113,10 @@ private:
     std::uint64_t processed_ = 0;
     bool tolerantWrite_ = false;
     bool autoWake_ = true;
+    std::shared_ptr<const EntrySizeBounds> bounds_;
+    std::size_t workers_ = 0;
     std::uint64_t lastProgressTick_ = 0; // unpacker thread only
+    CPathResolver resolver_;             // the unpacker's workers only
 };
 
 } // namespace update

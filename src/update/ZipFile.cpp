@@ -1,12 +1,13 @@
 #include "update/ZipFile.h"
 
+#include "base/CodePage437.h"
 #include "base/Crc32.h"
 #include "update/ZipFormat.h"
-
-#include <zlib.h>
+#include "update/ZipInflate.h"
 
 #include <algorithm>
 #include <cstring>
+#include <string_view>
 
 namespace update {
 
@@ -21,8 +22,9 @@ namespace endRecord = zip::endRecord;
 // larger claim is a lie, and refusing it keeps allocations bounded.
 constexpr std::uint64_t kMaxDeflateRatio = 1032;
 
-// Sink extraction hands the data over in blocks of this size.
-constexpr std::size_t kSinkBlock = 64 * 1024;
+// Stored entries reach a sink straight from the archive in blocks of this
+// size.
+constexpr std::size_t kSinkBlock = 1 << 20;
 
 // Characters of a stored name: UTF-8 continuation bytes do not count.
 std::size_t NameLength(const std::string& name) {
@@ -57,53 +59,6 @@ ZipResult CopyStored(const std::uint8_t* in, std::uint32_t size, const Output& o
     }
     *crc = sum;
     return kZipOk;
-}
-
-ZipResult Inflate(const std::uint8_t* in, std::uint32_t inSize, std::uint32_t expected,
-                  const Output& out, std::uint32_t* crc) {
-    z_stream zs{};
-    if (inflateInit2(&zs, -MAX_WBITS) != Z_OK)
-        return kZipCorrupt;
-    zs.next_in = const_cast<Bytef*>(in);
-    zs.avail_in = inSize;
-
-    std::string block;
-    if (!out.buffer)
-        block.resize(std::min<std::size_t>(kSinkBlock, expected));
-
-    ZipResult result = kZipOk;
-    std::uint32_t produced = 0;
-    std::uint32_t sum = 0;
-    // A full output ends the work as well as the end of the stream does;
-    // the size and CRC checks below decide whether the data are right.
-    while (produced < expected) {
-        auto* target = out.buffer ? out.buffer + produced : reinterpret_cast<Bytef*>(block.data());
-        uInt room =
-            out.buffer
-                ? expected - produced
-                : static_cast<uInt>(std::min<std::size_t>(block.size(), expected - produced));
-        zs.next_out = target;
-        zs.avail_out = room;
-        int rc = inflate(&zs, Z_NO_FLUSH);
-        std::uint32_t got = room - zs.avail_out;
-        sum = base::Crc32(target, got, sum);
-        produced += got;
-        if (out.sink && got > 0 && !(*out.sink)(target, got)) {
-            result = kZipSinkFailed;
-            break;
-        }
-        if (rc == Z_STREAM_END)
-            break;
-        if (rc != Z_OK) {
-            result = kZipCorrupt;
-            break;
-        }
-    }
-    inflateEnd(&zs);
-    if (result == kZipOk && produced != expected)
-        result = kZipCorrupt;
-    *crc = sum;
-    return result;
 }
 
 } // namespace
@@ -171,7 +126,12 @@ ZipResult CZipFile::ReadDirectory() {
         entry.compressedSize = Get(h, central::kCompressedSize);
         entry.uncompressedSize = Get(h, central::kSize);
         entry.localHeaderOffset = Get(h, central::kLocalHeaderOffset);
-        entry.name.assign(reinterpret_cast<const char*>(h + central::kRecordSize), nameLength);
+        std::string_view stored(reinterpret_cast<const char*>(h + central::kRecordSize),
+                                nameLength);
+        // Without the UTF-8 flag a name is in code page 437, as the format
+        // defines it.
+        entry.name =
+            (entry.flags & kFlagUtf8Name) ? std::string(stored) : base::Cp437ToUtf8(stored);
         std::replace(entry.name.begin(), entry.name.end(), '/', '\\');
         if (NameLength(entry.name) <= kMaxLookupName)
             index_[entry.name] = entries_.size();
@@ -247,7 +207,8 @@ ZipResult Unpack(const std::uint8_t* archive, std::size_t dataOffset, const ZipE
     std::uint32_t crc = 0;
     ZipResult result = entry.method == kMethodStored
                            ? CopyStored(in, entry.compressedSize, out, &crc)
-                           : Inflate(in, entry.compressedSize, entry.uncompressedSize, out, &crc);
+                           : InflateEntry(in, entry.compressedSize, entry.uncompressedSize,
+                                          out.buffer, out.sink, &crc);
     if (result == kZipOk && crc != entry.crc32)
         result = kZipCorrupt;
     return result;

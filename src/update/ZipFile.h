@@ -29,7 +29,9 @@ inline constexpr ZipResult kZipNullPointer = 0x80004003u; // E_POINTER
 
 // One entry of the central directory as the archive describes it.
 struct ZipEntry {
-    std::string name; // bytes as stored, every "/" turned into "\"
+    // UTF-8 (a name without the UTF-8 flag is read as code page 437), every
+    // "/" turned into "\"
+    std::string name;
     std::uint16_t flags = 0;
     std::uint16_t method = 0; // 0 stored, 8 deflated
     std::uint32_t crc32 = 0;

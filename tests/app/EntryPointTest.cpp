@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -33,6 +35,9 @@ public:
     bool runOk = true;
     LogicFailure initFailure;
     LogicFailure runFailure;
+    bool throwInInit = false; // the phase fails as an allocation does
+    bool throwInRun = false;
+    bool throwInUninit = false;
     CommandLineState* seenState = nullptr;
 
     bool Preinit() override { return Note("preinit"), preinit; }
@@ -45,15 +50,23 @@ public:
     }
     bool Init(int rc, const std::wstring& argument, LogicFailure* failure) override {
         Note("init " + std::to_string(rc) + " " + plat::WideToUtf8(argument));
+        if (throwInInit)
+            throw std::bad_alloc();
         *failure = initFailure;
         return initOk;
     }
     bool Run(LogicFailure* failure) override {
         Note("run");
+        if (throwInRun)
+            throw std::bad_alloc();
         *failure = runFailure;
         return runOk;
     }
-    void Uninit() override { Note("uninit"); }
+    void Uninit() override {
+        Note("uninit");
+        if (throwInUninit)
+            throw std::bad_alloc();
+    }
     ~FakeLogic() override { Note("destroy"); }
 
 private:
@@ -220,6 +233,41 @@ TEST_F(EntryPointTest, FailureKindsAreReportedAsTheTableSays) {
     };
     Run(L"");
     EXPECT_EQ(g_events, (std::vector<std::string>{"preinit", "setlog", "init 0 ", "destroy"}));
+}
+
+TEST_F(EntryPointTest, FailuresThatEscapeAPhaseAreTheUnknownFailure) {
+    // An allocation failure in init, run or uninit never ends the process:
+    // uninit stops the work and saves what it saves, the box and the log
+    // line follow, and the run ends as usual.
+    struct Case {
+        const char* what;
+        std::function<void(FakeLogic&)> configure;
+        std::vector<std::string> events;
+    };
+    const Case cases[] = {
+        {"init",
+         [](FakeLogic& l) { l.throwInInit = true; },
+         {"preinit", "setlog", "init 0 ", "uninit", "box[error] unknown", "destroy"}},
+        {"run",
+         [](FakeLogic& l) { l.throwInRun = true; },
+         {"preinit", "setlog", "init 0 ", "run", "uninit", "box[error] unknown", "destroy"}},
+        {"uninit",
+         [](FakeLogic& l) { l.throwInUninit = true; },
+         {"preinit", "setlog", "init 0 ", "run", "uninit", "box[error] unknown", "destroy"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_events.clear();
+        for (const auto& log : plat::FindFiles(dir.Path() + L"*.log"))
+            plat::DeleteFile(dir.File(log.name));
+        configure = c.configure;
+        EXPECT_EQ(Run(L""), 0);
+        EXPECT_EQ(g_events, c.events);
+        std::string log = LogText();
+        std::size_t unknown = log.find("Installer Error: unknown\r\n");
+        ASSERT_NE(unknown, std::string::npos) << log;
+        EXPECT_NE(log.find("Launcher finished\r\n", unknown), std::string::npos) << log;
+    }
 }
 
 TEST_F(EntryPointTest, CommandLineStateReachesTheLauncherObject) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <future>
 #include <memory>
+#include <new>
+#include <vector>
 
 namespace {
 
@@ -79,10 +81,63 @@ TEST(Thread, StopThatTimesOutReportsTermination) {
     t.gate = release.get_future().share();
     ASSERT_TRUE(t.Start());
     EXPECT_FALSE(t.Stop(10)); // overstayed: detached, reported as terminated
-    EXPECT_FALSE(t.HasThread());
+    // The detached body still runs on the object: no second body may start,
+    // and a later stop waits for it again.
+    EXPECT_TRUE(t.HasThread());
+    EXPECT_FALSE(t.Start());
+    EXPECT_FALSE(t.Stop(10));
     release.set_value(); // the detached body still ends by itself
-    while (!t.ran)
-        std::this_thread::yield();
+    EXPECT_TRUE(t.Stop(-1));
+    EXPECT_TRUE(t.ran);
+    EXPECT_FALSE(t.HasThread());
+    EXPECT_TRUE(t.Start()); // a new body once the old one has ended
+    EXPECT_TRUE(t.Stop(-1));
+}
+
+// A body that keeps writing into its own object after a stall, as a worker
+// on a stalled disk does: the object must outlive it.
+class StallingThread : public CThread {
+public:
+    std::shared_future<void> gate;
+    std::vector<int> results; // heap memory the body writes after the stall
+    ~StallingThread() override { Stop(-1); }
+    void Run() override {
+        gate.wait();
+        results.assign(1000, 7);
+    }
+};
+
+TEST(Thread, DetachedThreadKeepsItsObjectAlive) {
+    Watchdog dog(60);
+    auto thread = std::make_unique<StallingThread>();
+    std::promise<void> release;
+    thread->gate = release.get_future().share();
+    ASSERT_TRUE(thread->Start());
+    EXPECT_FALSE(thread->Stop(10)); // the owner gives up waiting, as uninit does
+    // The stall ends while the owner destroys the object: the destruction
+    // waits for the body instead of freeing what it writes.
+    std::thread releaser([&release] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        release.set_value();
+    });
+    thread.reset();
+    releaser.join();
+}
+
+// A body that fails with an exception, as an allocation failure does.
+class ThrowingThread : public CThread {
+public:
+    std::atomic<int> failures{0};
+    void Run() override { throw std::bad_alloc(); }
+    void OnRunFailure() override { ++failures; }
+};
+
+TEST(Thread, FailureInTheBodyReachesTheOwnerNotTheProcess) {
+    Watchdog dog(60);
+    ThrowingThread t;
+    ASSERT_TRUE(t.Start());
+    EXPECT_TRUE(t.Stop(-1));
+    EXPECT_EQ(t.failures, 1);
 }
 
 // A window thread whose window creation can be made to fail.

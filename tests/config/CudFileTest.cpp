@@ -126,6 +126,22 @@ TEST(CudFileTest, ReplacementLeavesTheOldFileWhenItCannotComplete) {
     EXPECT_EQ(testsupport::ReadTestFile(path), "new");
 }
 
+TEST(CudFileTest, LinksAtTheFileOrItsTemporaryNameAreReplacedNeverWrittenThrough) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir, outside;
+    const std::wstring victim = outside.File(L"victim.txt");
+    testsupport::WriteTestFile(victim, "not the launcher's");
+    const std::wstring path = dir.File(L"CUD.dat");
+    fs::create_symlink(plat::WideToUtf8(victim), plat::WideToUtf8(path));
+    fs::create_symlink(plat::WideToUtf8(victim), plat::WideToUtf8(ReplacementTempPath(path)));
+
+    EXPECT_EQ(ReplaceFileContents(path, "new"), FileReplaceResult::kWritten);
+    EXPECT_EQ(testsupport::ReadTestFile(victim), "not the launcher's");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(plat::WideToUtf8(path))));
+    EXPECT_EQ(testsupport::ReadTestFile(path), "new");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(plat::WideToUtf8(ReplacementTempPath(path)))));
+}
+
 TEST(CudToolTest, EncryptAndDecryptRoundTripAndReportFailures) {
     testsupport::TempDir dir;
     const std::wstring xml = dir.File(L"in.xml"), cud = dir.File(L"CUD.dat"),

@@ -76,6 +76,12 @@ TEST_F(StubPatcherTest, RefusedChangesLeaveTheImageAlone) {
     EXPECT_FALSE(patcher.Set("PROMOCODE", {std::string(65, 'p')}, &message_));
     EXPECT_FALSE(
         patcher.Set("SERVER_URL", {std::string(100, 'a'), std::string(27, 'b')}, &message_));
+    // Control characters would reach command lines and request addresses.
+    for (const char* value : {"de\n -promocode X", "a\tb", "x\r", "bell\x07", "del\x7F"}) {
+        EXPECT_FALSE(patcher.Set("AFFILIATE_ID", {value}, &message_)) << value;
+        EXPECT_NE(message_.find("control characters"), std::string::npos);
+        EXPECT_FALSE(patcher.Set("SERVER_URL", {"http://a/", value}, &message_)) << value;
+    }
     ASSERT_TRUE(patcher.Save(&message_));
     EXPECT_EQ(FileBytes(), original_);
 }

@@ -52,11 +52,21 @@ inline std::string ConfigXml(const std::map<std::string, std::string>& drop = {}
            "</Face></ClientUpdateData></config>";
 }
 
+// The configuration with the language's locale name and number replaced.
+inline std::string WithLocale(std::string config, const std::string& locale,
+                              const std::string& id) {
+    const std::string from = "locale='' id='1'";
+    config.replace(config.find(from), from.size(), "locale='" + locale + "' id='" + id + "'");
+    return config;
+}
+
 inline std::string Archive(const std::string& config) {
     std::vector<std::string> strings;
     for (int id = 0; id < 119; ++id)
         strings.push_back(id == 0 ? std::string() : "text" + std::to_string(id));
+    // Texts that take the product's name, as the shipped ones do.
     strings[23] = "%s took too long";
+    strings[109] = "100%% of %s clients";
     rarpack::CRarStoreWriter writer;
     writer.AddFile("config.xml", config);
     writer.AddFile("en.lso", config::WriteLso(strings));

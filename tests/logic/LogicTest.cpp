@@ -1,5 +1,6 @@
 #include "LogicFixture.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
 #include "support/ScopedEnv.h"
@@ -183,10 +184,11 @@ TEST_F(LogicTest, AssistantAnswersAreLoggedByCommand) {
     for (const auto& e : view.inner.Entries())
         progress = progress || (e.operation == "ShowWorkProgress" && e.value == 40);
     EXPECT_TRUE(progress);
-    // Install result 6 formats string 109 with the full name.
+    // Install result 6 formats string 109 with the whole full name.
     bool formatted = false;
     for (const auto& e : view.inner.Entries())
-        formatted = formatted || (e.operation == "ShowMessageBox" && e.text == L"text109");
+        formatted =
+            formatted || (e.operation == "ShowMessageBox" && e.text == L"100% of The Game clients");
     EXPECT_TRUE(formatted);
 }
 
@@ -330,8 +332,45 @@ TEST_F(LogicTest, FreshClientUpdateDataNamesTheServerThatAnswers) {
     EXPECT_EQ(fresh.RequestCount(), 1u);
     EXPECT_EQ(logic.Cycle().ManifestText(), "<manifest clientVersion='2.0'/>");
     EXPECT_EQ(logic.UrlSelector().SelectedUrl(), fresh.Url(""));
-    // The merged data was saved for the next run.
-    EXPECT_NE(testsupport::ReadTestFile(dir.File(L"CUD.dat")).size(), 0u);
+    // The merged data was saved for the next run, in the installation.
+    EXPECT_NE(testsupport::ReadTestFile(installDir.File(L"CUD.dat")).size(), 0u);
+}
+
+TEST_F(LogicTest, ClientRunFailureNamesTheWholeProduct) {
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    view.onFirstPage = [&] {
+        plat::PostMessage(logic.DialogWindow(), eWindowsMessage_ClientRunFailed, 0, 0);
+    };
+    view.onBox = [&] { plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0); };
+    ASSERT_TRUE(logic.Run(&failure));
+    // A wide name through the language text as a format gave "T took...".
+    bool shown = false;
+    for (const auto& e : view.inner.Entries())
+        shown = shown || (e.operation == "ShowMessageBox" && e.text == L"The Game took too long");
+    EXPECT_TRUE(shown);
+}
+
+TEST_F(LogicTest, ClientUpdateDataLiveInTheInstallationFolderOfAnUpdateRun) {
+    // The launcher of an installation started from another folder (the
+    // test's current folder) keeps the installation's own server data.
+    RecordExecutableFolderAsInstalled();
+    testsupport::WriteTestFile(installDir.File(L"CIF.dat"), "old!");
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+    ASSERT_EQ(logic.Settings().runMode, rmUpdate);
+    logic.Uninit();
+    // The configuration changed since "old!": the fingerprint was renewed
+    // there, and the data were saved there on the way out.
+    EXPECT_EQ(testsupport::ReadTestFile(installDir.File(L"CIF.dat")).size(), 4u);
+    EXPECT_NE(testsupport::ReadTestFile(installDir.File(L"CIF.dat")), "old!");
+    EXPECT_FALSE(plat::FileExists(dir.File(L"CIF.dat")));
+    EXPECT_TRUE(plat::FileExists(installDir.File(L"CUD.dat")));
+    EXPECT_FALSE(plat::FileExists(dir.File(L"CUD.dat")));
 }
 
 } // namespace

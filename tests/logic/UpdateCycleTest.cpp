@@ -111,12 +111,12 @@ protected:
                           const std::string& moreCommon = {}) {
         CLogic logic;
         LogicFailure failure;
-        EXPECT_TRUE(
-            Start(logic,
-                  ConfigXml({}, servers.empty() ? "<URL>" + server.Url("") + "</URL>" : servers,
-                            dataUrls, moreCommon),
-                  &failure))
-            << failure.text;
+        std::string config =
+            ConfigXml({}, servers.empty() ? "<URL>" + server.Url("") + "</URL>" : servers, dataUrls,
+                      moreCommon);
+        if (!localeName.empty())
+            config = WithLocale(config, localeName, localeId);
+        EXPECT_TRUE(Start(logic, config, &failure)) << failure.text;
         CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
         view.SetBoxAnswer([&] {
             if (!boxHook || !boxHook(logic, view.MessageBoxContext()))
@@ -170,6 +170,8 @@ protected:
 
     testsupport::TempDir client, published;
     testsupport::TestHttpServer server;
+    // The language's locale name and number, when the test gives them.
+    std::string localeName, localeId;
     std::vector<CRecordingWizardView::Entry> entries;
     // Answers a message box of the run (true), or leaves it to end the run.
     std::function<bool(CLogic& logic, int context)> boxHook;
@@ -477,6 +479,82 @@ TEST_F(UpdateCycleTest, FailurePageOfTheManifestRetriesTheManifest) {
     EXPECT_EQ(answers.load(), 2);
     EXPECT_TRUE(Shown("ShowMessageBox", -1, kBoxManifestFailed));
     EXPECT_NE(text.find("ID_MBOX_BTN_RETRY\r\n"), std::string::npos);
+}
+
+// A maintenance answer with an English block and no end time.
+const char kMaintenancePage[] = "<html><body><div id='en'><p class='title'>Maintenance</p>"
+                                "<p class='line1'>Back soon.</p></div></body></html>";
+
+// The maintenance texts the run stored or showed, in order.
+std::vector<std::wstring> NoticesShown(const std::vector<CRecordingWizardView::Entry>& entries) {
+    std::vector<std::wstring> texts;
+    for (const auto& entry : entries) {
+        if ((entry.operation == "ShowNetworkError" || entry.operation == "ShowMessageBox") &&
+            entry.text.find(L"Back soon.") != std::wstring::npos)
+            texts.push_back(entry.text);
+    }
+    return texts;
+}
+
+TEST_F(UpdateCycleTest, MaintenanceNoticeIsWrittenForTheLocaleOfTheLanguage) {
+    Publish();
+    // The language entry's own number is not a locale identifier: the
+    // notice follows the locale its name gives (en-US).
+    localeName = "en-US";
+    localeId = "7";
+    server.On("/game/update.rxml", testsupport::Reply::Text(503, kMaintenancePage));
+    std::string text = RunUpdate();
+    std::vector<std::wstring> notices = NoticesShown(entries);
+    ASSERT_FALSE(notices.empty()) << text;
+    EXPECT_EQ(notices[0], L"Back soon.\n\ntext33");
+}
+
+TEST_F(UpdateCycleTest, MaintenanceNoticeStaysOnTheLastBoxWhenTheServerDataCannotBeHad) {
+    Publish();
+    localeName = "en-US";
+    localeId = "1033";
+    server.On("/game/update.rxml", testsupport::Reply::Text(503, kMaintenancePage));
+    // The data-update address cannot be reached either.
+    std::string text = RunUpdate({}, "<URL>http://127.0.0.1:1/cud.xml</URL>");
+    EXPECT_NE(text.find("net error CUD file"), std::string::npos) << text;
+    // The failure page at the end still tells of the maintenance.
+    const CRecordingWizardView::Entry* last = nullptr;
+    for (const auto& entry : entries) {
+        if (entry.operation == "ShowMessageBox")
+            last = &entry;
+    }
+    ASSERT_NE(last, nullptr) << text;
+    EXPECT_EQ(last->value, kBoxManifestFailed);
+    EXPECT_EQ(last->text, L"Back soon.\n\ntext33");
+}
+
+TEST_F(UpdateCycleTest, AttemptsStartOverAfterARequestSucceeds) {
+    Publish();
+    // The manifest comes on the sixth attempt; the first failure of a
+    // package after it is a first failure on this server, not the last.
+    testsupport::TestHttpServer spare;
+    ASSERT_TRUE(spare.Start());
+    for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "extra.pkg"})
+        spare.ServeFile(std::string("/game/") + name, Published(name));
+    const std::string manifest = Published("update.rxml");
+    const std::string base = Published("base.pkg");
+    std::atomic<int> manifestAnswers{0}, baseAnswers{0};
+    server.On("/game/update.rxml", [&](const testsupport::ReceivedRequest&) {
+        return ++manifestAnswers <= 5 ? testsupport::Reply::Text(500, "failing")
+                                      : testsupport::Reply::Text(200, manifest);
+    });
+    server.On("/game/base.pkg", [&](const testsupport::ReceivedRequest& request) {
+        return ++baseAnswers == 1 ? testsupport::Reply::Text(500, "failing")
+                                  : RangeReply(request, base);
+    });
+    std::string text =
+        RunUpdate("<URL>" + server.Url("") + "</URL><URL>" + spare.Url("") + "</URL>");
+    ExpectClientInstalled();
+    EXPECT_EQ(manifestAnswers.load(), 6) << text;
+    EXPECT_EQ(PackageRequests(server),
+              (std::vector<std::string>{"base.pkg", "base.pkg", "data.pkg", "extra.pkg"}))
+        << text;
+    EXPECT_TRUE(PackageRequests(spare).empty()) << text;
 }
 
 // A server that cannot resume answers the range of a half-downloaded

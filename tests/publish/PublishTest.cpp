@@ -12,8 +12,11 @@
 #include "update/ZipFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -69,11 +72,11 @@ const std::map<std::string, std::string>& ClientFiles() {
 
 // Which package installs which client file.
 const std::map<std::string, std::set<std::string>> kPackageFiles = {
-    {"base.zip", {"Bin\\Game.exe", "Bin\\sub\\data.pak", "Data\\empty.dat"}},
-    {"maps.rar", {"Data\\maps\\a.map", "Data\\maps\\deep\\b.map"}},
-    {"editor.zip", {"Editor\\editor.exe", "Editor\\readme.txt"}},
-    {"tools.zip", {"Tools64\\tool.exe"}},
-    {"patch.zip", {"Bin\\Game.exe"}},
+    {"base.pkg", {"Bin\\Game.exe", "Bin\\sub\\data.pak", "Data\\empty.dat"}},
+    {"maps.pkg", {"Data\\maps\\a.map", "Data\\maps\\deep\\b.map"}},
+    {"editor.pkg", {"Editor\\editor.exe", "Editor\\readme.txt"}},
+    {"tools.pkg", {"Tools64\\tool.exe"}},
+    {"patch.pkg", {"Bin\\Game.exe"}},
 };
 
 const char kDescription[] = R"(# test client
@@ -90,16 +93,17 @@ url = http://cdn.example.com/Launcher.exe
 file = *\*.log
 file = Cache/user.cfg
 
-[package base.zip]
+[package base.pkg]
 type = full
 files = Bin
 files = Data\*.dat
 
-[package maps.rar]
+[package maps.pkg]
 type = full
+format = rar
 files = data/MAPS
 
-[package editor.zip]
+[package editor.pkg]
 type = ext
 files = Editor\**
 info.en.name = Editor
@@ -110,7 +114,7 @@ info.de.cmdl = -fenster
 info.de.help = Zeile1\nZeile2
 info.de.sel = false
 
-[package tools.zip]
+[package tools.pkg]
 type = int
 platform = 64
 compression = store
@@ -118,7 +122,7 @@ files = Tools64
 info.de.name = Werkzeug
 info.de.exec = Tools64\tool.exe
 
-[package patch.zip]
+[package patch.pkg]
 type = increment
 files = bin\game.exe
 )";
@@ -189,14 +193,14 @@ TEST_F(PublishTest, ManifestDescribesEveryPackageAndFile) {
         EXPECT_EQ(package.crc, ZlibCrc(bytes)) << name;
         EXPECT_EQ(package.size, bytes.size()) << name;
     }
-    EXPECT_EQ(tables.packages.at(L"tools.zip").platform, kPlatform64);
-    EXPECT_EQ(tables.packages.at(L"editor.zip").type, kPackageExt);
+    EXPECT_EQ(tables.packages.at(L"tools.pkg").platform, kPlatform64);
+    EXPECT_EQ(tables.packages.at(L"editor.pkg").type, kPackageExt);
 
     // Files: every packed file once, with its package; ignored files, the
     // client's own launcher and the increment's repeats are not extra entries.
     std::size_t installed = 0;
     for (const auto& [name, files] : kPackageFiles) {
-        if (name == "patch.zip")
+        if (name == "patch.pkg")
             continue;
         for (const std::string& path : files) {
             ++installed;
@@ -212,7 +216,7 @@ TEST_F(PublishTest, ManifestDescribesEveryPackageAndFile) {
     EXPECT_EQ(tables.files.at(L"editor\\readme.txt").appKey, L"Editor\\editor.exe");
 
     ASSERT_EQ(tables.increments.size(), 1u);
-    EXPECT_EQ(tables.increments[0].file, L"patch.zip");
+    EXPECT_EQ(tables.increments[0].file, L"patch.pkg");
     ASSERT_EQ(tables.increments[0].files.size(), 1u);
     EXPECT_EQ(tables.increments[0].files.at(L"bin\\game.exe").crc,
               ZlibCrc(ClientFiles().at("Bin\\Game.exe")));
@@ -237,7 +241,7 @@ TEST_F(PublishTest, PackagesHoldTheClientFiles) {
     for (const auto& [name, files] : kPackageFiles) {
         const std::string bytes = ReadTestFile(OutPath(name));
         std::set<std::string> members;
-        if (name.ends_with(".rar")) {
+        if (name == "maps.pkg") {
             config::CArchiveHelperRar rar;
             ASSERT_TRUE(rar.OpenArchive(bytes.data(), bytes.size())) << name;
             for (const std::string& member : rar.MemberNames()) {
@@ -251,7 +255,7 @@ TEST_F(PublishTest, PackagesHoldTheClientFiles) {
             ASSERT_EQ(zip.Open(bytes.data(), bytes.size()), kZipOk) << name;
             for (std::size_t i = 0; i < zip.Count(); ++i) {
                 const ZipEntry* entry = zip.Entry(i);
-                EXPECT_EQ(entry->method, name == "tools.zip" ? 0 : 8) << entry->name;
+                EXPECT_EQ(entry->method, name == "tools.pkg" ? 0 : 8) << entry->name;
                 std::string contents;
                 ASSERT_EQ(zip.Extract(i, &contents), kZipOk) << entry->name;
                 EXPECT_EQ(contents, ClientFiles().at(entry->name)) << entry->name;
@@ -286,13 +290,15 @@ TEST_F(PublishTest, RefusesFileSetsTheLauncherCannotUse) {
         std::string packages;
         std::string message;
     } cases[] = {
-        {"[package a.zip]\ntype = full\nfiles = Bin\nfiles = Nothing\\*",
-         "line 5: [package a.zip]: \"Nothing\\*\" matches no file"},
-        {"[package a.zip]\ntype = full\nfiles = Bin\\*.log", "\"Bin\\*.log\" matches no file"},
-        {"[package a.zip]\ntype = full\nfiles = Bin\nexclude = **", "its excludes leave no file"},
-        {"[package a.zip]\ntype = full\nfiles = Bin\n[package b.zip]\ntype = ext\nfiles = Bin\\sub",
-         "Bin\\sub\\data.pak is installed by package a.zip already"},
-        {"[package a.zip]\ntype = full\nfiles = Bin\\sub\n[package p.zip]\ntype = increment\n"
+        {"[package a.pkg]\ntype = full\nfiles = Bin\nfiles = Nothing\\*",
+         "line 5: [package a.pkg]: \"Nothing\\*\" matches no file"},
+        {"[package a.pkg]\ntype = full\nfiles = Bin\\*.log", "\"Bin\\*.log\" matches no file"},
+        {"[package a.pkg]\ntype = full\nfiles = Bin\nexclude = **", "its excludes leave no file"},
+        {"[package a.pkg]\ntype = full\nfiles = Bin\n[package b.pkg]\ntype = ext\nfiles = "
+         "Bin\\sub\n"
+         "info.en.name = Sub\ninfo.en.exec = Bin\\sub\\data.pak",
+         "Bin\\sub\\data.pak is installed by package a.pkg already"},
+        {"[package a.pkg]\ntype = full\nfiles = Bin\\sub\n[package p.pkg]\ntype = increment\n"
          "files = Bin\\Game.exe",
          "the increment lists Bin\\Game.exe, which no other package installs"},
     };
@@ -305,15 +311,158 @@ TEST_F(PublishTest, RefusesFileSetsTheLauncherCannotUse) {
 
     // Packages of different platforms may install the same path.
     std::string error;
-    EXPECT_TRUE(Publish(head + "[package a.zip]\ntype = full\nplatform = 32\nfiles = Bin\n"
-                               "[package b.zip]\ntype = full\nplatform = 64\nfiles = Bin",
+    EXPECT_TRUE(Publish(head + "[package a.pkg]\ntype = full\nplatform = 32\nfiles = Bin\n"
+                               "[package b.pkg]\ntype = full\nplatform = 64\nfiles = Bin",
                         &error))
         << error;
 
     // The launcher's paths ignore letter case: two such files cannot both go.
     WriteTestFile(ClientPath("Bin\\game.EXE"), "twin");
-    EXPECT_FALSE(Publish(head + "[package a.zip]\ntype = full\nfiles = Bin", &error));
+    EXPECT_FALSE(Publish(head + "[package a.pkg]\ntype = full\nfiles = Bin", &error));
     EXPECT_NE(error.find("differ only in letter case"), std::string::npos) << error;
+}
+
+// What a folder holds, name by name.
+std::map<std::string, std::string> FolderContents(const std::wstring& folder) {
+    std::map<std::string, std::string> contents;
+    for (const plat::FindEntry& entry : plat::FindFiles(plat::JoinPath(folder, L"*")))
+        contents[plat::WideToUtf8(entry.name)] = ReadTestFile(plat::JoinPath(folder, entry.name));
+    return contents;
+}
+
+// A RAR writer that fails when it completes its archive.
+class CFailingRarWriter : public IPublishArchiveWriter {
+public:
+    bool Create(const std::wstring& path, std::string* error) override {
+        return inner_.Create(path, error);
+    }
+    bool AddFile(const std::string& name, const std::wstring& source, PublishDigest* digest,
+                 std::string* error) override {
+        return inner_.AddFile(name, source, digest, error);
+    }
+    bool Finish(std::string* error) override {
+        inner_.Finish(error);
+        *error = "the disk is full";
+        return false;
+    }
+
+private:
+    CPublishRarWriter inner_;
+};
+
+TEST_F(PublishTest, AFailedRepublishLeavesThePreviousReleaseWhole) {
+    std::string error;
+    ASSERT_TRUE(Publish(kDescription, &error)) << error;
+    const std::map<std::string, std::string> release1 = FolderContents(dir_.File(L"out"));
+    ASSERT_EQ(release1.count("base.pkg"), 1u);
+
+    // Release 2 changes the game; its second package (RAR) cannot be
+    // completed, after the first was written.
+    WriteTestFile(ClientPath("Bin\\Game.exe"), "release 2 of the game");
+    WriteTestFile(dir_.File(L"publish.ini"), kDescription);
+    PublishOptions options;
+    options.descriptionPath = dir_.File(L"publish.ini");
+    options.clientFolder = dir_.File(L"client");
+    options.outputFolder = dir_.File(L"out");
+    options.rarWriter = [] { return std::make_unique<CFailingRarWriter>(); };
+    EXPECT_FALSE(CPublisher(options).Run(&error));
+    EXPECT_NE(error.find("the disk is full"), std::string::npos) << error;
+    // Not a byte of the output changed and nothing was left beside it.
+    EXPECT_EQ(FolderContents(dir_.File(L"out")), release1);
+
+    // A release that completes replaces everything at once.
+    ASSERT_TRUE(Publish(kDescription, &error)) << error;
+    const std::map<std::string, std::string> release2 = FolderContents(dir_.File(L"out"));
+    EXPECT_EQ(release2.size(), release1.size());
+    EXPECT_NE(release2.at("base.pkg"), release1.at("base.pkg"));
+    EXPECT_NE(release2.at("update.xml"), release1.at("update.xml"));
+    EXPECT_EQ(release2.at("maps.pkg"), release1.at("maps.pkg"));
+}
+
+TEST_F(PublishTest, SizesFrom2GiBOnAreWrittenInTheFormTheLauncherReads) {
+    // Digests as the writers give them; no 4 GiB file is needed to check
+    // what the manifest says about one.
+    PublishDescription description;
+    description.clientVersion = "1";
+    description.hasLauncher = true;
+    description.launcherVersion = "1.0.0.1";
+    PublishPackage package;
+    package.file = "big.pkg";
+    package.type = kPackageFull;
+    PublishedPackage published;
+    published.package = &package;
+    published.digest = {0x11111111u, 0x80000000u};
+    published.files = {
+        {"a.bin", {1u, 0x7FFFFFFFu}}, {"b.bin", {2u, 0x80000000u}}, {"c.bin", {3u, 0xFFFFFFFFu}}};
+    PublishedLauncher launcher;
+    launcher.size = 0xFFFFFFFFu;
+    launcher.checksum = 5;
+    const std::string text = BuildManifestText(description, {published}, &launcher);
+
+    CManifestDocument document;
+    ASSERT_TRUE(document.Parse(text)) << text;
+    ManifestReadContext context;
+    NewManifestTables tables;
+    ASSERT_TRUE(ReadNewManifest(document, context, &tables));
+    EXPECT_EQ(tables.packages.at(L"big.pkg").size, 0x80000000u);
+    EXPECT_EQ(tables.files.at(L"a.bin").size, 0x7FFFFFFFu);
+    EXPECT_EQ(tables.files.at(L"b.bin").size, 0x80000000u);
+    EXPECT_EQ(tables.files.at(L"c.bin").size, 0xFFFFFFFFu);
+    LauncherInfo info;
+    ASSERT_TRUE(document.ReadLauncherInfo(&info));
+    EXPECT_EQ(info.size, 0xFFFFFFFFu);
+    EXPECT_EQ(ManifestSizeText(0x7FFFFFFFu), "2147483647");
+    EXPECT_EQ(ManifestSizeText(0x80000000u), "0x80000000");
+}
+
+TEST_F(PublishTest, LinksSpecialFilesAndNamesWindowsCannotHoldAreRefused) {
+    namespace fs = std::filesystem;
+    const std::string head = "[client]\nversion = 1\n[package a.pkg]\ntype = full\nfiles = Odd\n";
+    const fs::path odd = plat::WideToUtf8(ClientPath("Odd"));
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"a link to a file outside", [&] { fs::create_symlink("/etc/hostname", odd / "hostname"); },
+         "Odd\\hostname is a link"},
+        {"a pipe", [&] { ASSERT_EQ(mkfifo((odd / "pipe").c_str(), 0600), 0); },
+         "Odd\\pipe is no regular file"},
+        {"links that loop",
+         [&] {
+             fs::create_directories(odd / "x");
+             fs::create_symlink(".", odd / "x" / "x");
+             fs::create_symlink("..", odd / "x" / "up");
+         },
+         "is a link"},
+        {"a double quote", [&] { WriteTestFile(ClientPath("Odd\\a\"b.txt"), "q"); },
+         "the character \" in \"a\"b.txt\""},
+        {"a device name", [&] { WriteTestFile(ClientPath("Odd\\sub\\nul.txt"), "n"); },
+         "\"nul.txt\" is a device name"},
+        {"a trailing dot", [&] { WriteTestFile(ClientPath("Odd\\name."), "d"); },
+         "ends in a dot or a blank"},
+        {"a trailing blank", [&] { WriteTestFile(ClientPath("Odd\\dir \\f.txt"), "b"); },
+         "\"dir \" ends in a dot or a blank"},
+        {"a line break", [&] { WriteTestFile(ClientPath("Odd\\two\nlines"), "l"); },
+         "cannot be the name of an archive member"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(odd);
+        fs::create_directories(odd);
+        WriteTestFile(ClientPath("Odd\\fine.txt"), "fine");
+        c.make();
+        std::string error;
+        EXPECT_FALSE(Publish(head, &error));
+        EXPECT_NE(error.find(c.message), std::string::npos) << error;
+        EXPECT_NE(error.find("[package a.pkg]"), std::string::npos) << error;
+    }
+    // Without them the folder publishes.
+    fs::remove_all(odd);
+    WriteTestFile(ClientPath("Odd\\fine.txt"), "fine");
+    std::string error;
+    EXPECT_TRUE(Publish(head, &error)) << error;
 }
 
 TEST_F(PublishTest, ReportsUnreadableInput) {
@@ -327,7 +476,7 @@ TEST_F(PublishTest, ReportsUnreadableInput) {
     EXPECT_NE(error.find("missing.ini"), std::string::npos) << error;
 
     const std::string minimal =
-        "[client]\nversion = 1\n[package a.zip]\ntype = full\nfiles = Bin\n";
+        "[client]\nversion = 1\n[package a.pkg]\ntype = full\nfiles = Bin\n";
     EXPECT_FALSE(Publish(minimal + "[launcher]\nfile = nowhere.exe\nversion = 2\n", &error));
     EXPECT_NE(error.find("cannot read the launcher"), std::string::npos) << error;
     EXPECT_NE(error.find("nowhere.exe"), std::string::npos) << error;
@@ -340,15 +489,16 @@ TEST_F(PublishTest, ReportsUnreadableInput) {
     // Without a RAR writer a RAR package fails and leaves nothing behind.
     options.clientFolder = dir_.File(L"client");
     WriteTestFile(options.descriptionPath,
-                  "[client]\nversion = 1\n[package a.rar]\ntype = full\nfiles = Bin\n");
+                  "[client]\nversion = 1\n[package a.pkg]\ntype = full\nformat = rar\n"
+                  "files = Bin\n");
     EXPECT_FALSE(CPublisher(options).Run(&error));
     EXPECT_NE(error.find("RAR packages cannot be written"), std::string::npos) << error;
-    EXPECT_FALSE(plat::FileExists(OutPath("a.rar")));
+    EXPECT_FALSE(plat::FileExists(OutPath("a.pkg")));
 }
 
 TEST(PublishDescriptionTest, RefusesBadDescriptions) {
     const std::string client = "[client]\nversion = 1\n";
-    const std::string package = "[package a.zip]\ntype = full\nfiles = Bin\n";
+    const std::string package = "[package a.pkg]\ntype = full\nfiles = Bin\n";
     const struct {
         std::string text;
         std::string message;
@@ -358,24 +508,31 @@ TEST(PublishDescriptionTest, RefusesBadDescriptions) {
         {client + "[client]\n", "line 3: section [client] is given twice"},
         {client + "version = 2\n", "line 3: \"version\" is given twice in [client]"},
         {client + "just text\n", "line 3: expected \"key = value\""},
-        {client + package + "size = 10\n", "line 6: unknown key \"size\" in [package a.zip]"},
-        {client + "[package a.zip]\ntype = Full\n", "line 4: unknown package type \"Full\""},
+        {client + package + "size = 10\n", "line 6: unknown key \"size\" in [package a.pkg]"},
+        {client + "[package a.pkg]\ntype = Full\n", "line 4: unknown package type \"Full\""},
         {client + package + "platform = 86\n", "line 6: unknown platform \"86\""},
         {client + package + "format = 7z\n", "unknown format \"7z\""},
-        {client + package + "[package A.ZIP]\n", "line 6: package A.ZIP is given twice (line 3)"},
+        {client + package + "[package A.pkg]\n", "line 6: package A.pkg is given twice (line 3)"},
         {client + "[package update.rxml]\n", "cannot be a package name"},
-        {client + "[package sub/a.zip]\n", "cannot be a package name"},
+        {client + "[package sub/a.pkg]\n", "cannot be a package name"},
+        // The launcher unpacks only names ending in ".pkg", in that case.
+        {client + "[package base.zip]\n", "\"base.zip\": a package name must end in \".pkg\""},
+        {client + "[package maps.rar]\n", "must end in \".pkg\""},
+        {client + "[package base.PKG]\n", "must end in \".pkg\""},
+        {client + "[package .pkg]\n", "must end in \".pkg\""},
+        {client + "[package e.pkg]\ntype = ext\nfiles = Editor\n",
+         "line 3: [package e.pkg]: an ext package needs info texts"},
         {"[client]\nmodification = x\n" + package, "[client] needs a version"},
         {client, "no [package] section"},
-        {client + "[package a.zip]\ntype = full\n", "line 3: [package a.zip] lists no files"},
-        {client + "[package a.zip]\nfiles = Bin\n", "line 3: [package a.zip] needs a type"},
+        {client + "[package a.pkg]\ntype = full\n", "line 3: [package a.pkg] lists no files"},
+        {client + "[package a.pkg]\nfiles = Bin\n", "line 3: [package a.pkg] needs a type"},
         {client + package + "info.en.name = X\n", "info texts belong to ext and int packages"},
-        {client + "[package a.zip]\ntype = ext\nfiles = B\ninfo.en.sel = maybe\n",
+        {client + "[package a.pkg]\ntype = ext\nfiles = B\ninfo.en.sel = maybe\n",
          "line 6: \"info.en.sel\" must be true or false"},
-        {client + "[package a.zip]\ntype = ext\nfiles = B\ninfo.en.icon = x\n",
+        {client + "[package a.pkg]\ntype = ext\nfiles = B\ninfo.en.icon = x\n",
          "unknown info field \"icon\""},
-        {client + "[package a.rar]\ntype = full\nfiles = B\ncompression = deflate\n",
-         "line 6: [package a.rar]: RAR packages are always stored"},
+        {client + "[package a.pkg]\ntype = full\nformat = rar\nfiles = B\ncompression = deflate\n",
+         "line 7: [package a.pkg]: RAR packages are always stored"},
         {client + package + "[launcher]\nfile = L.exe\n", "[launcher] needs a file and a version"},
         {client + package + "[ignore]\nfile =\n", "line 7: an ignore entry needs a file"},
     };
@@ -387,17 +544,17 @@ TEST(PublishDescriptionTest, RefusesBadDescriptions) {
     }
 }
 
-TEST(PublishDescriptionTest, FormatFollowsTheNameUnlessGiven) {
+TEST(PublishDescriptionTest, FormatComesFromTheDescriptionNotTheName) {
     PublishDescription description;
     std::string error;
     ASSERT_TRUE(ParsePublishDescription("\xEF\xBB\xBF[client]\r\nversion = 1\r\n"
-                                        "[package a.RAR]\r\ntype = full\r\nfiles = a\r\n"
-                                        "[package b.rar]\ntype = full\nformat = zip\nfiles = b\n"
-                                        "[package c.zip]\ntype = add\nformat = rar\nfiles = c\n",
+                                        "[package a.pkg]\r\ntype = full\r\nfiles = a\r\n"
+                                        "[package b.pkg]\ntype = full\nformat = zip\nfiles = b\n"
+                                        "[package c.pkg]\ntype = add\nformat = rar\nfiles = c\n",
                                         &description, &error))
         << error;
     ASSERT_EQ(description.packages.size(), 3u);
-    EXPECT_EQ(description.packages[0].format, PublishFormat::kRar);
+    EXPECT_EQ(description.packages[0].format, PublishFormat::kZip);
     EXPECT_EQ(description.packages[1].format, PublishFormat::kZip);
     EXPECT_EQ(description.packages[2].format, PublishFormat::kRar);
     EXPECT_EQ(description.clientVersion, "1");

@@ -1,11 +1,14 @@
 #include "update/ManifestCopy.h"
 
 #include "log/LogImplW.h"
+#include "platform/Unicode.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,6 +38,25 @@ TEST(ManifestCopyTest, SavesAndLoadsTheTextByteForByte) {
     log.Close();
     EXPECT_EQ(ReadTestFile(dir.File(L"launcher.log")),
               "Save update.xml\r\nLoad old update.xml\r\n");
+}
+
+TEST(ManifestCopyTest, ALinkPlantedAsTheCopyIsReplacedNeverWrittenThrough) {
+    namespace fs = std::filesystem;
+    testsupport::TempDir dir, outside;
+    testsupport::WriteTestFile(outside.File(L"precious.cfg"), "not the launcher's");
+    const fs::path copy = plat::WideToUtf8(dir.File(L"update.xml"));
+    fs::create_symlink(plat::WideToUtf8(outside.File(L"precious.cfg")), copy);
+
+    ASSERT_TRUE(SaveManifestCopy(dir.Path(), "<update/>", nullptr));
+    // The server's text is in a file of its own; what the link named is as
+    // it was, and nothing but the copy is left in the folder.
+    EXPECT_EQ(ReadTestFile(outside.File(L"precious.cfg")), "not the launcher's");
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(copy)));
+    EXPECT_EQ(ReadTestFile(dir.File(L"update.xml")), "<update/>");
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir.NarrowPath()))
+        names.push_back(entry.path().filename().string());
+    EXPECT_EQ(names, std::vector<std::string>{"update.xml"});
 }
 
 } // namespace

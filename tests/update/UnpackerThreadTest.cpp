@@ -23,21 +23,27 @@ using unpackertest::Outcome;
 using unpackertest::Pattern;
 using LPARAM = plat::LPARAM;
 
-// Plays a file that is in use: creating it fails with a sharing violation,
-// or (writeFails) it opens but refuses every write.
+// Plays a file that is in use: putting the new file in its place fails with
+// a sharing violation, or (writeFails) the new file beside it refuses every
+// write.
 class CBusyFileUnpacker : public CUnpackerThread {
 public:
     std::wstring busyPath;
     bool writeFails = false;
 
 protected:
-    bool CreateTargetFile(const std::wstring& path, plat::File* file) override {
-        if (path != busyPath)
-            return CUnpackerThread::CreateTargetFile(path, file);
-        if (writeFails)
-            return file->Open(path, plat::kRead, plat::Disposition::OpenAlways);
-        plat::SetLastError(plat::kErrSharingViolation);
-        return false;
+    bool CreateTempFile(const std::wstring& path, plat::File* file) override {
+        if (writeFails && plat::FolderOf(path) == plat::FolderOf(busyPath) &&
+            plat::FileNameOf(path).find(plat::FileNameOf(busyPath)) != std::wstring::npos)
+            return file->Open(path, plat::kRead, plat::Disposition::CreateNew);
+        return CUnpackerThread::CreateTempFile(path, file);
+    }
+    bool ReplaceTarget(const std::wstring& temp, const std::wstring& target) override {
+        if (!writeFails && target == busyPath) {
+            plat::SetLastError(plat::kErrSharingViolation);
+            return false;
+        }
+        return CUnpackerThread::ReplaceTarget(temp, target);
     }
 };
 

@@ -18,9 +18,12 @@
 //   update.rxml      update.xml packed into a ZIP archive (entry
 //                    "update.xml"), the form the launcher asks for
 //
-// Copy the whole output folder to the server's update path. The manifests
-// are written last: a run that fails leaves the previous manifests (if any)
-// and never announces a package that was not written.
+// Copy the whole output folder to the server's update path. Every file is
+// written under a new name first and takes its place only when the whole
+// release is complete, the manifests last: a run that fails leaves the
+// previous release in the folder as it was. Links, pipes and other special
+// files among the packed files, and names Windows cannot hold, are refused
+// with a message naming them.
 //
 // A description (comments take whole lines):
 //
@@ -44,21 +47,25 @@
 //   file = *\user.cfg
 //   file = Cache\data.bin
 //
+//   # Package names end in ".pkg" (the only files the launcher unpacks);
+//   # format: zip (default) or rar.
 //   # type: full, ext, int, add or increment; platform: any, 32 or 64.
-//   [package base.zip]
+//   [package base.pkg]
 //   type = full
 //   platform = any
 //   files = Bin
 //   files = Data\*.pak
 //   exclude = **\*.pdb
 //
-//   # RAR because of the name (or "format = rar"); always stored.
-//   [package maps.rar]
+//   # RAR 4, always stored.
+//   [package maps.pkg]
 //   type = full
+//   format = rar
 //   files = Data\maps
 //
-//   # An optional application with its texts per language.
-//   [package editor.zip]
+//   # An optional application with its texts per language (an ext package
+//   # needs them).
+//   [package editor.pkg]
 //   type = ext
 //   files = Editor
 //   info.en.name = Map editor
@@ -70,7 +77,7 @@
 //   info.de.exec = Editor\editor.exe
 //
 //   # Replaces the full packages when only the files it lists differ.
-//   [package patch-1.2.3.zip]
+//   [package patch-1.2.3.pkg]
 //   type = increment
 //   files = Bin\game.exe
 //

@@ -1,8 +1,10 @@
 #include "platform/File.h"
 
+#include "platform/FileSystem.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
 
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,6 +63,8 @@ bool File::Open(const std::wstring& path, unsigned access, Disposition dispositi
         flags |= O_WRONLY;
     else
         flags |= O_RDONLY;
+    if (access & kNoFollow)
+        flags |= O_NOFOLLOW;
 
     bool existed = ::access(native.c_str(), F_OK) == 0;
     switch (disposition) {
@@ -222,9 +226,39 @@ bool ReadWholeFile(const std::wstring& path, std::string* contents) {
     return true;
 }
 
+std::wstring TempNameBeside(const std::wstring& path) {
+    static std::atomic<unsigned> counter{0};
+    unsigned n = counter.fetch_add(1);
+    return FolderOf(path) + L"." + FileNameOf(path) + L"." + std::to_wstring(::getpid()) + L"-" +
+           std::to_wstring(n) + L".part";
+}
+
 bool WriteWholeFile(const std::wstring& path, const void* data, std::size_t size) {
-    File file;
-    return file.Open(path, kWrite, Disposition::CreateAlways) && file.Write(data, size);
+    // Attempts at finding an unused name: a leftover of an earlier process
+    // with the same number may be in the way.
+    constexpr int kAttempts = 16;
+    for (int attempt = 0; attempt < kAttempts; ++attempt) {
+        std::wstring temp = TempNameBeside(path);
+        File file;
+        // A new name: an existing file or link there is never opened.
+        if (!file.Open(temp, kWrite, Disposition::CreateNew)) {
+            if (GetLastError() == kErrFileExists)
+                continue;
+            return false;
+        }
+        bool written = file.Write(data, size) && file.Flush();
+        file.Close();
+        // rename replaces a link at the path, never what it points to.
+        if (written && ::rename(WideToUtf8(temp).c_str(), WideToUtf8(path).c_str()) == 0)
+            return true;
+        if (written)
+            SetLastErrno(errno);
+        ErrorCode error = GetLastError();
+        ::unlink(WideToUtf8(temp).c_str());
+        SetLastError(error);
+        return false;
+    }
+    return false;
 }
 
 } // namespace plat

@@ -92,6 +92,11 @@ bool DirectoryExists(const std::wstring& path) {
     return ::stat(Native(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool IsLink(const std::wstring& path) {
+    struct stat st {};
+    return ::lstat(Native(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool DeleteFile(const std::wstring& path) {
     std::string native = Native(path);
     struct stat st {};
@@ -139,6 +144,19 @@ bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExist
     return true;
 }
 
+namespace {
+
+bool IsProgramName(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe";
+}
+
+} // namespace
+
 bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags) {
     std::string src = Native(from), dst = Native(to);
     struct stat st {};
@@ -147,6 +165,7 @@ bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t fl
         return false;
     }
     const bool folder = S_ISDIR(st.st_mode);
+    const mode_t mode = st.st_mode;
     if (!(flags & kMoveReplaceExisting) && ::lstat(dst.c_str(), &st) == 0) {
         SetLastError(kErrAlreadyExists);
         return false;
@@ -157,8 +176,14 @@ bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t fl
         SetLastError(kErrSharingViolation);
         return false;
     }
-    if (::rename(src.c_str(), dst.c_str()) == 0)
+    if (::rename(src.c_str(), dst.c_str()) == 0) {
+        // A file that becomes a program ("*.exe", as a package's file is
+        // written beside its target and renamed onto it) may run, as every
+        // such file may where packages come from.
+        if (S_ISREG(mode) && IsProgramName(dst))
+            ::chmod(dst.c_str(), (mode & 07777) | ((mode & 0444) >> 2));
         return true;
+    }
     int err = errno;
     if (err == EXDEV && (flags & kMoveCopyAllowed) && !DirectoryExists(from)) {
         if (!CopyFile(from, to, false))
@@ -257,15 +282,20 @@ std::vector<FindEntry> FindFiles(const std::wstring& pattern) {
             continue;
         struct stat st {};
         std::string full = nativeFolder + "/" + name;
-        if (::stat(full.c_str(), &st) != 0 && ::lstat(full.c_str(), &st) != 0)
+        // The entry itself: a link is listed as a link, never as its target.
+        if (::lstat(full.c_str(), &st) != 0)
             continue;
         FindEntry found;
         found.name = wideName;
         found.isDirectory = S_ISDIR(st.st_mode);
-        found.size = found.isDirectory ? 0 : static_cast<std::uint64_t>(st.st_size);
+        found.isLink = S_ISLNK(st.st_mode);
+        found.isSpecial = !found.isDirectory && !found.isLink && !S_ISREG(st.st_mode);
+        found.size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
         found.modifiedUtcMs =
             static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000 + st.st_mtim.tv_nsec / 1000000;
         found.attributes = AttributesOf(st, name);
+        if (found.isLink)
+            found.attributes = (found.attributes & ~kAttrNormal) | kAttrReparsePoint;
         entries.push_back(std::move(found));
     }
     ::closedir(dir);

@@ -93,4 +93,9 @@ void MappedFile::ReleaseBefore(std::size_t offset) {
     released_ = end;
 }
 
+void MappedFile::ReleaseTouched() {
+    if (data_)
+        ::madvise(const_cast<std::uint8_t*>(data_), size_, MADV_DONTNEED);
+}
+
 } // namespace plat

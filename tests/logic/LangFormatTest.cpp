@@ -1,0 +1,57 @@
+// Language texts used as formats: each shipped translation of every text the
+// launcher formats with a name shows the whole name.
+
+#include "logic/LangFormat.h"
+#include "config/LangSource.h"
+#include "platform/Unicode.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using logic::FormatLangText;
+
+std::vector<std::string> ShippedTable(const std::string& code) {
+    const std::string here = __FILE__;
+    const std::string root = here.substr(0, here.rfind("tests/logic/"));
+    std::vector<std::string> strings;
+    std::string error;
+    config::ParseLangSource(
+        testsupport::ReadTestFile(plat::Utf8ToWide(root + "dist/default/lang/" + code + ".txt")),
+        &strings, &error);
+    return strings;
+}
+
+TEST(LangFormat, EveryShippedTextThatTakesANameShowsItWhole) {
+    const std::wstring names[] = {L"D Game Client", L"\u00C4gypten Online \u041C\u0438\u0440"};
+    for (const char* code : {"en", "de", "ru"}) {
+        const std::vector<std::string> table = ShippedTable(code);
+        ASSERT_GT(table.size(), 109u) << code;
+        for (int id : {logic::kLangClientStartTooLong, logic::kLangCannotCreateFile,
+                       logic::kLangMaxClientsReached}) {
+            const std::wstring format = plat::Utf8ToWide(table[static_cast<std::size_t>(id)]);
+            const std::size_t at = format.find(L"%s");
+            ASSERT_NE(at, std::wstring::npos) << code << " " << id;
+            for (const std::wstring& name : names) {
+                const std::wstring text = FormatLangText(format, name);
+                SCOPED_TRACE(plat::WideToUtf8(text));
+                // The text around the name stays as written.
+                EXPECT_EQ(text, format.substr(0, at) + name + format.substr(at + 2));
+            }
+        }
+    }
+}
+
+TEST(LangFormat, ATranslationIsNeverAPrintfFormat) {
+    // Only the first "%s" takes the name and "%%" is a percent sign; other
+    // conversions of a faulty translation stay as they stand.
+    EXPECT_EQ(FormatLangText(L"100%% %s %s %d %n %ls %", L"Game"), L"100% Game %s %d %n %ls %");
+    EXPECT_EQ(FormatLangText(L"no name", L"Game"), L"no name");
+    EXPECT_EQ(FormatLangText(L"", L"Game"), L"");
+}
+
+} // namespace
