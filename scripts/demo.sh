@@ -1,89 +1,189 @@
 #!/usr/bin/env bash
-# The launcher's main job on the bundled demo distribution: builds everything,
-# publishes a demo game client, serves it with nginx on 127.0.0.1, points a
-# copy of the launcher at it with the stub patch tool, and runs that copy in a
-# fresh portable installation folder (the whole client arrives). Then it
-# damages two installed files, deletes one, adds a stray one and runs again:
-# only the packages that restore them are fetched and the stray file goes.
-# Needs no display.
+# The launcher's whole life on the bundled demo distribution, headless:
+# builds everything, publishes a demo game client (its program is the demo
+# build of the fake game client), serves it with nginx on 127.0.0.1, points a
+# copy of the launcher at it with the stub patch tool and then
+#  1. installs the game into a fresh empty folder in install mode: scripted
+#     answers accept the licence, pick the folder and press Launch; the client
+#     arrives and the launcher starts it (its command line is printed from
+#     the client's own report);
+#  2. starts the launcher again: the running client comes forward, no second
+#     one starts;
+#  3. repairs: damages two installed files, deletes one, adds a stray one;
+#     only the packages that restore them are fetched, the stray file goes;
+#  4. uninstalls: the temporary uninstaller ends the client and removes
+#     exactly what the installation made.
+# Everything the launcher writes (registry store, desktop, menus, temporary
+# and state folders) stays inside demo-run/. Needs no display.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 
 bash scripts/setup.sh
-
 build=${BUILD_DIR:-build-release}
 port=${DEMO_PORT:-8088}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TESTS=OFF
-cmake --build "$build" --target launcher_exe stubpatch publish
+# DEMO_NO_BUILD=1 uses what "$build" holds already.
+if [ -z "${DEMO_NO_BUILD:-}" ]; then
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TESTS=OFF
+  cmake --build "$build" --target launcher_exe stubpatch publish DemoGame
+fi
+demo_game=$(find "$build" -path '*fakeclient/DemoGame' -type f | head -n 1)
 
 run=$root/demo-run
+# Ends the demo clients that are still running (their ids are in the
+# client's report).
+end_clients() {
+  if [ -f "$run/client.txt" ]; then
+    awk '/^pid /{print $2}' "$run/client.txt" | while read -r pid; do
+      kill "$pid" 2>/dev/null || true
+    done
+  fi
+}
+end_clients
 rm -rf "$run"
-mkdir -p "$run/server/demo" "$run/game"
-# The demo keeps its settings store inside its own folder.
+mkdir -p "$run/server/demo" "$run/server/client" "$run/nginx/logs" "$run/download" "$run/home"
+# The demo keeps everything the launcher writes inside its own folder.
 export LAUNCHER_REGISTRY_HKCU="$run/registry/HKCU"
 export LAUNCHER_REGISTRY_HKLM="$run/registry/HKLM"
+export XDG_DESKTOP_DIR="$run/home/Desktop"
+export XDG_DATA_HOME="$run/home/.local/share"
+export XDG_STATE_HOME="$run/home/.local/state"
+export LAUNCHER_COMMON_DATA_DIR="$run/home/share"
+export LAUNCHER_TEMP_DIR="$run/home/tmp"
+export FAKE_CLIENT_OUTPUT="$run/client.txt"
 # The launcher takes the environment's proxy; the demo's server is this
 # machine, reached directly.
 export no_proxy='127.0.0.1,localhost'
+unset DISPLAY
+game=$run/game
 
 echo "== publishing the demo client"
-bash scripts/demo/make-client.sh "$run/client"
+bash scripts/demo/make-client.sh "$run/client" "$demo_game"
 "$build/tools/publish/publish" scripts/demo/release.txt "$run/client" "$run/server/demo"
+printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
+  '<document><LICENSE>Demo Game licence: play fair, have fun.</LICENSE></document>' \
+  > "$run/server/client/license"
 
 echo "== starting nginx on 127.0.0.1:$port"
 bash scripts/nginx-serve.sh "$run/nginx" "$run/server" "$port"
-trap 'nginx -p "$run/nginx" -c "$run/nginx/nginx.conf" -s stop 2>/dev/null || true' EXIT
+stop_all() {
+  nginx -p "$run/nginx" -c "$run/nginx/nginx.conf" -s stop 2>/dev/null || true
+  end_clients
+}
+trap stop_all EXIT
 
-echo "== personalising the launcher"
-launcher=$run/game/Launcher.exe
-cp "$build/Launcher.exe" "$launcher"
-"$build/tools/stubpatch/stubpatch" "$launcher" --set "SERVER_URL=http://127.0.0.1:$port" \
-  --set UPDATE_PATH=/demo/
-# "guest.dat" makes the folder a portable installation: the launcher updates it.
-: > "$run/game/guest.dat"
+echo "== personalising the launcher (the download a user starts)"
+cp "$build/Launcher.exe" "$run/download/Launcher.exe"
+"$build/tools/stubpatch/stubpatch" "$run/download/Launcher.exe" \
+  --set "SERVER_URL=http://127.0.0.1:$port" --set UPDATE_PATH=/demo/
 
-# Runs the launcher in the game folder and prints what it did.
-run_launcher() {
-  local title=$1 before after start end code log
-  before=$(ls "$run/game"/*.Launcher.exe.log 2>/dev/null || true)
-  start=$(date +%s.%N)
-  set +e
-  (cd "$run/game" && ./Launcher.exe)
-  code=$?
-  set -e
-  end=$(date +%s.%N)
-  after=$(ls "$run/game"/*.Launcher.exe.log)
-  log=$(comm -13 <(echo "$before" | sort) <(echo "$after" | sort) | tail -n 1)
-  echo "== $title: exit code $code, log $(basename "$log")"
-  tr -d '\r' < "$log" | awk -v seconds="$(echo "$end - $start" | bc)" '
+# The newest launcher log of a folder.
+newest_log() { ls -t "$1"/*.exe.log 2>/dev/null | head -n 1; }
+# Waits up to 60 s until the client's report holds the line.
+wait_client() {
+  for _ in $(seq 600); do
+    grep -qx "$1" "$run/client.txt" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  echo "   (the client never reported: $1)"
+  return 1
+}
+client_lines() { grep -c "^$1" "$run/client.txt" 2>/dev/null || true; }
+# The demo clients whose processes are alive.
+clients_running() {
+  local count=0
+  for pid in $(awk '/^pid /{print $2}' "$run/client.txt" 2>/dev/null); do
+    # An ended client whose parent is gone may linger as a zombie: not alive.
+    [ -r "/proc/$pid/stat" ] && ! grep -q '^[0-9]* (.*) Z' "/proc/$pid/stat" && count=$((count + 1))
+  done
+  echo "$count"
+}
+# Prints the lines of a launcher log worth seeing, and what the run fetched.
+summarise() {
+  local log=$1 seconds=$2
+  tr -d '\r' < "$log" | awk -v seconds="$seconds" '
     /^Add task for unpacker: / { name = $5 }
     /^  \.\. from received file/ { fetched = fetched " " name }
     /^  \.\. from tmp file/ { resumed = resumed " " name }
     /^filePartReceived: / { sub(/\)/, "", $NF); bytes += $NF }
-    /^bCanRun = |^Finish check thread|^Finish unpack thread|^Launch step reached|Fail/ { print "   " $0 }
+    /^Launcher run mode|^prepare guest|^bCanRun = |^Finish check thread|^Finish unpack thread|^Launch step reached|^RunClient\(\)$|^Client command line|^Exit \.\.|^Found client window|^Command line to run temporary|^Process Uninstall|^Install Folder|Fail/ { print "   " $0 }
     END {
-      printf "   packages fetched:%s\n", fetched == "" ? " none" : fetched
-      if (resumed != "") printf "   resumed from tmp:%s\n", resumed
-      printf "   %.1f MiB received in %.2f s\n", bytes / 1048576, seconds
+      if (seconds > 0) {
+        printf "   packages fetched:%s\n", fetched == "" ? " none" : fetched
+        if (resumed != "") printf "   resumed from tmp:%s\n", resumed
+        printf "   %.1f MiB received in %.2f s\n", bytes / 1048576, seconds
+      }
     }'
 }
+# Runs a launcher in a folder with scripted answers and prints what it did.
+run_launcher() {
+  local title=$1 folder=$2 answers=$3 start end code
+  shift 3
+  start=$(date +%s.%N)
+  set +e
+  (cd "$folder" && LAUNCHER_HEADLESS_ANSWERS="$answers" ./Launcher.exe "$@")
+  code=$?
+  set -e
+  end=$(date +%s.%N)
+  echo "== $title: exit code $code, log $(basename "$(newest_log "$folder")")"
+  summarise "$(newest_log "$folder")" "$(echo "$end - $start" | bc)"
+}
+compare_client() {
+  echo "   client files installed: $(cd "$run/client" && find . -type f ! -path './Editor/*' | wc -l)," \
+    "identical: $(cd "$run/client" && find . -type f ! -path './Editor/*' -exec cmp -s {} "$game/{}" \; -print | wc -l)"
+}
+# The installation's files and the shortcuts that lead to it.
+installation_entries() {
+  find "$game" -type f 2>/dev/null || true
+  find "$run/home/Desktop" "$run/home/.local/share/applications" -name '*.desktop' 2>/dev/null || true
+}
 
-run_launcher "first run in an empty portable folder"
-diff -r -x '*.log' -x Editor "$run/client" "$run/game" | grep -v "^Only in $run/game" || true
-echo "   client files installed: $(cd "$run/client" && find . -type f ! -path './Editor/*' | wc -l)," \
-  "identical: $(cd "$run/client" && find . -type f ! -path './Editor/*' -exec cmp -s {} "$run/game/{}" \; -print | wc -l)"
+run_launcher "1. first installation into the empty folder demo-run/game" "$run/download" \
+  "terms=agree;folder=$game;portable=1;desktop=1;programs=1;launch=1"
+compare_client
+wait_client "start-event signalled"
+echo "   the client reports its command line:"
+sed -n 's/^command-line /     /p' "$run/client.txt"
+echo "   shortcuts made:"
+(cd "$run/home" && find Desktop .local/share/applications -name '*.desktop' 2>/dev/null | sed 's/^/     /')
+
+run_launcher "2. the launcher started again while the client runs" "$game" ""
+wait_client "activate"
+echo "   the client reports: $(grep -E '^(identity|show|activate)' "$run/client.txt" | paste -sd ' ')"
+echo "   clients started so far: $(client_lines 'pid ')"
+
+echo "== ending the client before the repair"
+end_clients
+wait_client "quit"
 
 echo "== damaging Data/pak03.pak and Data/pak07.pak, deleting Docs/readme.txt, adding Bin/stray.tmp"
-printf 'garbage' | dd of="$run/game/Data/pak03.pak" bs=1 seek=1000 conv=notrunc status=none
-printf 'garbage' | dd of="$run/game/Data/pak07.pak" bs=1 seek=5000 conv=notrunc status=none
-rm "$run/game/Docs/readme.txt"
-echo stray > "$run/game/Bin/stray.tmp"
+printf 'garbage' | dd of="$game/Data/pak03.pak" bs=1 seek=1000 conv=notrunc status=none
+printf 'garbage' | dd of="$game/Data/pak07.pak" bs=1 seek=5000 conv=notrunc status=none
+rm "$game/Docs/readme.txt"
+echo stray > "$game/Bin/stray.tmp"
 
-run_launcher "second run: repair"
+run_launcher "3. repair" "$game" ""
 for file in Data/pak03.pak Data/pak07.pak Docs/readme.txt; do
-  cmp -s "$run/client/$file" "$run/game/$file" && echo "   $file restored" || echo "   $file NOT restored"
+  cmp -s "$run/client/$file" "$game/$file" && echo "   $file restored" || echo "   $file NOT restored"
 done
-[ -e "$run/game/Bin/stray.tmp" ] && echo "   Bin/stray.tmp still there" || echo "   Bin/stray.tmp removed"
+[ -e "$game/Bin/stray.tmp" ] && echo "   Bin/stray.tmp still there" || echo "   Bin/stray.tmp removed"
+echo "   clients started so far: $(client_lines 'pid '), running: $(clients_running)"
+
+installed=$(installation_entries | wc -l)
+# As the menu's "Uninstall" entry starts it: with the desktop shortcut's path.
+shortcut=$(sed -n 's/^X-Launcher-Arguments=\/uninstall "\(.*\)"$/\1/p' \
+  "$run/home/.local/share/applications/Demo Game"/Uninstall*.desktop | head -n 1)
+run_launcher "4. uninstall (the menu's Uninstall entry, answered Uninstall)" "$game" "uninstall=1" \
+  /uninstall "$shortcut"
+for _ in $(seq 600); do [ -d "$game" ] || break; sleep 0.1; done
+uninstaller_log=$(newest_log "$run/home/tmp")
+echo "   the temporary uninstaller ($(basename "$uninstaller_log")):"
+summarise "$uninstaller_log" 0
+echo "   files and shortcuts of the installation: $installed before, $(installation_entries | wc -l) after"
+echo "   the folder demo-run/game: $([ -d "$game" ] && echo "still there" || echo "gone")"
+echo "   clients running: $(clients_running)"
+echo "   waiting for deletion at the next system start:"
+cut -f2 "$run/home/.local/state/launcher/pending-deletions" 2>/dev/null | sed 's/^/     /' || true
+
 echo "== requests nginx served"
 awk '{ print "   " $7, $9, $10 " bytes" }' "$run/nginx/logs/access.log"

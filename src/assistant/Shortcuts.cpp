@@ -142,20 +142,26 @@ bool DeleteUninstallShortcut(const std::wstring& target, const std::wstring& nam
                           allUsers ? plat::kCsidlCommonPrograms : plat::kCsidlPrograms, subfolder);
 }
 
-bool DeleteAllShortcuts(const std::wstring& target, const std::wstring& programSubfolder) {
+bool DeleteAllShortcuts(const std::wstring& target, const std::wstring& programSubfolder,
+                        bool currentUserOnly) {
     if (target.empty())
         return false;
     const std::wstring wanted = NormalizeShortcutTarget(target);
     struct Place {
         int id;
         bool programs;
+        bool common;
     };
-    const Place places[] = {
-        {plat::kCsidlDesktop, false},         {plat::kCsidlCommonDesktopDirectory, false},
-        {plat::kCsidlCommonStartMenu, false}, {plat::kCsidlStartMenu, false},
-        {plat::kCsidlCommonPrograms, true},   {plat::kCsidlPrograms, true}};
+    const Place places[] = {{plat::kCsidlDesktop, false, false},
+                            {plat::kCsidlCommonDesktopDirectory, false, true},
+                            {plat::kCsidlCommonStartMenu, false, true},
+                            {plat::kCsidlStartMenu, false, false},
+                            {plat::kCsidlCommonPrograms, true, true},
+                            {plat::kCsidlPrograms, true, false}};
     std::vector<std::pair<std::wstring, int>> emptied; // folder, special folder id
     for (const Place& place : places) {
+        if (currentUserOnly && place.common)
+            continue;
         FolderRights rights(place.id);
         std::wstring folder;
         if (!plat::GetSpecialFolderPath(place.id, &folder))

@@ -31,8 +31,10 @@ bool DeleteUninstallShortcut(const std::wstring& target, const std::wstring& nam
 // "Uninstall <name>".
 std::wstring UninstallShortcutName(const std::wstring& name);
 // Deletes every shortcut that points to the target in the desktops, the
-// start menus and the programs subfolders of the user and of all users.
-bool DeleteAllShortcuts(const std::wstring& target, const std::wstring& programSubfolder);
+// start menus and the programs subfolders of the user and of all users (of
+// the user only, with `currentUserOnly`).
+bool DeleteAllShortcuts(const std::wstring& target, const std::wstring& programSubfolder,
+                        bool currentUserOnly = false);
 
 // The form in which shortcut targets compare: without double quotes, "\"
 // turned into "/", runs of separators collapsed to one.

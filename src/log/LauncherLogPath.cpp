@@ -42,8 +42,11 @@ std::wstring ChooseLogPath(const std::wstring& folder, const std::wstring& fileN
     std::wstring candidate;
     for (int i = 0; i < kMaxNameTries; ++i) {
         candidate = LogCandidate(folder, fileName, localTime, i);
-        plat::File probe;
-        if (!probe.Open(candidate, plat::kRead, plat::Disposition::OpenExisting))
+        // The name is claimed by creating the file: of launchers started in
+        // the same second, each gets a log of its own.
+        plat::File claim;
+        if (claim.Open(candidate, plat::kWrite, plat::Disposition::CreateNew) ||
+            plat::GetLastError() != plat::kErrFileExists)
             break;
     }
     return candidate;

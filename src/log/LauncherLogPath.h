@@ -18,8 +18,10 @@ inline constexpr int kMaxNameTries = 100;
 std::wstring LogCandidate(const std::wstring& folder, const std::wstring& fileName,
                           const plat::SystemTime& localTime, int index);
 
-// The first candidate (index 0 to 99) that does not exist yet; when all of
-// them exist, the last one, which is then overwritten.
+// The first candidate (index 0 to 99) that does not exist yet, claimed by
+// creating it empty (so that launchers started in the same second never
+// share a log); when all of them exist, the last one, which is then
+// overwritten.
 std::wstring ChooseLogPath(const std::wstring& folder, const std::wstring& fileName,
                            const plat::SystemTime& localTime);
 

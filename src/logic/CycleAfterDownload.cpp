@@ -37,8 +37,10 @@ void CUpdateCycle::processAfterDownload() {
         return;
     }
     const int runMode = settings_.runMode;
-    if (!settings_.fast && runMode != rmDownload)
-        NotBuilt(L"running the external applications and refreshing their shortcuts");
+    if (!settings_.fast && runMode != rmDownload) {
+        host_.RunExternalApplications();
+        host_.RefreshShortcuts();
+    }
     Log(L"Remove tmp directory");
     std::wstring tmp = plat::JoinPath(installFolder_, L"tmp");
     if (tmp.size() > 7)
@@ -46,7 +48,10 @@ void CUpdateCycle::processAfterDownload() {
     // The files the sinks knew are gone with the folder.
     sinks_.clear();
     if (runMode == rmDownload) {
-        NotBuilt(L"answering the client that asked for the download");
+        // The task's packages are installed: they count as present from now.
+        for (const std::wstring& package : taskPackages_)
+            checker_.AddPackages().Add(package);
+        host_.OnTaskDownloaded();
         return;
     }
     plat::DeleteFile(silentFile);
@@ -62,10 +67,10 @@ void CUpdateCycle::processAfterDownload() {
     }
     if (runMode == rmUpdate || settings_.singlePageMode) {
         if (!settings_.ForClient())
-            host_.ReachLaunchStep(L"the launch button");
+            host_.ReachLaunchStep(kLaunchButton);
         return;
     }
-    host_.ReachLaunchStep(L"the finish page");
+    host_.ReachLaunchStep(kFinishPage);
 }
 
 bool CUpdateCycle::ApplyActions() {

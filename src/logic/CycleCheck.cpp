@@ -9,6 +9,7 @@
 #include "config/LauncherLanguages.h"
 #include "logic/LaunchSettings.h"
 #include "logic/NetErrors.h"
+#include "logic/SilentDownload.h"
 #include "net/Downloader.h"
 #include "platform/FileSystem.h"
 #include "update/ManifestCopy.h"
@@ -42,11 +43,6 @@ void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
 }
 
 void CUpdateCycle::StartCheck() {
-    if (installFolder_.empty()) {
-        NotBuilt(L"choosing the installation folder");
-        ShowError(101, kBoxFatal);
-        return;
-    }
     SetStage(CycleStage::Check);
     update::CheckerTarget target;
     target.window = host_.Window();
@@ -54,8 +50,9 @@ void CUpdateCycle::StartCheck() {
     target.totalDownloadSize = &counters_.total;
     const std::string language = languages_.CurrentCode();
     const std::wstring launcherName = assistant::kLauncherFileName;
-    // Stray and damaged files may only go while the client cannot hold them.
-    const bool cleanup = !ClientRunning();
+    // Stray and damaged files may only go while neither the client nor
+    // another launcher can hold them.
+    const bool cleanup = !ClientRunning() && settings_.silentDownloadMode == sdmFull;
     const int runMode = settings_.runMode;
 
     std::string saved;
@@ -67,8 +64,9 @@ void CUpdateCycle::StartCheck() {
     } else {
         Log(L"Init check thread");
         if (runMode == rmDownload) {
+            // The client's tasks come once its pipe is open; each one is
+            // checked on its own (StartTaskCheck).
             Log(L"Wait task for download");
-            NotBuilt(L"downloads asked for by a running client");
             OnServerInfoReady();
             return;
         }
@@ -113,36 +111,39 @@ void CUpdateCycle::OnCheckThreadFinished(plat::WPARAM manifestReady, plat::LPARA
     }
     // What the packages may unpack: no more than the manifest says.
     unpacker_.SetSizeBounds(checker_.SizeBounds());
-    if (!checker_.ExternalApps().empty() && !settings_.portable)
-        NotBuilt(L"updating the shortcuts of the external applications through the assistant");
-    else
-        NotBuilt(L"updating the desktop shortcuts");
-    processStartDownload();
+    // The shortcuts (through the assistant when it must make them), then
+    // the download.
+    host_.OnCheckFinished();
 }
 
 void CUpdateCycle::OnServerInfoReady() {
-    downloader_.SetClientVersion(base::WideToUtf8(checker_.NewManifest().ClientVersion()));
+    if (checker_.HasThread())
+        downloader_.SetClientVersion(base::WideToUtf8(checker_.NewManifest().ClientVersion()));
     checker_.AddPackages().SetPath(update::CAddPkg::PathIn(installFolder_));
-    if (settings_.runMode == rmDownload)
-        NotBuilt(L"the pipe to the client that asked for the download");
-    if (!settings_.fast)
-        NotBuilt(L"the pages of the external applications");
-    if (settings_.runMode == rmInstall) {
-        host_.View().ContinueInstallPages();
-        NotBuilt(L"the installation pages");
-        return;
-    }
-    PrepareInstalledFolder();
+    host_.OnServerInfoReady();
 }
 
-void CUpdateCycle::PrepareInstalledFolder() {
-    if (!plat::DirectoryExists(installFolder_) && !plat::CreateDirectoryTree(installFolder_)) {
-        host_.View().ShowConfirm(93, kBoxChooseAgain, kBoxButtonsOk, true);
-        return;
-    }
-    host_.View().ShowFirstPage(4);
-    // No optional applications are chosen without their pages.
-    checker_.Release({});
+void CUpdateCycle::ReleaseChecker(const std::wstring& installFolder,
+                                  const std::set<std::wstring>& apps) {
+    installFolder_ = installFolder;
+    checker_.SetInstallFolder(installFolder);
+    checker_.AddPackages().SetPath(update::CAddPkg::PathIn(installFolder_));
+    checker_.Release(apps);
+}
+
+void CUpdateCycle::StartTaskCheck(const std::set<std::wstring>& packages) {
+    SetStage(CycleStage::Check);
+    taskPackages_ = packages;
+    update::CheckerTarget target;
+    target.window = host_.Window();
+    target.queue = &queue_;
+    target.totalDownloadSize = &counters_.total;
+    Log(L"Init check thread");
+    checker_.InitDownloadOnly(installFolder_, manifestText_, target, packages);
+    Log(L"Start check thread");
+    checker_.Abort();
+    checker_.Stop(-1);
+    checker_.Start();
 }
 
 } // namespace logic

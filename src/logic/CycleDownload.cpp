@@ -7,6 +7,7 @@
 #include "base/Buffer.h"
 #include "base/Strings.h"
 #include "logic/LaunchSettings.h"
+#include "logic/SilentDownload.h"
 #include "net/Downloader.h"
 #include "net/DownloaderNotify.h"
 #include "net/UrlComponents.h"
@@ -21,56 +22,71 @@ namespace logic {
 bool CUpdateCycle::DecideClientBeforeDownload() {
     bool canRun = checker_.CanRun() && !settings_.runByClientCritical;
     std::wstring reason = checker_.RunBlocker();
-    const bool forClient = settings_.ForClient();
-    if (forClient && checker_.NewLauncher()) {
+    // runByClient holds for either switch; ForClient for the one without
+    // the critical switch.
+    const bool byClient = settings_.runByClient;
+    if (settings_.ForClient() && checker_.NewLauncher()) {
         Log(L"  .. runByClient - new launcher available, exit");
         host_.FinishAndQuit();
         return false;
     }
-    Log(L"Searching for client windows...");
-    std::vector<plat::HWND> windows = plat::FindWindowsByClass(settings_.clientWindowClass);
-    const bool clientWindow = !windows.empty();
+    const plat::HWND window = host_.SearchClientWindow();
     const bool clientRuns = ClientRunning();
-    bool full = true; // the silent-download mode: full, or run the client
+    int mode = settings_.silentDownloadMode;
     if (plat::FileExists(plat::JoinPath(installFolder_, L"silent.dat"))) {
+        // A silent download finished earlier: its packages wait in "tmp".
         if (!clientRuns || settings_.restart) {
             canRun = false;
             if (settings_.restart)
                 reason = L"run blocker: [silent restart]";
-        } else {
-            full = false;
+        } else if (mode == sdmFull) {
+            mode = sdmRun;
         }
     }
     Log(std::wstring(L"bCanRun = ") + (canRun ? L"true" : L"false"));
     if (!canRun)
         Log(L"  .. " + reason);
 
-    if (!full) {
-        if (canRun && !forClient && !clientWindow) {
-            host_.ReachLaunchStep(L"the launch page");
-        } else {
-            if (!(canRun && (forClient || clientWindow)))
-                NotBuilt(L"the silent download while the client runs");
-            host_.FinishAndQuit();
+    const bool severalClients = settings_.debugMode || settings_.multiRun;
+    if (mode == sdmRun) {
+        if (canRun && !byClient) {
+            if (window == 0 || severalClients) {
+                host_.ReachLaunchStep(kLaunchPage);
+                return false;
+            }
+            host_.BringClientForward(window);
+        } else if (!(canRun && byClient && window != 0)) {
+            // The launcher that downloads silently takes over: it leaves
+            // silent download and shows its window.
+            host_.CloseOtherLaunchers(0);
         }
+        host_.FinishAndQuit();
         return false;
     }
     if (canRun && queue_.empty()) {
         update::SaveManifestCopy(installFolder_, manifestText_, log_);
-        if (ApplyActions() || clientWindow) {
+        const bool exit = ApplyActions();
+        if (exit || exit != byClient) {
             host_.FinishAndQuit();
             return false;
         }
-        host_.ReachLaunchStep(L"the launch page");
+        if (window != 0) {
+            host_.BringClientForward(window);
+            host_.FinishAndQuit();
+            return false;
+        }
+        host_.ReachLaunchStep(kLaunchPage);
         return false;
     }
-    if (canRun || (clientRuns && forClient)) {
-        // The client could start now and the download go on behind it; until
-        // that is built the download simply goes on in the window.
-        NotBuilt(L"starting the client while the download goes on");
+    if ((canRun && !queue_.empty()) || (!canRun && clientRuns && byClient)) {
+        // The client runs (or starts) while the update downloads behind it.
+        host_.SwitchSilentDownload(true);
         return true;
     }
-    if (clientRuns) {
+    if (!canRun && clientRuns) {
+        // The client runs an installation that must be updated first.
+        if (window != 0)
+            host_.BringClientForward(window);
         host_.FinishAndQuit();
         return false;
     }
@@ -79,9 +95,12 @@ bool CUpdateCycle::DecideClientBeforeDownload() {
 
 void CUpdateCycle::processStartDownload() {
     Log(L"processStartDownload();");
-    if (settings_.silentDownload && !DecideClientBeforeDownload())
-        return;
     const int runMode = settings_.runMode;
+    // A "/download" run serves the running client that asked: what the
+    // client's state decides for the other runs (bring it forward and quit)
+    // would end the service before its task.
+    if (settings_.silentDownload && runMode != rmDownload && !DecideClientBeforeDownload())
+        return;
     if (!unpacker_.IsActive()) {
         Log(L"Init/start unpack thread");
         unpacker_.Stop(-1);
@@ -95,7 +114,7 @@ void CUpdateCycle::processStartDownload() {
         std::wstring ext = plat::JoinPath(installFolder_, L"ext");
         if (ext.size() > 7)
             plat::DeleteFolderTree(ext);
-        NotBuilt(L"refreshing the application shortcuts");
+        host_.RefreshShortcuts();
     }
 
     bool ready = false;

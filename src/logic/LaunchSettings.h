@@ -66,6 +66,11 @@ struct LaunchSettings {
     std::string kbUrl;
     // The launcher runs hidden as a silent downloader.
     bool silentMode = false;
+    // What the start-up search for other launchers decided (SilentDownload.h:
+    // 0 sdmRun, 1 sdmFull, 2 sdmExit).
+    int silentDownloadMode = 1;
+    // "multiRun/@value": several launchers and clients may run side by side.
+    bool multiRun = false;
 
     // A run started by the client, without the critical switch.
     bool ForClient() const { return runByClient && !runByClientCritical; }

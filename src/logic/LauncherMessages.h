@@ -60,6 +60,26 @@ enum eRetryTimer : std::uint64_t {
     eRetryTimer_UpdateFile = 2225,
 };
 
+// The launcher window's other timers: the balloon of a finished silent
+// download (its end where no notification area reports it), and the check
+// that the client a "/download" run serves still runs.
+enum eOwnTimer : std::uint64_t {
+    eTimer_BalloonTimeout = 2730,
+    eTimer_ClientWatch = 2731,
+};
+
+// The answers to a client that a "/download" run serves.
+enum : std::uint32_t {
+    eWindowsMessage_ClientReady = plat::WM_USER + 1650,
+};
+// eWindowsMessage_ClientFinish answers a task: lParam 3 done, 1 the request
+// was unreadable, 2 the launcher finishes.
+enum : plat::LPARAM {
+    kTaskDone = 3,
+    kTaskUnreadable = 1,
+    kLauncherFinishing = 2,
+};
+
 // The assistant's commands, defined by the assistant layer.
 using assistant::eLauncherCmd;
 using assistant::eLauncherCmd_Cancel;

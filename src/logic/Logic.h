@@ -7,23 +7,30 @@
 // point on the main thread, which becomes the window thread.
 
 #include "assistant/AssistantChannel.h"
+#include "assistant/AssistantRecord.h"
 #include "config/LauncherConfiguration.h"
 #include "config/UrlSelector.h"
+#include "logic/ClientLaunch.h"
 #include "logic/ILauncherLogic.h"
 #include "logic/LaunchSettings.h"
 #include "logic/UpdateCycle.h"
 #include "logic/WizardView.h"
 #include "net/Downloader.h"
 #include "net/NetTransport.h"
+#include "platform/NamedPipe.h"
 #include "platform/OsVersion.h"
 #include "platform/Window.h"
 #include "skin/Dialog.h"
 #include "skin/SkinFormNotify.h"
+#include "skin/TrayIcon.h"
 #include "update/UninstallerThread.h"
 
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 class CLogImplW;
 
@@ -32,6 +39,10 @@ class CLogic final : public ILauncherLogic,
                      private NetEx::IDownloaderNotify,
                      private logic::IUpdateCycleHost {
 public:
+    // How long the balloon of a finished silent download stays before it
+    // counts as closed, where no notification area says so.
+    static constexpr unsigned kBalloonTimeoutMs = 10000;
+
     CLogic();
     ~CLogic() override;
 
@@ -69,12 +80,43 @@ public:
     // Tests: the executable the assistant copy is made of (the running one
     // unless set).
     void SetAssistantSource(const std::wstring& path) { assistant_.SetSourceExecutable(path); }
+    // Tests: the notification-area icon to use instead of the headless one,
+    // the client's confirmation time, the balloon's time-out, and a missing
+    // platform runtime with the address of its package.
+    void SetTrayIcon(skin::ITrayIcon* tray) { trayOverride_ = tray; }
+    void SetClientStartTimeout(int ms) { clientStartTimeoutMs_ = ms; }
+    void SetBalloonTimeout(unsigned ms) { balloonTimeoutMs_ = ms; }
+    void SetRuntimeMissing(const std::string& packageUrl);
+    // Tests: the executable whose other processes count as launchers of
+    // this one (the running one unless set).
+    void SetLauncherExecutable(const std::wstring& path) { launcherExecutable_ = path; }
+
+    // The client and the other launchers (LogicClient.cpp, LogicSilent.cpp).
+    // Starts the client, or brings a running one forward.
+    bool RunClient();
+    // The client's main window by class and identity check; 0 when none.
+    plat::HWND FindClientWindow();
+    // Restores and raises the client window (or the one a search finds).
+    void BringClientWindowForward(plat::HWND window);
+    // A process runs the client's executable of the installation.
+    bool ClientsRunning() const;
+    void DecideSilentDownloadMode();
+    void SetSilentDownload(bool on);
+    void CloseOtherLaunchers(int target) override;
+    void ShowMainWindow(bool show);
 
     // State read by tests.
     const logic::LaunchSettings& Settings() const { return settings_; }
     const logic::CUpdateCycle& Cycle() const { return cycle_; }
     plat::HWND DialogWindow() const { return dialog_.Window(); }
     const config::CUrlSelector& UrlSelector() const { return urlSelector_; }
+    int SilentMode() const { return settings_.silentDownloadMode; }
+    bool OthersClosed() const { return othersClosed_; }
+    bool TrayIconShown() const { return trayIconShown_; }
+    bool MainWindowVisible() const { return mainWindowVisible_; }
+    const std::wstring& ApplicationId() const { return applicationId_; }
+    const std::wstring& ClientExtras() const { return clientExtras_; }
+    const std::wstring& InstallFolder() const { return cycle_.InstallFolder(); }
 
 private:
     // IUpdateCycleHost
@@ -82,10 +124,18 @@ private:
     std::wstring GetString(int id) const override;
     plat::HWND Window() const override { return dialog_.Window(); }
     void SetRetryTimer(std::uint64_t id, std::uint32_t elapseMs) override;
-    // The launch page, or the launch button: the client would start here.
+    // The launch page, or the launch button: the client starts here.
     void ReachLaunchStep(const wchar_t* how) override;
     // Deletes the assistant copy and ends the message loop.
     void FinishAndQuit() override;
+    plat::HWND SearchClientWindow() override { return FindClientWindow(); }
+    void BringClientForward(plat::HWND window) override { BringClientWindowForward(window); }
+    void SwitchSilentDownload(bool on) override { SetSilentDownload(on); }
+    void OnServerInfoReady() override;
+    void OnCheckFinished() override;
+    void RunExternalApplications() override;
+    void RefreshShortcuts() override;
+    void OnTaskDownloaded() override;
 
     // ISkinFormNotify
     void OnBtnClicked(int id) override;
@@ -110,8 +160,11 @@ private:
     void BlankLine();
     bool ReadConfiguration(LogicFailure* failure);
     bool InitClientUpdateData(LogicFailure* failure);
-    bool SearchClientWindow();
     bool CreateDialog(LogicFailure* failure);
+    // Run's first steps: waiting for the clients of a critical run by the
+    // client, the silent-download decision and the client window search;
+    // false when the run ends before the window.
+    bool RunBeforeWindow();
     void MessageLoop();
     // Empties the window thread's queue after the loop; what the messages
     // in it carry is freed unseen.
@@ -135,7 +188,75 @@ private:
     void StartUninstall();
     void FinishUninstall(bool success);
     void OnMessageBoxButton(int id);
+    // The page the wizard shows in this mode for a page of the multi-page
+    // wizard (single-page mode numbers a few of them differently).
+    int PageNumber(int page) const;
     void ShowError(int stringId, int context);
+    void ShowErrorText(const std::wstring& text, int context);
+
+    // The wizard's buttons of the install and uninstall flows
+    // (LogicButtons.cpp).
+    void OnAgree();
+    void OnNext();
+    void OnNextIcons();
+    void OnExternalAppsPage(int step);
+    void OnChangeFolder();
+    void OnLaunch();
+    void OnCancelButton();
+    void ToggleCheck(int controlId, bool* flag);
+
+    // The client start and its results (LogicClient.cpp).
+    std::wstring ClientPath() const;
+    void OnClientStarted();
+    void OnClientRunFailed();
+    // The silent download (LogicSilent.cpp).
+    std::wstring LauncherExecutable() const;
+    void AskLauncherSilentState(plat::HWND window);
+    void AnswerSilentDownload();
+    void OnShowBeforeClose();
+    // The notification-area icon (LogicTray.cpp).
+    skin::ITrayIcon& Tray();
+    void ShowTrayIcon(bool show);
+    void ShowTrayBalloon(bool show);
+    void SetTrayIconTooltip();
+    void OnTrayMessage(plat::LPARAM notification);
+    // The progress in the tooltip while downloading (silently).
+    void ShowTrayProgress(double percent) override;
+
+    // Serving a client's "/download" requests (LogicDownloadService.cpp).
+    void OpenClientPipe();
+    void OnNewTask(plat::WPARAM taskId, plat::LPARAM bytes);
+    void StartNextTask();
+    void AnswerClient(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam);
+
+    // Installation (LogicInstall.cpp).
+    bool ChooseInstallFolder(const std::wstring& picked);
+    bool CheckWritable(const std::wstring& folder) const;
+    bool CheckRegistryWritable(const std::wstring& keyPath);
+    // The registry and folder access of an update or download run; false
+    // when the work waits for the rights (or cannot start).
+    bool CheckRights();
+    void BeginInstallation();
+    // False when the installation waits for the assistant or stopped.
+    bool StartInstall();
+    bool PrepareGuestFolder(const std::wstring& folder);
+    void PrepareInstalledFolder();
+    void UpdateDesktopShortcuts(bool allShortcuts);
+    void CreateGuestShortcuts();
+    // Shows the uninstall question of "/u" and "/ug".
+    void ShowUninstallQuestion();
+    void SetApplicationId();
+    // The installation's index in the launcher's folder list.
+    int InstallationIndex() const;
+    void SaveRuntimePackage(const CBuffer& body);
+    // Uninstallation and the move (LogicUninstall.cpp).
+    bool RunTemporaryUninstaller();
+    // The portable installation's folder may be uninstalled; `why` says
+    // what is wrong otherwise.
+    bool MayUninstallPortable(const std::wstring& folder, std::string* why) const;
+    void RestartFromNewFolder();
+    // Timers beyond the retries.
+    bool OnOwnTimer(std::uint64_t timerId);
     bool StartNetwork();
     void StopNetwork();
     // A step whose part of the launcher is not built yet: logged plainly.
@@ -172,6 +293,50 @@ private:
     bool silentFinished_ = false;
     bool quitLoop_ = false;
     bool initFinished_ = false;
+    bool exiting_ = false;
+
+    // The client and the other launchers.
+    logic::CClientStartWatcher clientWatcher_;
+    int clientStartTimeoutMs_ = logic::kClientStartTimeoutMs;
+    std::wstring clientExtras_;
+    std::wstring applicationId_;
+    plat::HWND clientWindow_ = 0;
+    bool clientThreadRunning_ = false;
+    bool clientRunFailed_ = false;
+    std::wstring launcherExecutable_;
+    std::uint32_t otherLauncherPid_ = 0;
+    bool otherLauncherIdle_ = true;
+    bool othersClosed_ = true;
+    bool mainWindowVisible_ = false;
+    // The notification-area icon.
+    skin::ITrayIcon* trayOverride_ = nullptr;
+    std::unique_ptr<skin::ITrayIcon> headlessTray_;
+    bool trayIconShown_ = false;
+    std::wstring trayText_;
+    unsigned balloonTimeoutMs_ = kBalloonTimeoutMs;
+
+    // A "/download" run: the client's pipe and its tasks.
+    struct ClientTask {
+        plat::WPARAM id = 0;
+        std::set<std::wstring> packages;
+        std::string text;
+    };
+    plat::NamedPipe clientPipe_;
+    std::deque<ClientTask> tasks_;
+    bool taskLoading_ = false;
+
+    // Installation.
+    std::wstring userFolder_; // picked by the user; wins over the proposed one
+    std::vector<assistant::AssistantIcon> shortcutEntries_;
+    struct ExternalAppChoice {
+        std::wstring name, exec, help, parameters;
+        bool selected = true;
+        bool started = false;
+    };
+    std::vector<ExternalAppChoice> externalApps_;
+    int externalPage_ = 0;
+    bool licenseNeeded_ = false;
+    std::wstring licenseText_;
 
     // The elevated assistant and the portable uninstaller.
     assistant::CAssistantChannel assistant_;

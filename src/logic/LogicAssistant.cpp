@@ -1,6 +1,5 @@
-// CLogic and the elevated assistant: the start of a command, its answers,
-// the cancel, and the uninstallation the user confirmed (through the
-// assistant, or by the uninstaller thread for a portable installation).
+// CLogic and the elevated assistant: the start of a command, its answers
+// and what follows each of them, and the cancel.
 
 #include "logic/Logic.h"
 
@@ -20,14 +19,9 @@
 #include "platform/FolderTree.h"
 #include "platform/SpecialFolders.h"
 
-#include <chrono>
 #include <optional>
-#include <thread>
 
 namespace {
-
-// The pause after the other launchers of the folder were told to end.
-constexpr auto kOthersClosedPause = std::chrono::milliseconds(100);
 
 std::optional<std::wstring> ConfigLink(const config::CConfigDocument& doc,
                                        const config::TextKey& key) {
@@ -163,20 +157,27 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
     const bool ok = result == 0 && requested;
     switch (command) {
     case eLauncherCmd_Install:
-        if (ok)
-            NotBuilt(L"continuing the installation");
-        else if (result == assistant::kTooManyInstallations)
+        if (ok) {
+            // The installation is registered: the user's shortcuts, then the
+            // folder for the check.
+            if (settings_.iconDesktop)
+                UpdateDesktopShortcuts(false);
+            PrepareInstalledFolder();
+        } else if (result == assistant::kTooManyInstallations) {
             View().ShowMessageBox(logic::FormatLangText(GetString(logic::kLangMaxClientsReached),
                                                         settings_.fullNameW),
                                   kBoxChooseAgain, kBoxButtonsOk, true, 0);
-        else
+        } else {
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
+        }
         break;
     case eLauncherCmd_InstallKB:
-        if (ok)
-            NotBuilt(L"continuing after the platform update");
-        else
+        if (result == 0) {
+            settings_.ucrtPresent = true;
+            StartWork();
+        } else {
             View().ShowMessageBox(GetString(116), kBoxFatal, kBoxButtonsOk, true, 0);
+        }
         break;
     case eLauncherCmd_Uninstall:
         if (requested && result == assistant::kCntKillProcess)
@@ -191,15 +192,16 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
             View().ShowMessageBox(GetString(70), kBoxFatal, kBoxButtonsOk, true, 0);
         break;
     case eLauncherCmd_IconUpdate:
-        NotBuilt(ok ? L"updating the desktop icons and starting the download"
-                    : L"starting the download");
+        if (ok)
+            UpdateDesktopShortcuts(false);
+        cycle_.StartDownload();
         break;
     case eLauncherCmd_KillProcess:
         FinishAndQuit();
         break;
     case eLauncherCmd_SetLongName:
         if (ok) {
-            NotBuilt(L"restarting from the new folder");
+            RestartFromNewFolder();
             FinishAndQuit();
         } else {
             View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
@@ -208,38 +210,4 @@ void CLogic::OnAssistantWorkResult(plat::WPARAM command, plat::LPARAM result) {
     default:
         break;
     }
-}
-
-void CLogic::StartUninstall() {
-    Log(std::wstring(L"Process Uninstall Started in ") +
-        (settings_.portable ? L"Guest mode" : L"Standard mode"));
-    const std::wstring folder = AssistantFolder();
-    logic::ClearVirtualStore(folder, log_);
-    NotBuilt(L"ending the other launchers of the installation");
-    std::this_thread::sleep_for(kOthersClosedPause);
-    if (!settings_.portable) {
-        RunAssistant(eLauncherCmd_Uninstall);
-        return;
-    }
-    View().ShowUninstallProgressPage();
-    const std::wstring client =
-        plat::JoinPath(folder, plat::NativePath(base::Utf8ToWide(settings_.clientProcess)));
-    if (!assistant::KillByPath(client)) {
-        View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
-        return;
-    }
-    Log(L"Install Folder: " + folder);
-    if (folder.empty() || !plat::DirectoryExists(folder)) {
-        FinishUninstall(false);
-        return;
-    }
-    uninstaller_.Setup(dialog_.Window(), settings_.uninstallPath, folder,
-                       assistant::kLauncherFileName, settings_.fullNameW);
-    if (!uninstaller_.Start())
-        FinishUninstall(false);
-}
-
-void CLogic::FinishUninstall(bool success) {
-    Log(L"Process Uninstall Finished");
-    View().ShowUninstallResult(success);
 }

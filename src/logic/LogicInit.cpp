@@ -16,6 +16,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Resources.h"
+#include "platform/ShellOpen.h"
 
 #include <charconv>
 #include <cstdio>
@@ -166,7 +167,10 @@ bool CLogic::Init(int rc, const std::wstring& argument, LogicFailure* failure) {
     // An update works on the folder the launcher runs from; an installation
     // chooses its folder on the wizard's pages.
     if (cycle_.InstallFolder().empty() && settings_.runMode != rmInstall) {
-        std::wstring folder = plat::GetExecutableFolder();
+        // A run for another folder ("/u", "/ug", "/setlongname") works on
+        // that folder.
+        std::wstring folder =
+            settings_.workFolder.empty() ? plat::GetExecutableFolder() : settings_.workFolder;
         while (folder.size() > 1 && folder.back() == plat::PathSeparator())
             folder.pop_back();
         cycle_.SetInstallFolder(folder);
@@ -209,12 +213,15 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
     settings_.clientCommand =
         config::ClientCommand(settings_.clientProcess, doc.Read(keys::kProcessArgs));
 
+    settings_.multiRun = configuration_.multiRun;
     settings_.skipIconsPage = doc.Read(keys::kSkipIconsPage);
     if (!settings_.autoMode) {
         settings_.autoMode = doc.Read(keys::kAutomaticInstallMode);
         std::string promoUrl = doc.Read(keys::kAutomaticPromoUrl);
-        if (settings_.autoMode && !promoUrl.empty())
-            NotBuilt(L"opening the promotion address in the browser");
+        // Only a web address is opened.
+        if (settings_.autoMode && !promoUrl.empty() &&
+            !plat::OpenAddress(base::Utf8ToWide(promoUrl)))
+            Log(L"The promotion address is not opened: " + base::Utf8ToWide(promoUrl));
     }
     settings_.silentDownload = doc.Read(keys::kSilentDownload);
     settings_.progressFromZero = doc.Read(keys::kProgressFromZero);

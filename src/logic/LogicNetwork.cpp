@@ -5,6 +5,9 @@
 #include "logic/Logic.h"
 
 #include "base/Strings.h"
+#include "logic/LauncherMessages.h"
+#include "logic/LicenseText.h"
+#include "logic/NetErrors.h"
 #include "net/ContextHttx.h"
 #include "platform/Process.h"
 
@@ -105,17 +108,28 @@ void CLogic::fireNetError(std::uint32_t kind, std::uint32_t errorCode, std::uint
     cycle_.fireNetError(kind, errorCode, status, body);
 }
 
-void CLogic::fireLicenseReceived(const CBuffer&) {
-    NotBuilt(L"the licence page");
-    ShowError(101, kBoxFatal);
+void CLogic::fireLicenseReceived(const CBuffer& body) {
+    Log(L"License received");
+    dialog_.KillTimer(eRetryTimer_License);
+    std::wstring text;
+    if (!logic::ReadLicenseText(body.View(), &text)) {
+        // An unreadable licence counts as a failed download: it is asked for
+        // again.
+        fireNetError(logic::eNetRequest_License, 0, 0, std::string());
+        return;
+    }
+    licenseText_ = text;
+    Log(L"License Ready");
+    cycle_.RequestManifest();
 }
 
 void CLogic::fireKBFilePartReceived(std::int32_t received, std::int32_t total) {
+    Log(base::FormatW(L"KB file part received: %d of %d", received, total));
     View().ShowKbProgress(received, total);
 }
 
-void CLogic::fireKBFileReceived(const CBuffer&) {
-    NotBuilt(L"installing the platform update");
+void CLogic::fireKBFileReceived(const CBuffer& body) {
+    SaveRuntimePackage(body);
 }
 
 void CLogic::fireAffiliateUpdated() {}

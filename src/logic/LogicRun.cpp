@@ -10,25 +10,24 @@
 #include "logic/LauncherMessages.h"
 #include "logic/NetErrors.h"
 #include "logic/RecordingWizardView.h"
+#include "logic/SilentDownload.h"
+#include "logic/WizardControls.h"
 #include "platform/Presenter.h"
 #include "platform/Process.h"
 #include "platform/Termination.h"
 
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
 namespace {
 
-// Message-box buttons and the controls Run looks for.
-enum : int {
-    kBtnCaptionClose = 12345,
-    kBtnCloseUninstall = 12346,
-    kBtnLaunch = 12394,
-    kBtnUninstall = 12395,
-    kBtnCancelUninstall = 12396,
-    kBtnMboxYes = 12412,
-    kBtnMboxNo = 12413,
-    kBtnMboxOk = 12414,
-    kBtnMboxRetry = 12415,
-    kBtnMboxCancel = 12416,
-};
+// How often a critical run by the client looks for running clients, and how
+// long it waits between the looks.
+constexpr int kClientCloseChecks = 20;
+constexpr auto kClientCloseWait = std::chrono::milliseconds(1000);
+// The scripted answers of a headless run.
+constexpr const char* kAnswersVariable = "LAUNCHER_HEADLESS_ANSWERS";
 
 } // namespace
 
@@ -38,12 +37,15 @@ IWizardView& CLogic::View() {
     if (!headlessView_) {
         auto view =
             std::make_unique<CRecordingWizardView>([this](int id) { return GetString(id); }, log_);
-        // Nobody can answer a box in a run without a window: it is cancelled,
-        // which ends the run.
-        view->SetBoxAnswer([this] {
-            Log(L"No window to answer the message box: Cancel");
-            dialog_.Click(kBtnMboxCancel);
-        });
+        // Nobody can click in a run without a window: the answers come from
+        // a script, and what it leaves open is answered so that the run ends.
+        WizardAnswers answers;
+        if (const char* script = std::getenv(kAnswersVariable)) {
+            std::wstring bad;
+            if (!WizardAnswers::Parse(base::Utf8ToWide(script), &answers, &bad))
+                Log(L"Headless answers: not understood: " + bad);
+        }
+        view->SetAnswers(answers, [this](int controlId) { dialog_.Click(controlId); });
         headlessView_ = std::move(view);
     }
     return *headlessView_;
@@ -55,23 +57,55 @@ bool CLogic::UserMessageThunk(void* context, std::uint32_t message, plat::WPARAM
 }
 
 void CLogic::TerminationThunk(void* context) {
-    static_cast<CLogic*>(context)->dialog_.Click(kBtnCaptionClose);
+    static_cast<CLogic*>(context)->dialog_.Click(logic::kBtnCaptionClose);
 }
 
 bool CLogic::TimerThunk(void* context, std::uint64_t timerId) {
     return static_cast<CLogic*>(context)->OnTimer(timerId);
 }
 
-bool CLogic::Run(LogicFailure* failure) {
+bool CLogic::RunBeforeWindow() {
     if (settings_.runByClient && settings_.runByClientCritical) {
         BlankLine();
         Log(L"Run by client:");
         Log(L"  .. waiting for clients closing...");
-        NotBuilt(L"    .. the search for running clients");
+        bool running = true;
+        for (int check = 0; check < kClientCloseChecks; ++check) {
+            running = ClientsRunning();
+            if (!running)
+                break;
+            std::this_thread::sleep_for(kClientCloseWait);
+        }
+        Log(running ? L"    .. not all clients closed, exit"
+                    : L"    .. all clients closed, continue run launcher");
         BlankLine();
+        if (running)
+            return false;
     }
-    if (!settings_.debugMode && !configuration_.multiRun && settings_.runMode != rmDownload &&
-        SearchClientWindow())
+    DecideSilentDownloadMode();
+    if (settings_.silentDownloadMode == logic::sdmExit) {
+        Log(L"run(): SilentDownloadMode == sdmExit");
+        return false;
+    }
+    if (settings_.debugMode || configuration_.multiRun || settings_.runMode == rmDownload)
+        return true;
+    // A launcher that finds the client running brings it forward instead
+    // (its own search comes after the check, unless another launcher
+    // downloads silently or this one installs).
+    if (settings_.silentDownloadMode != logic::sdmFull || settings_.runMode == rmInstall) {
+        const plat::HWND window = FindClientWindow();
+        if (window != 0) {
+            runThreadDone_ = true;
+            plat::ShowWindow(window, plat::SW_RESTORE);
+            plat::SetForegroundWindow(window);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CLogic::Run(LogicFailure* failure) {
+    if (!RunBeforeWindow())
         return true;
 
     std::string caption;
@@ -93,8 +127,15 @@ bool CLogic::Run(LogicFailure* failure) {
     dialog_.SetNotify(this);
     View().ShowFirstPage(settings_.runMode == rmSetLongName ? 7 : 2);
     if (settings_.runMode != rmInstall)
-        NotBuilt(L"taskbar application identity");
-    dialog_.Show(true);
+        SetApplicationId();
+    if (settings_.ForClient()) {
+        // The client runs already: the launcher works hidden behind it.
+        SetSilentDownload(true);
+    } else {
+        dialog_.Show(true);
+        plat::ShowWindow(dialog_.Window(), plat::SW_SHOW);
+        mainWindowVisible_ = true;
+    }
 
     if (!settings_.ucrtPresent) {
         if (!settings_.kbUrl.empty())
@@ -103,7 +144,10 @@ bool CLogic::Run(LogicFailure* failure) {
             View().ShowMessageBox(GetString(114), kBoxPlatformUpdate, kBoxButtonsOk, false, 2);
     } else {
         initFinished_ = true;
-        StartWork();
+        // An update needs write access to its folder and registry keys; the
+        // assistant gives them first when they are missing.
+        if (CheckRights())
+            StartWork();
     }
 
     // A request to end from outside closes the window like its close button,
@@ -111,23 +155,9 @@ bool CLogic::Run(LogicFailure* failure) {
     plat::SetTerminationCallback(&CLogic::TerminationThunk, this);
     MessageLoop();
     plat::SetTerminationCallback(nullptr, nullptr);
+    clientWatcher_.Cancel();
     dialog_.Destroy();
     return true;
-}
-
-bool CLogic::SearchClientWindow() {
-    Log(L"Searching for client windows...");
-    for (plat::HWND window : plat::FindWindowsByClass(settings_.clientWindowClass)) {
-        std::wstring className;
-        // The search ignores case; the client's class must match exactly.
-        if (!plat::GetWindowClassName(window, &className) ||
-            className != settings_.clientWindowClass)
-            continue;
-        runThreadDone_ = true;
-        NotBuilt(L"restoring the running client's window");
-        return true;
-    }
-    return false;
 }
 
 bool CLogic::CreateDialog(LogicFailure* failure) {
@@ -172,7 +202,7 @@ void CLogic::MessageLoop() {
             continue;
         }
         if (msg.message == CDialog::kCommandMessage && msg.wParam == kTrayCommandToggle) {
-            NotBuilt(L"showing or hiding the silent downloader");
+            ShowMainWindow(!mainWindowVisible_);
             continue;
         }
         plat::TranslateMessage(msg);
@@ -193,6 +223,8 @@ void CLogic::DropQueuedMessages() {
 // Ending the launcher: an assistant still at work is told to stop first (an
 // elevated process is never left behind), then its copy goes.
 void CLogic::FinishAndQuit() {
+    exiting_ = true;
+    ShowTrayIcon(false);
     CancelAssistant();
     Log(L"Deleting launcher assistant from temp");
     assistant_.DeleteFiles();
@@ -211,6 +243,10 @@ void CLogic::ShowSystemError(const std::wstring& prefix, plat::ErrorCode code) {
 }
 
 bool CLogic::OnTimer(std::uint64_t timerId) {
+    if (exiting_)
+        return true;
+    if (timerId == eTimer_BalloonTimeout || timerId == eTimer_ClientWatch)
+        return OnOwnTimer(timerId);
     if (timerId < eRetryTimer_ClientUpdateData || timerId > eRetryTimer_UpdateFile)
         return false;
     dialog_.KillTimer(timerId);
@@ -221,7 +257,26 @@ void CLogic::SetRetryTimer(std::uint64_t id, std::uint32_t elapseMs) {
     dialog_.SetTimer(id, elapseMs);
 }
 
+bool CLogic::OnOwnTimer(std::uint64_t timerId) {
+    dialog_.KillTimer(timerId);
+    if (timerId == eTimer_BalloonTimeout) {
+        // No notification area said that the balloon went: it has now.
+        OnTrayMessage(skin::kTrayBalloonTimeout);
+        return true;
+    }
+    if (!plat::IsWindow(settings_.clientWindow)) {
+        Log(L"The client that asked for downloads has ended");
+        FinishAndQuit();
+        return true;
+    }
+    dialog_.SetTimer(eTimer_ClientWatch, 1000);
+    return true;
+}
+
 bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPARAM lParam) {
+    // A launcher on its way out answers nothing more.
+    if (exiting_)
+        return true;
     switch (message) {
     case eWindowsMessage_LauncherAssistantInitResult:
         OnAssistantInitResult(wParam, lParam);
@@ -237,12 +292,10 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         OnExitMessage(wParam);
         return true;
     case eWindowsMessage_ClientRunFailed:
-        View().ShowMessageBox(
-            logic::FormatLangText(GetString(logic::kLangClientStartTooLong), settings_.fullNameW),
-            kBoxFatal, kBoxButtonsOk, true, 0);
+        OnClientRunFailed();
         return true;
     case eWindowsMessage_NewTask:
-        NotBuilt(L"tasks from a running client");
+        OnNewTask(wParam, lParam);
         return true;
     case eWindowsMessage_UnpackThreadFinished:
         cycle_.OnUnpackThreadFinished(lParam);
@@ -266,10 +319,16 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
         View().ShowWorkProgress(static_cast<int>(lParam));
         return true;
     case eWindowsMessage_IconTrayCallbackMessage:
+        OnTrayMessage(lParam);
+        return true;
     case eWindowsMessage_LeaveSilentDownload:
+        SetSilentDownload(false);
+        return true;
     case eWindowsMessage_SilentDownloadRequest:
+        AnswerSilentDownload();
+        return true;
     case eWindowsMessage_ShowBeforeClose:
-        NotBuilt(L"the silent download");
+        OnShowBeforeClose();
         return true;
     default:
         return false;
@@ -279,7 +338,7 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
 void CLogic::OnExitMessage(plat::WPARAM reason) {
     if (reason == 0) {
         Log(L"Exit .. runThread");
-        runThreadDone_ = true;
+        OnClientStarted();
     } else if (reason == 1) {
         Log(L"Exit .. silentDownload");
         silentDone_ = true;
@@ -292,77 +351,12 @@ void CLogic::OnExitMessage(plat::WPARAM reason) {
     if (!forClient && settings_.silentMode && !(runThreadDone_ && silentDone_))
         return; // a silent downloader waits for both ends
     if (settings_.silentMode && silentFinished_) {
-        NotBuilt(L"the tray balloon of a finished silent download");
+        // The balloon says the new version waits; its click or time-out
+        // ends the launcher.
+        ShowTrayBalloon(true);
         return;
     }
     FinishAndQuit();
-}
-
-void CLogic::OnBtnClicked(int id) {
-    Log(L"CLogic::OnBtnClicked: ", false);
-    switch (id) {
-    case kBtnCaptionClose:
-    case kBtnCloseUninstall:
-        Log(L"ID_BTN_CAPTION_CLOSE");
-        FinishAndQuit();
-        return;
-    case kBtnLaunch:
-        Log(L"ID_BTN_LAUNCH");
-        ReachLaunchStep(L"the launch button");
-        return;
-    case kBtnUninstall:
-        Log(L"ID_BTN_UNINSTALL");
-        StartUninstall();
-        return;
-    case kBtnCancelUninstall:
-        Log(L"ID_BTN_CANCEL_UNINSTALL");
-        FinishAndQuit();
-        return;
-    case kBtnMboxYes:
-        Log(L"ID_MBOX_BTN_YES");
-        break;
-    case kBtnMboxNo:
-        Log(L"ID_MBOX_BTN_NO");
-        break;
-    case kBtnMboxOk:
-        Log(L"ID_MBOX_BTN_OK");
-        break;
-    case kBtnMboxRetry:
-        Log(L"ID_MBOX_BTN_RETRY");
-        break;
-    case kBtnMboxCancel:
-        Log(L"ID_MBOX_BTN_CANCEL");
-        break;
-    default:
-        Log(base::FormatW(L"ID = %d", id));
-        return;
-    }
-    OnMessageBoxButton(id);
-}
-
-void CLogic::OnMessageBoxButton(int id) {
-    int context = View().MessageBoxContext();
-    if (id == kBtnMboxCancel || (id == kBtnMboxOk && context == kBoxOkCancels)) {
-        FinishAndQuit();
-        return;
-    }
-    if (id == kBtnMboxOk &&
-        (context == kBoxFatal || (context == kBoxChooseAgain && settings_.runMode != rmInstall))) {
-        FinishAndQuit();
-        return;
-    }
-    if (id == kBtnMboxRetry && cycle_.RetryFromBox(context))
-        return;
-    if (id == kBtnMboxRetry && context == kBoxAssistantStartFailed) {
-        RunAssistant(pendingAssistantCommand_);
-        return;
-    }
-    if (id == kBtnMboxYes && context == kBoxExitDuringInstall) {
-        CancelAssistant();
-        FinishAndQuit();
-        return;
-    }
-    NotBuilt(L"the wizard pages behind this button");
 }
 
 void CLogic::OnCBNSelChange(unsigned commandWord) {

@@ -14,11 +14,14 @@ bool CLogic::StartWork() {
     if (settings_.runMode == rmUninstaller) {
         if (settings_.runCommand == rcUninstall)
             View().ShowFirstPage(1);
+        else
+            ShowUninstallQuestion();
         caption_ = GetString(98);
         View().SetCaption(caption_);
-        // "/u" and "/ug" wait on the question page for the user's answer.
-        if (settings_.runCommand == rcUninstall)
-            NotBuilt(L"the temporary uninstaller");
+        // "/uninstall" hands over to a copy outside the installation, which
+        // can delete it; "/u" and "/ug" wait for the user's answer.
+        if (settings_.runCommand == rcUninstall && RunTemporaryUninstaller())
+            FinishAndQuit();
         return true;
     }
     if (settings_.runMode == rmSetLongName) {
@@ -35,7 +38,7 @@ bool CLogic::StartWork() {
         }
     }
     if (!settings_.ucrtPresent)
-        NotBuilt(L"downloading the platform update");
+        downloader_.DownloadKB(settings_.kbUrl);
     else if (settings_.runMode != rmInstall || settings_.singlePageMode)
         cycle_.RequestManifest();
     else
@@ -86,11 +89,46 @@ bool CLogic::RestartAs(const std::wstring& fileName) {
     return true;
 }
 
-void CLogic::ReachLaunchStep(const wchar_t* how) {
-    View().ShowLaunchPage();
-    Log(std::wstring(L"Launch step reached (") + how + L")");
-    // Starting the client comes with its own part of the launcher; until
-    // then the run ends where the client would start.
-    NotBuilt(L"starting the client");
-    FinishAndQuit();
+void CLogic::OnServerInfoReady() {
+    if (settings_.runMode == rmDownload) {
+        // The client that asked gets its pipe answered once; each of its
+        // tasks is checked when its turn comes.
+        if (!clientPipe_.IsOpen()) {
+            OpenClientPipe();
+            if (exiting_)
+                return;
+            cycle_.AddPackages().Load();
+        }
+        if (taskLoading_)
+            cycle_.ReleaseChecker(cycle_.InstallFolder(), {});
+        return;
+    }
+    externalApps_.clear();
+    if (!settings_.fast) {
+        for (const update::ExternalApp& app : cycle_.ExternalApps())
+            externalApps_.push_back(
+                ExternalAppChoice{app.name, app.exec, app.help, app.cmdl, app.selected, false});
+    }
+    View().ContinueInstallPages();
+    if (settings_.runMode == rmUpdate) {
+        // The pages of the external applications, if any, then the check.
+        OnNextIcons();
+    } else if (settings_.singlePageMode) {
+        if (settings_.runMode != rmSetLongName && settings_.autoMode)
+            BeginInstallation();
+    } else if (settings_.runMode == rmInstall) {
+        View().ShowTermsPage();
+    }
+}
+
+void CLogic::OnCheckFinished() {
+    if (!externalApps_.empty() && !settings_.portable && settings_.runMode != rmDownload) {
+        // The shortcuts of the external applications are machine-wide: the
+        // assistant makes them, and its answer starts the download.
+        RunAssistant(eLauncherCmd_IconUpdate);
+        return;
+    }
+    if (settings_.runMode != rmDownload)
+        RefreshShortcuts();
+    cycle_.StartDownload();
 }

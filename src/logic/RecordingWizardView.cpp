@@ -1,10 +1,17 @@
 #include "logic/RecordingWizardView.h"
 
 #include "log/LogImplW.h"
+#include "logic/WizardControls.h"
 
 #include <cwchar>
+#include <cwctype>
+
+using namespace logic; // the page and control numbers
 
 namespace {
+
+// How often one page is answered from the script before the run is closed.
+constexpr int kMaxAnswersPerPage = 3;
 
 // Formats one printf directive `directive` (for example "%.1f" or "%d") with a
 // value of the given kind, adapting the length modifier to the value.
@@ -51,7 +58,97 @@ std::wstring FormatOne(std::wstring directive, const TextValue& value) {
     return written < 0 ? std::wstring() : std::wstring(buffer, static_cast<std::size_t>(written));
 }
 
+bool ParseFlag(const std::wstring& value, bool* flag) {
+    if (value == L"1" || value == L"yes" || value == L"true") {
+        *flag = true;
+        return true;
+    }
+    if (value == L"0" || value == L"no" || value == L"false") {
+        *flag = false;
+        return true;
+    }
+    return false;
+}
+
+bool ParseBoxButton(const std::wstring& word, int* id) {
+    static const std::map<std::wstring, int> kNames = {
+        {L"yes", kBtnMboxYes},     {L"no", kBtnMboxNo},         {L"ok", kBtnMboxOk},
+        {L"retry", kBtnMboxRetry}, {L"cancel", kBtnMboxCancel},
+    };
+    if (auto found = kNames.find(word); found != kNames.end()) {
+        *id = found->second;
+        return true;
+    }
+    if (word.empty() || word.size() > 6)
+        return false;
+    for (wchar_t c : word) {
+        if (!std::iswdigit(c))
+            return false;
+    }
+    *id = std::stoi(word);
+    return true;
+}
+
 } // namespace
+
+bool WizardAnswers::Parse(const std::wstring& text, WizardAnswers* answers, std::wstring* bad) {
+    WizardAnswers parsed;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        std::size_t end = text.find(L';', start);
+        if (end == std::wstring::npos)
+            end = text.size();
+        const std::wstring pair = text.substr(start, end - start);
+        start = end + 1;
+        if (pair.empty())
+            continue;
+        const std::size_t equals = pair.find(L'=');
+        const std::wstring key = pair.substr(0, equals);
+        const std::wstring value = equals == std::wstring::npos ? L"" : pair.substr(equals + 1);
+        bool flag = false;
+        bool ok = equals != std::wstring::npos;
+        if (!ok) {
+        } else if (key == L"terms") {
+            ok = value == L"agree" || value == L"disagree";
+            parsed.agreeToTerms = value == L"agree";
+        } else if (key == L"folder") {
+            parsed.folder = value;
+        } else if (key == L"portable" && (ok = ParseFlag(value, &flag))) {
+            parsed.portable = flag;
+        } else if (key == L"desktop" && (ok = ParseFlag(value, &flag))) {
+            parsed.desktopShortcut = flag;
+        } else if (key == L"programs" && (ok = ParseFlag(value, &flag))) {
+            parsed.programShortcuts = flag;
+        } else if (key == L"uninstall" && value == L"wait") {
+            parsed.waitOnUninstall = true;
+        } else if (key == L"uninstall" && (ok = ParseFlag(value, &flag))) {
+            parsed.uninstall = flag;
+        } else if (key == L"launch" && (ok = ParseFlag(value, &flag))) {
+            parsed.launch = flag;
+        } else if (key == L"boxes") {
+            std::size_t from = 0;
+            while (ok && from <= value.size()) {
+                std::size_t comma = value.find(L',', from);
+                if (comma == std::wstring::npos)
+                    comma = value.size();
+                int id = 0;
+                ok = ParseBoxButton(value.substr(from, comma - from), &id);
+                if (ok)
+                    parsed.boxButtons.push_back(id);
+                from = comma + 1;
+            }
+        } else {
+            ok = false;
+        }
+        if (!ok) {
+            if (bad)
+                *bad = pair;
+            return false;
+        }
+    }
+    *answers = parsed;
+    return true;
+}
 
 CRecordingWizardView::CRecordingWizardView(StringLookup strings, CLogImplW* log)
     : strings_(std::move(strings)), log_(log) {}
@@ -59,6 +156,65 @@ CRecordingWizardView::CRecordingWizardView(StringLookup strings, CLogImplW* log)
 void CRecordingWizardView::Record(const char* operation, int stringId, const std::wstring& text,
                                   std::int64_t value) {
     entries_.push_back(Entry{operation, currentPage_, stringId, text, value});
+}
+
+void CRecordingWizardView::SetAnswers(const WizardAnswers& answers, Press press) {
+    answers_ = answers;
+    press_ = std::move(press);
+    nextBox_ = 0;
+}
+
+void CRecordingWizardView::PressIf(int controlId) {
+    if (press_)
+        press_(controlId);
+}
+
+void CRecordingWizardView::SetOption(int controlId, const std::optional<bool>& wanted) {
+    if (wanted && IsChecked(controlId) != *wanted)
+        PressIf(controlId);
+}
+
+void CRecordingWizardView::AnswerPage(int page) {
+    if (!answers_)
+        return;
+    // A script that leads back to the same page again and again (a folder
+    // the installation refuses) gives up: the run is closed.
+    if (++answered_[page] > kMaxAnswersPerPage) {
+        PressIf(kBtnCaptionClose);
+        return;
+    }
+    switch (page) {
+    case kPageTerms:
+        PressIf(answers_->agreeToTerms ? kBtnAgree : kBtnDisagree);
+        return;
+    case kPageDestination:
+        if (!answers_->folder.empty())
+            PressIf(kBtnChangeFolder);
+        SetOption(kCheckGuest, answers_->portable);
+        PressIf(kBtnNext);
+        return;
+    case kPageShortcuts:
+        SetOption(kCheckIconDesktop, answers_->desktopShortcut);
+        SetOption(kCheckIconPrograms, answers_->programShortcuts);
+        PressIf(kBtnNextIcons);
+        return;
+    case kPageExternalApps:
+        PressIf(kBtnNextExtApp);
+        return;
+    case kPageUninstallQuestion:
+        if (answers_->waitOnUninstall)
+            return;
+        PressIf(answers_->uninstall ? kBtnUninstall : kBtnCancelUninstall);
+        return;
+    case kPageUninstallResult:
+        PressIf(kBtnCloseUninstall);
+        return;
+    case kPageLaunch:
+        PressIf(answers_->launch ? kBtnLaunch : kBtnCaptionClose);
+        return;
+    default:
+        return;
+    }
 }
 
 void CRecordingWizardView::SetCaption(const std::wstring& caption) {
@@ -117,9 +273,56 @@ std::wstring CRecordingWizardView::RenderFormatted(const std::vector<TextValue>&
     return out;
 }
 
+void CRecordingWizardView::SetText(int controlId, const std::wstring& text) {
+    texts_[controlId] = text;
+    Record("SetText", -1, text, controlId);
+}
+
+std::wstring CRecordingWizardView::Text(int controlId) const {
+    auto found = texts_.find(controlId);
+    return found == texts_.end() ? std::wstring() : found->second;
+}
+
+void CRecordingWizardView::SetCheck(int controlId, bool checked) {
+    checks_[controlId] = checked;
+    Record("SetCheck", -1, {}, controlId * 2 + (checked ? 1 : 0));
+}
+
+bool CRecordingWizardView::IsChecked(int controlId) const {
+    auto found = checks_.find(controlId);
+    return found != checks_.end() && found->second;
+}
+
 void CRecordingWizardView::ShowFirstPage(int stage) {
-    currentPage_ = 11;
+    currentPage_ = kPageFirst;
     Record("ShowFirstPage", -1, {}, stage);
+}
+
+void CRecordingWizardView::ShowPage(int page) {
+    currentPage_ = page;
+    Record("ShowPage", -1, {}, page);
+    AnswerPage(page);
+}
+
+void CRecordingWizardView::ShowExternalApps(int pageIndex, const std::vector<std::wstring>& names,
+                                            const std::vector<bool>& selected) {
+    currentPage_ = kPageExternalApps;
+    std::wstring text;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        const bool on = i < selected.size() && selected[i];
+        checks_[kCheckExtAppFirst + static_cast<int>(i)] = on;
+        text += (text.empty() ? L"" : L", ") + names[i] + (on ? L" [x]" : L" [ ]");
+    }
+    Record("ShowExternalApps", -1, text, pageIndex);
+    AnswerPage(kPageExternalApps);
+}
+
+bool CRecordingWizardView::PickFolder(const std::wstring& current, std::wstring* chosen) {
+    Record("PickFolder", -1, current, 0);
+    if (!answers_ || answers_->folder.empty())
+        return false;
+    *chosen = answers_->folder;
+    return true;
 }
 
 void CRecordingWizardView::ShowMessageBox(const std::wstring& text, int context, int buttons,
@@ -128,7 +331,10 @@ void CRecordingWizardView::ShowMessageBox(const std::wstring& text, int context,
     (void)error;
     (void)extra;
     boxContext_ = context;
-    currentPage_ = 5;
+    // A box over a box keeps the page the first one covered.
+    if (currentPage_ != kPageMessageBox)
+        previousPage_ = currentPage_;
+    currentPage_ = kPageMessageBox;
     if (log_) {
         log_->Write(L" --------------------------------------", true);
         log_->Write(L"|              MessageBox              |", true);
@@ -137,8 +343,21 @@ void CRecordingWizardView::ShowMessageBox(const std::wstring& text, int context,
         log_->Write(L" --------------------------------------", true);
     }
     Record("ShowMessageBox", -1, text, context);
-    if (answer_)
-        answer_();
+    if (boxAnswer_) {
+        boxAnswer_();
+    } else if (answers_) {
+        if (nextBox_ < answers_->boxButtons.size()) {
+            const int button = answers_->boxButtons[nextBox_++];
+            if (log_)
+                log_->Write(L"Scripted answer to the message box: " + std::to_wstring(button),
+                            true);
+            PressIf(button);
+        } else {
+            if (log_)
+                log_->Write(L"No window to answer the message box: Cancel", true);
+            PressIf(kBtnMboxCancel);
+        }
+    }
 }
 
 void CRecordingWizardView::ShowConfirm(int stringId, int context, int buttons, bool error) {
@@ -152,29 +371,31 @@ void CRecordingWizardView::ContinueInstallPages() {
 }
 
 void CRecordingWizardView::ShowTermsPage() {
-    currentPage_ = 1;
+    currentPage_ = kPageTerms;
     Record("ShowTermsPage", -1, {}, 0);
+    AnswerPage(kPageTerms);
 }
 
 void CRecordingWizardView::ShowDownloadPage() {
-    currentPage_ = 3;
+    currentPage_ = kPageDownload;
     Record("ShowDownloadPage", 18, strings_(18), 0);
 }
 
 void CRecordingWizardView::ShowUninstallProgressPage() {
-    currentPage_ = 9;
+    currentPage_ = kPageProgress;
     Record("ShowUninstallProgressPage", 78, strings_(78), 0);
 }
 
 void CRecordingWizardView::ShowWorkPage() {
-    currentPage_ = 9;
+    currentPage_ = kPageProgress;
     Record("ShowWorkPage", -1, {}, 0);
 }
 
 void CRecordingWizardView::ShowUninstallResult(bool success) {
-    currentPage_ = 7;
+    currentPage_ = kPageUninstallResult;
     int id = success ? 100 : 99;
     Record("ShowUninstallResult", id, strings_(id), success ? 1 : 0);
+    AnswerPage(kPageUninstallResult);
 }
 
 void CRecordingWizardView::RefreshProgress(const logic::ProgressInputs& inputs,
@@ -215,8 +436,9 @@ void CRecordingWizardView::ShowNetworkError(const std::wstring& text) {
 }
 
 void CRecordingWizardView::ShowLaunchPage() {
-    currentPage_ = 4;
+    currentPage_ = kPageLaunch;
     Record("ShowLaunchPage", -1, {}, 0);
+    AnswerPage(kPageLaunch);
 }
 
 void CRecordingWizardView::ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) {

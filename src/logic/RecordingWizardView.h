@@ -1,14 +1,39 @@
 #pragma once
 // A wizard view without a window: it records every page operation (page,
 // language string, text, progress value) and writes the message boxes to the
-// launcher log, with the progress in steps of ten percent. Used by the
-// headless run and by tests; window thread only.
+// launcher log, with the progress in steps of ten percent. Nobody can click
+// in it, so it answers each question from a script (WizardAnswers) by
+// pressing the buttons a user would press; the presses arrive through the
+// window's queue like clicks. Used by the headless run and by tests; window
+// thread only.
 
 #include "logic/WizardView.h"
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
+
+// What the user of a headless run answers. Whatever is not answered is
+// answered the way that ends the run: disagree, cancel, close.
+struct WizardAnswers {
+    bool agreeToTerms = false;           // on the licence page
+    std::wstring folder;                 // picked on the destination page (empty: none)
+    std::optional<bool> portable;        // the portable check box
+    std::optional<bool> desktopShortcut; // the shortcut check boxes
+    std::optional<bool> programShortcuts;
+    bool uninstall = false;       // on the uninstall question
+    bool waitOnUninstall = false; // leave the uninstall question open
+    bool launch = false;          // on the launch page
+    std::vector<int> boxButtons;  // the message boxes' buttons, in order; then Cancel
+
+    // "key=value" pairs separated by ";": terms=agree, folder=PATH,
+    // portable=0|1, desktop=0|1, programs=0|1, uninstall=0|1|wait, launch=0|1,
+    // boxes=ok,yes,no,retry,cancel (or button ids). False (and `bad` set to
+    // the pair) for anything else.
+    static bool Parse(const std::wstring& text, WizardAnswers* answers, std::wstring* bad);
+};
 
 class CLogImplW;
 
@@ -27,15 +52,26 @@ public:
 
     CRecordingWizardView(StringLookup strings, CLogImplW* log);
 
-    // Called after a message box is recorded: a run without a window uses it
-    // to answer the box, since nobody else can.
-    void SetBoxAnswer(std::function<void()> answer) { answer_ = std::move(answer); }
+    // Presses a control as a click would (through the window's queue).
+    using Press = std::function<void(int controlId)>;
+    // From here on the view answers from the script by pressing controls.
+    void SetAnswers(const WizardAnswers& answers, Press press);
+    // Called after a message box is recorded, instead of the script's answer
+    // (tests).
+    void SetBoxAnswer(std::function<void()> answer) { boxAnswer_ = std::move(answer); }
 
     void SetCaption(const std::wstring& caption) override;
     void InitTextControls() override;
     void SetControlText(int controlId, int stringId) override;
     void SetFormattedText(int controlId, const std::vector<TextValue>& values) override;
+    void SetText(int controlId, const std::wstring& text) override;
+    void SetCheck(int controlId, bool checked) override;
+    bool IsChecked(int controlId) const override;
     void ShowFirstPage(int stage) override;
+    void ShowPage(int page) override;
+    void ShowExternalApps(int pageIndex, const std::vector<std::wstring>& names,
+                          const std::vector<bool>& selected) override;
+    bool PickFolder(const std::wstring& current, std::wstring* chosen) override;
     void ShowMessageBox(const std::wstring& text, int context, int buttons, bool error,
                         int extra) override;
     void ShowConfirm(int stringId, int context, int buttons, bool error) override;
@@ -51,22 +87,37 @@ public:
     void ShowKbProgress(std::int64_t receivedBytes, std::int64_t totalBytes) override;
     void ShowWorkProgress(int percent) override;
     int CurrentPage() const override { return currentPage_; }
+    int PreviousPage() const override { return previousPage_; }
     int MessageBoxContext() const override { return boxContext_; }
 
     const std::vector<Entry>& Entries() const { return entries_; }
     const std::wstring& Caption() const { return caption_; }
+    // The last text a control was given.
+    std::wstring Text(int controlId) const;
     // The text a formatted-text entry renders to, as the skin would show it.
     std::wstring RenderFormatted(const std::vector<TextValue>& values) const;
 
 private:
     void Record(const char* operation, int stringId, const std::wstring& text, std::int64_t value);
+    // The scripted answer to the page just shown.
+    void AnswerPage(int page);
+    void PressIf(int controlId);
+    // Presses a check box when its state differs from the wanted one.
+    void SetOption(int controlId, const std::optional<bool>& wanted);
 
     StringLookup strings_;
     CLogImplW* log_;
-    std::function<void()> answer_;
+    std::optional<WizardAnswers> answers_;
+    Press press_;
+    std::function<void()> boxAnswer_;
+    std::size_t nextBox_ = 0;
+    std::map<int, int> answered_; // how often each page was answered
     std::vector<Entry> entries_;
     std::wstring caption_;
+    std::map<int, std::wstring> texts_;
+    std::map<int, bool> checks_;
     int currentPage_ = 0;
+    int previousPage_ = 0;
     int boxContext_ = 0;
     std::uint32_t unpackedKb_ = 0;
     int loggedStep_ = -1; // the last tenth of the bar written to the log

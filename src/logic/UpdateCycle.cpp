@@ -92,6 +92,9 @@ void CUpdateCycle::RefreshProgress(std::int64_t unpackedBytes) {
     inputs.unpackTotal = unpackTotal_;
     inputs.silentMode = settings_.silentMode;
     host_.View().RefreshProgress(inputs, unpackedBytes);
+    const ProgressDisplay display = ComputeProgress(inputs, unpackedBytes, &unpackedKb_);
+    if (display.downloading || settings_.silentMode)
+        host_.ShowTrayProgress(display.percent);
 }
 
 } // namespace logic

@@ -30,7 +30,9 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 class CBuffer;
 class CLogImplW;
@@ -49,6 +51,11 @@ namespace logic {
 
 struct LaunchSettings;
 
+// ReachLaunchStep's words for the ways to the client's start.
+inline constexpr const wchar_t* kLaunchButton = L"the launch button";
+inline constexpr const wchar_t* kLaunchPage = L"the launch page";
+inline constexpr const wchar_t* kFinishPage = L"the finish page";
+
 // What the cycle asks of the launcher object that runs it.
 class IUpdateCycleHost {
 public:
@@ -59,9 +66,30 @@ public:
     virtual plat::HWND Window() const = 0;
     // A one-shot retry timer of the launcher window.
     virtual void SetRetryTimer(std::uint64_t id, std::uint32_t elapseMs) = 0;
-    // The launch page or button: the run reaches the client's start.
+    // The launch page or button: the run reaches the client's start. `how`
+    // is kLaunchButton when the run presses it itself, else the page shown.
     virtual void ReachLaunchStep(const wchar_t* how) = 0;
     virtual void FinishAndQuit() = 0;
+    // The running client: its window (0 when none), bringing it forward,
+    // and the silent download beside it.
+    virtual plat::HWND SearchClientWindow() = 0;
+    virtual void BringClientForward(plat::HWND window) = 0;
+    virtual void SwitchSilentDownload(bool on) = 0;
+    // Tells the other launchers of the executable to leave silent download.
+    virtual void CloseOtherLaunchers(int target) = 0;
+    // The checker has read the manifests and waits to be released: the
+    // wizard's pages (or a client's task) come next.
+    virtual void OnServerInfoReady() = 0;
+    // The check has finished: the shortcuts, then StartDownload.
+    virtual void OnCheckFinished() = 0;
+    // After the download: the chosen external applications, and the
+    // shortcuts of the installation's programs.
+    virtual void RunExternalApplications() = 0;
+    virtual void RefreshShortcuts() = 0;
+    // A "/download" run: the task's packages are in place.
+    virtual void OnTaskDownloaded() = 0;
+    // The download's percentage, for the notification-area icon's tooltip.
+    virtual void ShowTrayProgress(double percent) = 0;
 };
 
 class CUpdateCycle {
@@ -84,6 +112,17 @@ public:
     // --- Requests that start a stage ---------------------------------------
     bool RequestLicense();
     bool RequestManifest();
+    // The folder is ready: the checker, waiting since "server info ready",
+    // compares it, with the external applications the user chose.
+    void ReleaseChecker(const std::wstring& installFolder, const std::set<std::wstring>& apps);
+    // The download after the check (or after the assistant's shortcuts).
+    void StartDownload() { processStartDownload(); }
+    // The silent download ends in the visible window: the packages waiting
+    // for the unpacker are unpacked now.
+    void UnpackNow() { unpacker_.EnableAutoWake(); }
+    // A "/download" run: checks and fetches the add packages a client asked
+    // for.
+    void StartTaskCheck(const std::set<std::wstring>& packages);
 
     // --- The downloader's results ------------------------------------------
     // CycleCheck.cpp
@@ -121,6 +160,14 @@ public:
     const update::DownloadQueue& Queue() const { return queue_; }
     const DownloadCounters& Counters() const { return counters_; }
     std::uint32_t UnpackTotal() const { return unpackTotal_; }
+    bool LauncherOnly() const { return launcherOnly_; }
+    // What the fresh manifest offers, read after "server info ready".
+    const std::vector<update::ExternalApp>& ExternalApps() const { return checker_.ExternalApps(); }
+    const std::vector<update::InternalApp>& InternalApps() const { return checker_.InternalApps(); }
+    // The installed add packages ("addpkg.dat").
+    update::CAddPkg& AddPackages() { return checker_.AddPackages(); }
+    // The packages of the task a "/download" run fetched.
+    const std::set<std::wstring>& TaskPackages() const { return taskPackages_; }
 
 private:
     // The one place the stage changes; logs "<from> -> <to>".
@@ -142,8 +189,6 @@ private:
     // CycleCheck.cpp
     void StartCheck();
     void OnServerInfoReady();
-    // The installation folder exists and the check may compare it.
-    void PrepareInstalledFolder();
     // CycleDownload.cpp
     // Whether the client may run now and what that means for the download;
     // false when the run ends here.
@@ -203,7 +248,9 @@ private:
     std::map<std::wstring, std::shared_ptr<update::CPackageSink>> sinks_;
     DownloadCounters counters_;
     std::uint32_t unpackTotal_ = 0;
+    std::uint32_t unpackedKb_ = 0; // the tooltip's share of the unpacking
     bool launcherOnly_ = false;
+    std::set<std::wstring> taskPackages_;
     std::wstring launcherVersion_;
     update::CUnpackerThread unpacker_;
     update::CCheckerThread checker_;

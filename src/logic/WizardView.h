@@ -55,7 +55,24 @@ public:
     virtual void SetControlText(int controlId, int stringId) = 0;
     virtual void SetFormattedText(int controlId, const std::vector<TextValue>& values) = 0;
 
+    // A control's window text.
+    virtual void SetText(int controlId, const std::wstring& text) = 0;
+    // A check box's state.
+    virtual void SetCheck(int controlId, bool checked) = 0;
+    virtual bool IsChecked(int controlId) const = 0;
+
     virtual void ShowFirstPage(int stage) = 0;
+    // Makes the page current and shows it (the pages of the run mode's
+    // wizard: the destination, the shortcuts, the uninstall question...).
+    virtual void ShowPage(int page) = 0;
+    // One page of the external applications: the three slots of page
+    // `pageIndex` show the names and the stored choices (check boxes
+    // 12385 to 12387) of the applications there.
+    virtual void ShowExternalApps(int pageIndex, const std::vector<std::wstring>& names,
+                                  const std::vector<bool>& selected) = 0;
+    // The folder picker, opened on the current folder; false when the user
+    // cancelled it.
+    virtual bool PickFolder(const std::wstring& current, std::wstring* chosen) = 0;
     virtual void ShowMessageBox(const std::wstring& text, int context, int buttons, bool error,
                                 int extra) = 0;
     virtual void ShowConfirm(int stringId, int context, int buttons, bool error) = 0;
@@ -82,5 +99,7 @@ public:
 
     // The page and message-box state the flows read back.
     virtual int CurrentPage() const = 0;
+    // The page the message box covers.
+    virtual int PreviousPage() const = 0;
     virtual int MessageBoxContext() const = 0;
 };

@@ -50,7 +50,9 @@ bool IsLink(const std::wstring& path);
 
 bool DeleteFile(const std::wstring& path);
 // Renames, across volumes too when kMoveCopyAllowed is given. Without
-// kMoveReplaceExisting an existing destination fails with 183.
+// kMoveReplaceExisting an existing destination fails with 183. A file
+// renamed to a program's name ("*.exe") may run afterwards (who may read it
+// may run it), as new files of that name are created runnable.
 bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags = 0);
 bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 
@@ -77,6 +79,8 @@ bool GetDiskFreeSpace(const std::wstring& path, std::uint64_t* freeBytes);
 
 // Deletes the folder with everything below it; links are removed, never
 // followed. True when nothing is left of it (also when it did not exist).
+// A running program's file below it stays with the folders leading to it,
+// the rest goes, and the result is false with 32.
 bool DeleteFolderTree(const std::wstring& path);
 
 // Path helpers. The separator of the platform, and the conversion of

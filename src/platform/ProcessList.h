@@ -16,6 +16,10 @@ std::vector<std::uint32_t> ListProcessIds();
 // (a file deleted since keeps its path). False when it cannot be read: the
 // process has ended or belongs to a user this process may not look at.
 bool GetProcessExecutable(std::uint32_t pid, std::wstring* path);
+// When the process started, in clock ticks since the system started: a
+// process that started earlier has a smaller value. False when it cannot
+// be read (the process has ended).
+bool GetProcessStartTime(std::uint32_t pid, std::uint64_t* ticks);
 // The process runs as the user this process works for (Elevation.h), both
 // its real and its effective user.
 bool IsProcessOfInvokingUser(std::uint32_t pid);

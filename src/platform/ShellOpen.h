@@ -13,4 +13,13 @@ namespace plat {
 // is missing, 1155 when nothing can open it.
 bool OpenDocument(const std::wstring& path, Process* process);
 
+// Opens a web address in the user's browser (xdg-open; the program named
+// by LAUNCHER_URL_OPENER instead, for tests) without waiting for it. Only
+// "http://" and "https://" addresses without blanks or control characters
+// are opened; anything else fails with 87 and starts nothing. 1155 when
+// nothing can open it.
+bool OpenAddress(const std::wstring& address);
+// The rule OpenAddress applies to the address.
+bool IsWebAddress(const std::wstring& address);
+
 } // namespace plat

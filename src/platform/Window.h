@@ -24,13 +24,27 @@ using LRESULT = std::int64_t;
 enum : std::uint32_t {
     WM_NULL = 0x0000,
     WM_DESTROY = 0x0002,
+    WM_ACTIVATE = 0x0006,
     WM_CLOSE = 0x0010,
     WM_QUIT = 0x0012,
+    WM_SHOWWINDOW = 0x0018,
     WM_COPYDATA = 0x004A,
     WM_TIMER = 0x0113,
     WM_USER = 0x0400,
     WM_APP = 0x8000,
 };
+
+// Show commands, with the Windows values.
+enum : int {
+    SW_HIDE = 0,
+    SW_SHOWNORMAL = 1,
+    SW_SHOWMINIMIZED = 2,
+    SW_SHOW = 5,
+    SW_MINIMIZE = 6,
+    SW_RESTORE = 9,
+};
+// WM_ACTIVATE's wParam when a window is brought to the front.
+inline constexpr std::uint64_t WA_ACTIVE = 1;
 
 inline std::uint32_t ProcessIdOfWindow(HWND window) {
     return static_cast<std::uint32_t>(window >> 32);
@@ -132,6 +146,20 @@ std::uint64_t SetTimer(HWND window, std::uint64_t id, unsigned elapseMs);
 // Stops the timer and drops its pending WM_TIMER; false with 87 when the
 // window has no such timer.
 bool KillTimer(HWND window, std::uint64_t id);
+
+// Shows, hides, minimises or restores a window of this or another launcher
+// process. The window keeps the show command as its state, and its handler
+// gets WM_SHOWWINDOW with the command in wParam through the window's queue,
+// so that whatever puts the window on screen follows. 1400 when there is no
+// such window.
+bool ShowWindow(HWND window, int showCommand);
+// The last show command of a window of this process: true unless it is
+// SW_HIDE, SW_MINIMIZE or SW_SHOWMINIMIZED (windows start hidden). False
+// for a window of another process.
+bool IsWindowVisible(HWND window);
+// Asks a window of this or another launcher process to come to the front:
+// its handler gets WM_ACTIVATE with WA_ACTIVE through its queue.
+bool SetForegroundWindow(HWND window);
 
 // Top-level windows with this class in every launcher process of the user,
 // this one included (its windows first). Class names compare as on Windows:

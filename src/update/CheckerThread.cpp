@@ -56,6 +56,11 @@ void CCheckerThread::InitDownloadOnly(const std::wstring& installDir,
     taskPackages_ = taskPackages;
 }
 
+void CCheckerThread::SetInstallFolder(const std::wstring& installDir) {
+    std::lock_guard<std::mutex> lock(lock_);
+    installDir_ = installDir;
+}
+
 void CCheckerThread::Release(const std::set<std::wstring>& selectedApps) {
     std::lock_guard<std::mutex> lock(lock_);
     selectedApps_ = selectedApps;

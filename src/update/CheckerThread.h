@@ -67,6 +67,9 @@ public:
     void SetMachinePlatform(PackagePlatform platform) { machinePlatform_ = platform; }
     void SetLauncherProbe(const LauncherProbe& probe) { launcherProbe_ = probe; }
 
+    // The installation folder, when it was chosen after the start (an
+    // installation picks it while the checker waits for its release).
+    void SetInstallFolder(const std::wstring& installDir);
     // Release after "server info ready": the applications the user chose
     // (their EXEC keys), then the wait event is set.
     void Release(const std::set<std::wstring>& selectedApps);

@@ -71,6 +71,14 @@ void CUnpackerThread::RequestFinish() {
     Wake();
 }
 
+void CUnpackerThread::EnableAutoWake() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (autoWake_)
+        return;
+    autoWake_ = true;
+    Wake();
+}
+
 void CUnpackerThread::RequestStop() {
     std::lock_guard<std::mutex> guard(lock_);
     stop_ = true;

@@ -59,6 +59,9 @@ public:
     // Stops the work: sets the stop flag, drops the waiting tasks and wakes
     // the thread so that it ends.
     void RequestStop();
+    // A run without auto-wake (a silent download) unpacks its waiting tasks
+    // from now on.
+    void EnableAutoWake();
 
     // The failure of the last report (read after the finish message).
     std::wstring LastErrorText() const;

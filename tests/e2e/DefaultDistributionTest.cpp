@@ -86,13 +86,17 @@ TEST_F(DefaultDistributionTest, FirstRunWithoutServersEndsAtTheServerAddressQues
 }
 
 TEST_F(DefaultDistributionTest, SecondUninstallRunStopsWhileTheFirstHoldsTheMutex) {
+    // "/uninstall" hands over to its temporary copy at once; the run that
+    // holds the uninstall mutex while it waits for the user is the copy's
+    // "/u" run. A script that never answers the question keeps it waiting.
     testsupport::TempDir first, second;
     plat::ProcessStartInfo info;
-    info.commandLine = plat::BuildCommandLine(e2e::CopyLauncher(first), L"/uninstall");
+    info.commandLine =
+        plat::BuildCommandLine(e2e::CopyLauncher(first), L"/u \"" + first.Path() + L"\"");
     info.workingFolder = first.Path();
+    testsupport::ScopedEnv wait("LAUNCHER_HEADLESS_ANSWERS", "uninstall=wait");
     plat::Process holder;
     ASSERT_TRUE(holder.Start(info));
-    // The first run waits on its uninstall question once its loop runs.
     for (int i = 0; i < 2000 && LauncherLog(first).find("Msg cycle - start") == std::string::npos;
          ++i)
         holder.Wait(10);

@@ -2,9 +2,14 @@
 #include "log/LogImplW.h"
 
 #include "platform/FileSystem.h"
+#include "platform/Unicode.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+#include <vector>
 
 using testsupport::ReadTestFile;
 using testsupport::TempDir;
@@ -127,4 +132,21 @@ TEST_F(EarlierLogs, MakeLogPathMovesBeforeChoosingTheName) {
               dir.File(L"20240305_070809.Launcher.exe.log"));
     EXPECT_EQ(ReadTestFile(Logs(L"20240305_065500.5/5.20240305_070809.Launcher.exe.log")),
               "earlier");
+}
+
+TEST(LauncherLogName, LaunchersStartedTogetherGetLogsOfTheirOwn) {
+    TempDir dir;
+    constexpr int kLaunchers = 8;
+    std::vector<std::wstring> chosen(kLaunchers);
+    std::vector<std::thread> starts;
+    for (int i = 0; i < kLaunchers; ++i)
+        starts.emplace_back([&, i] {
+            chosen[i] = launcherlog::ChooseLogPath(dir.Path(), L"Launcher.exe", StartTime());
+        });
+    for (std::thread& start : starts)
+        start.join();
+    std::sort(chosen.begin(), chosen.end());
+    EXPECT_EQ(std::unique(chosen.begin(), chosen.end()), chosen.end());
+    for (const std::wstring& path : chosen)
+        EXPECT_TRUE(plat::FileExists(path)) << plat::WideToUtf8(path);
 }

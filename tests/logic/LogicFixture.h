@@ -86,12 +86,28 @@ public:
     std::function<void()> onBox;
     std::function<void()> onFirstPage; // once the window exists, before the work starts
     std::function<void()> onUninstallResult;
+    std::function<void(int page)> onPage; // every ShowPage
 
     void SetCaption(const std::wstring& c) override { inner.SetCaption(c); }
     void InitTextControls() override { inner.InitTextControls(); }
     void SetControlText(int c, int s) override { inner.SetControlText(c, s); }
     void SetFormattedText(int c, const std::vector<TextValue>& v) override {
         inner.SetFormattedText(c, v);
+    }
+    void SetText(int c, const std::wstring& t) override { inner.SetText(c, t); }
+    void SetCheck(int c, bool v) override { inner.SetCheck(c, v); }
+    bool IsChecked(int c) const override { return inner.IsChecked(c); }
+    void ShowPage(int page) override {
+        inner.ShowPage(page);
+        if (onPage)
+            onPage(page);
+    }
+    void ShowExternalApps(int p, const std::vector<std::wstring>& n,
+                          const std::vector<bool>& s) override {
+        inner.ShowExternalApps(p, n, s);
+    }
+    bool PickFolder(const std::wstring& current, std::wstring* chosen) override {
+        return inner.PickFolder(current, chosen);
     }
     void ShowFirstPage(int stage) override {
         inner.ShowFirstPage(stage);
@@ -123,6 +139,7 @@ public:
     void ShowKbProgress(std::int64_t r, std::int64_t t) override { inner.ShowKbProgress(r, t); }
     void ShowWorkProgress(int p) override { inner.ShowWorkProgress(p); }
     int CurrentPage() const override { return inner.CurrentPage(); }
+    int PreviousPage() const override { return inner.PreviousPage(); }
     int MessageBoxContext() const override { return inner.MessageBoxContext(); }
 
     CRecordingWizardView inner;
@@ -150,6 +167,9 @@ protected:
         // Updates work on a folder of the test, never the test's own.
         logic.SetInstallFolder(installDir.Path().substr(0, installDir.Path().size() - 1));
         logic.SetLog(&log);
+        // Other test processes run the same executable: only launchers of
+        // the test's own count.
+        logic.SetLauncherExecutable(dir.File(L"Launcher.exe"));
         if (!logic.Preinit())
             return false;
         return logic.Init(rc, argument, failure);

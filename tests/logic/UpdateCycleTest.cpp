@@ -122,6 +122,10 @@ protected:
             if (!boxHook || !boxHook(logic, view.MessageBoxContext()))
                 plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0);
         });
+        // The launch page is closed rather than answered.
+        view.SetAnswers(WizardAnswers{}, [&](int) {
+            plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0);
+        });
         logic.SetWizardView(&view);
         EXPECT_TRUE(logic.Run(&failure));
         logic.Uninit();

@@ -14,6 +14,22 @@ namespace plat {
 
 using posix::SetLastErrno;
 
+namespace {
+
+// A new file named like a program (".exe") is made runnable, as every such
+// file is where the launcher's packages come from; other files are not.
+mode_t NewFileMode(const std::string& native) {
+    const std::size_t dot = native.rfind('.');
+    if (dot == std::string::npos || native.size() - dot != 4)
+        return 0644;
+    std::string extension = native.substr(dot);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe" ? 0755 : 0644;
+}
+
+} // namespace
+
 File::~File() {
     Close();
 }
@@ -67,7 +83,7 @@ bool File::Open(const std::wstring& path, unsigned access, Disposition dispositi
         flags |= O_TRUNC;
         break;
     }
-    int fd = ::open(native.c_str(), flags, 0644);
+    int fd = ::open(native.c_str(), flags, NewFileMode(native));
     if (fd < 0) {
         int err = errno;
         if (disposition == Disposition::CreateNew && err == EEXIST)

@@ -1,14 +1,17 @@
 #include "platform/FileSystem.h"
 
 #include "platform/File.h"
+#include "platform/FolderTree.h"
 #include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/ImageLock.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -106,6 +109,11 @@ bool DeleteFile(const std::wstring& path) {
         SetLastError(kErrAccessDenied);
         return false;
     }
+    // A running program's file stays, as on Windows.
+    if (posix::ImageInUseAt(AT_FDCWD, native)) {
+        SetLastError(kErrSharingViolation);
+        return false;
+    }
     if (::unlink(native.c_str()) != 0) {
         SetLastErrnoForPath(errno, native);
         return false;
@@ -136,6 +144,19 @@ bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExist
     return true;
 }
 
+namespace {
+
+bool IsProgramName(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe";
+}
+
+} // namespace
+
 bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags) {
     std::string src = Native(from), dst = Native(to);
     struct stat st {};
@@ -143,12 +164,26 @@ bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t fl
         SetLastErrnoForPath(errno, src);
         return false;
     }
+    const bool folder = S_ISDIR(st.st_mode);
+    const mode_t mode = st.st_mode;
     if (!(flags & kMoveReplaceExisting) && ::lstat(dst.c_str(), &st) == 0) {
         SetLastError(kErrAlreadyExists);
         return false;
     }
-    if (::rename(src.c_str(), dst.c_str()) == 0)
+    // A running program's file is not replaced, and a folder that holds one
+    // is not moved, as on Windows; the running file itself may be renamed.
+    if (posix::ImageInUseAt(AT_FDCWD, dst) || (folder && posix::TreeHoldsImageInUse(src))) {
+        SetLastError(kErrSharingViolation);
+        return false;
+    }
+    if (::rename(src.c_str(), dst.c_str()) == 0) {
+        // A file that becomes a program ("*.exe", as a package's file is
+        // written beside its target and renamed onto it) may run, as every
+        // such file may where packages come from.
+        if (S_ISREG(mode) && IsProgramName(dst))
+            ::chmod(dst.c_str(), (mode & 07777) | ((mode & 0444) >> 2));
         return true;
+    }
     int err = errno;
     if (err == EXDEV && (flags & kMoveCopyAllowed) && !DirectoryExists(from)) {
         if (!CopyFile(from, to, false))
@@ -292,6 +327,16 @@ bool DeleteFolderTree(const std::wstring& path) {
     std::filesystem::file_status status = std::filesystem::symlink_status(target, ec);
     if (ec || status.type() == std::filesystem::file_type::not_found)
         return true;
+    // A folder that holds a running program's file keeps that file (and
+    // the folders leading to it), as on Windows; the rest goes.
+    if (status.type() == std::filesystem::file_type::directory &&
+        posix::TreeHoldsImageInUse(target.string())) {
+        OpenFolder folder;
+        if (folder.Open(path))
+            DeleteTreeContents(folder, TreeDeleteOptions{});
+        SetLastError(kErrSharingViolation);
+        return false;
+    }
     // remove_all removes links themselves, never what they point to.
     std::filesystem::remove_all(target, ec);
     if (ec) {

@@ -8,6 +8,7 @@
 #include "platform/TextCase.h"
 #include "platform/Unicode.h"
 #include "platform/posix/ErrnoMap.h"
+#include "platform/posix/ImageLock.h"
 #include "platform/posix/TextFiles.h"
 #include "platform/posix/UserAccounts.h"
 
@@ -147,6 +148,9 @@ private:
         for (int attempt = 0; attempt < attempts; ++attempt) {
             if (attempt > 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(options_.retryPauseMs));
+            // A running program's file stays until its program ends.
+            if (posix::ImageInUseAt(folderFd, name))
+                continue;
             if (::unlinkat(folderFd, name.c_str(), 0) == 0 || errno == ENOENT)
                 return true;
         }
@@ -333,6 +337,10 @@ bool OpenFolder::DeleteFile(const std::wstring& name) const {
     }
     if (S_ISDIR(st.st_mode)) {
         SetLastError(kErrAccessDenied);
+        return false;
+    }
+    if (posix::ImageInUseAt(fd_, native)) {
+        SetLastError(kErrSharingViolation);
         return false;
     }
     if (::unlinkat(fd_, native.c_str(), 0) != 0) {

@@ -102,6 +102,39 @@ bool GetProcessExecutable(std::uint32_t pid, std::wstring* path) {
     return true;
 }
 
+bool GetProcessStartTime(std::uint32_t pid, std::uint64_t* ticks) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text;
+    if (!std::getline(stat, text)) {
+        SetLastError(kErrInvalidParameter);
+        return false;
+    }
+    // The command name (field 2) is in parentheses and may hold blanks or
+    // parentheses itself: the fields after it start at its last ')'.
+    std::size_t close = text.rfind(')');
+    if (close == std::string::npos) {
+        SetLastError(kErrInvalidData);
+        return false;
+    }
+    std::istringstream fields(text.substr(close + 1));
+    std::string field;
+    // Field 3 (the state) is the first after the name; the start time is 22.
+    for (int number = 3; number <= 22; ++number) {
+        if (!(fields >> field)) {
+            SetLastError(kErrInvalidData);
+            return false;
+        }
+    }
+    char* end = nullptr;
+    unsigned long long value = std::strtoull(field.c_str(), &end, 10);
+    if (!end || *end != '\0') {
+        SetLastError(kErrInvalidData);
+        return false;
+    }
+    *ticks = value;
+    return true;
+}
+
 bool IsProcessOfInvokingUser(std::uint32_t pid) {
     std::ifstream status("/proc/" + std::to_string(pid) + "/status");
     std::string line;

@@ -230,6 +230,22 @@ LRESULT DispatchMessage(const Msg& msg) {
     return CallHandler(record, msg);
 }
 
+bool ShowWindow(HWND window, int showCommand) {
+    return PostMessage(window, WM_SHOWWINDOW, static_cast<WPARAM>(showCommand), 0);
+}
+
+bool IsWindowVisible(HWND window) {
+    WindowRecord record;
+    if (!IsOfThisProcess(window) || !WindowTable::Instance().Lookup(window, &record))
+        return false;
+    return record.showCommand != SW_HIDE && record.showCommand != SW_MINIMIZE &&
+           record.showCommand != SW_SHOWMINIMIZED;
+}
+
+bool SetForegroundWindow(HWND window) {
+    return PostMessage(window, WM_ACTIVATE, WA_ACTIVE, 0);
+}
+
 std::uint64_t SetTimer(HWND window, std::uint64_t id, unsigned elapseMs) {
     WindowRecord record;
     if (!LookupOwnWindow(window, &record))

@@ -75,7 +75,11 @@ void WindowTable::RemoveAllOf(const ThreadQueue* queue) {
 bool WindowTable::Post(HWND window, const Msg& msg) {
     std::lock_guard<std::mutex> lock(mutex_);
     auto found = windows_.find(window);
-    return found != windows_.end() && found->second.queue->Post(msg);
+    if (found == windows_.end() || !found->second.queue->Post(msg))
+        return false;
+    if (msg.message == WM_SHOWWINDOW)
+        found->second.showCommand = static_cast<int>(msg.wParam);
+    return true;
 }
 
 bool WindowTable::QueueSend(HWND window, const std::shared_ptr<PendingSend>& send) {

@@ -21,7 +21,8 @@ struct WindowRecord {
     std::wstring title;
     IWindowHandler* handler = nullptr;
     bool messageOnly = false;
-    bool destroying = false; // WM_DESTROY is being handled
+    bool destroying = false;   // WM_DESTROY is being handled
+    int showCommand = SW_HIDE; // the last WM_SHOWWINDOW queued for it
 };
 
 // Maps this process's window handles to their records. Used from every
@@ -45,7 +46,8 @@ public:
     void RemoveAllOf(const ThreadQueue* queue);
 
     // Hand the message to the window's queue; false when there is no such
-    // window (or its thread has ended).
+    // window (or its thread has ended). A WM_SHOWWINDOW becomes the window's
+    // show state as it is queued.
     bool Post(HWND window, const Msg& msg);
     bool QueueSend(HWND window, const std::shared_ptr<PendingSend>& send);
 

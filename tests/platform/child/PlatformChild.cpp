@@ -6,6 +6,8 @@
 #include "platform/CommandLine.h"
 #include "platform/Elevation.h"
 #include "platform/Folders.h"
+#include "platform/ImageLock.h"
+#include "platform/NamedEvent.h"
 #include "platform/NamedMutex.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
@@ -90,6 +92,28 @@ int ExitHolding(const std::vector<std::wstring>& args) {
     std::_Exit(0);
 }
 
+// hold-image READY GO: holds the lock on its own file (as every launcher
+// does) until GO appears.
+int HoldImage(const std::vector<std::wstring>& args) {
+    if (args.size() != 3)
+        return kUsage;
+    if (!plat::HoldRunningImage())
+        return kFailed;
+    WriteFile(args[1], "held");
+    return WaitForFile(args[2]) ? 0 : kWatchdog;
+}
+
+// set-event NAME: opens the event some other process holds, sets it and
+// ends.
+int SetEvent(const std::vector<std::wstring>& args) {
+    if (args.size() != 2)
+        return kUsage;
+    plat::NamedEvent event;
+    if (!event.Open(plat::WideToUtf8(args[1])))
+        return kFailed;
+    return event.Set() ? 0 : kFailed;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -98,6 +122,10 @@ int main(int argc, char** argv) {
     if (args.empty())
         return kUsage;
     const std::wstring& mode = args[0];
+    if (mode == L"hold-image")
+        return HoldImage(args);
+    if (mode == L"set-event")
+        return SetEvent(args);
     if (mode == L"exit" && args.size() == 2)
         return std::stoi(args[1]);
     if (mode == L"sleep" && args.size() == 2) {

@@ -1,0 +1,92 @@
+// CLogic and the notification-area icon of a silent download: shown while
+// the window is hidden, its tooltip with the progress, the balloon of a
+// finished download (which ends the launcher when clicked or when it times
+// out, also where no notification area says so), and its mouse events and
+// menu.
+
+#include "logic/Logic.h"
+
+#include "base/Strings.h"
+#include "logic/LauncherMessages.h"
+
+namespace {
+
+// The tray menu's items.
+constexpr std::uint32_t kMenuToggle = kTrayCommandToggle;
+constexpr std::uint32_t kMenuExit = kTrayCommandExit;
+
+} // namespace
+
+skin::ITrayIcon& CLogic::Tray() {
+    if (trayOverride_)
+        return *trayOverride_;
+    if (!headlessTray_)
+        headlessTray_ = std::make_unique<skin::CHeadlessTrayIcon>();
+    return *headlessTray_;
+}
+
+void CLogic::ShowTrayIcon(bool show) {
+    if (show == trayIconShown_)
+        return;
+    Log(show ? L"ShowTrayIcon(true);" : L"ShowTrayIcon(false);");
+    if (show)
+        Tray().Add(dialog_.Window(), eWindowsMessage_IconTrayCallbackMessage, settings_.fullNameW);
+    else
+        Tray().Remove();
+    trayIconShown_ = show;
+}
+
+void CLogic::ShowTrayBalloon(bool show) {
+    Log(show ? L"ShowTrayBalloon(true);" : L"ShowTrayBalloon(false);");
+    if (!show) {
+        dialog_.KillTimer(eTimer_BalloonTimeout);
+        Tray().Remove();
+        trayIconShown_ = false;
+        return;
+    }
+    if (!trayIconShown_)
+        ShowTrayIcon(true);
+    Tray().ShowBalloon(settings_.fullNameW, GetString(15));
+    // Where no notification area reports the balloon's end, this timer does,
+    // so that a hidden launcher never stays behind.
+    dialog_.SetTimer(eTimer_BalloonTimeout, balloonTimeoutMs_);
+}
+
+void CLogic::SetTrayIconTooltip() {
+    if (!trayIconShown_)
+        return;
+    Log(L"SetTrayIconTooltip();");
+    Tray().SetTooltip(settings_.fullNameW + L": " + trayText_);
+}
+
+void CLogic::ShowTrayProgress(double percent) {
+    trayText_ = base::FormatW(GetString(8).c_str(), percent);
+    SetTrayIconTooltip();
+}
+
+void CLogic::OnTrayMessage(plat::LPARAM notification) {
+    switch (notification) {
+    case skin::kTrayLeftButtonDown:
+        ShowMainWindow(!mainWindowVisible_);
+        return;
+    case skin::kTrayRightButtonDown: {
+        std::vector<skin::TrayMenuItem> items = {
+            {kMenuToggle, GetString(mainWindowVisible_ ? 11 : 10)},
+            {0, {}},
+            {kMenuExit, GetString(12)},
+        };
+        plat::SetForegroundWindow(dialog_.Window());
+        Tray().TrackMenu(items);
+        plat::PostMessage(dialog_.Window(), plat::WM_NULL, 0, 0);
+        return;
+    }
+    case skin::kTrayBalloonTimeout:
+    case skin::kTrayBalloonClick:
+        Log(L"eWindowsMessage_IconTrayCallbackMessage: WM_BALLOONCLICK or WM_BALLOONCLOSE - exit");
+        ShowTrayBalloon(false);
+        FinishAndQuit();
+        return;
+    default:
+        return;
+    }
+}
