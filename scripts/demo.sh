@@ -41,7 +41,7 @@ end_clients() {
 }
 end_clients
 rm -rf "$run"
-mkdir -p "$run/server/demo" "$run/server/client" "$run/download" "$run/home"
+mkdir -p "$run/server/demo" "$run/server/client" "$run/nginx/logs" "$run/download" "$run/home"
 # The demo keeps everything the launcher writes inside its own folder.
 export LAUNCHER_REGISTRY_HKCU="$run/registry/HKCU"
 export LAUNCHER_REGISTRY_HKLM="$run/registry/HKLM"

@@ -16,9 +16,14 @@ enum : int {
     kLangClientStartTooLong = 23, // the product's full name
     kLangCannotCreateFile = 39,   // a file name
     kLangMaxClientsReached = 109, // the product's full name
+    kLangTrayProgress = 8,        // a percentage, "%.1f%%"
 };
 
 // The text with its first "%s" replaced by the name and "%%" by "%".
 std::wstring FormatLangText(std::wstring_view format, std::wstring_view name);
+
+// The text with its first "%.Nf" (N one digit; "%f" is "%.6f") replaced by
+// the number and "%%" by "%"; the same rules otherwise.
+std::wstring FormatLangNumber(std::wstring_view format, double value);
 
 } // namespace logic

@@ -9,6 +9,7 @@
 #include "assistant/ProcessKill.h"
 #include "base/Strings.h"
 #include "config/StubFields.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 #include "logic/SilentDownload.h"
 #include "platform/FileSystem.h"
@@ -129,7 +130,7 @@ void CLogic::OnClientRunFailed() {
         CloseOtherLaunchers(0);
     View().ShowMessageBox(
         logic::FormatLangText(GetString(logic::kLangClientStartTooLong), settings_.fullNameW),
-        kBoxFatal, kBoxButtonsOk, false, 0);
+        kBoxFatal, kBoxButtonsOk, true, 0);
 }
 
 void CLogic::ReachLaunchStep(const wchar_t* how) {

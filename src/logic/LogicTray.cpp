@@ -6,7 +6,7 @@
 
 #include "logic/Logic.h"
 
-#include "base/Strings.h"
+#include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
 
 namespace {
@@ -60,7 +60,7 @@ void CLogic::SetTrayIconTooltip() {
 }
 
 void CLogic::ShowTrayProgress(double percent) {
-    trayText_ = base::FormatW(GetString(8).c_str(), percent);
+    trayText_ = logic::FormatLangNumber(GetString(logic::kLangTrayProgress), percent);
     SetTrayIconTooltip();
 }
 

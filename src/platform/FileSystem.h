@@ -50,7 +50,9 @@ bool IsLink(const std::wstring& path);
 
 bool DeleteFile(const std::wstring& path);
 // Renames, across volumes too when kMoveCopyAllowed is given. Without
-// kMoveReplaceExisting an existing destination fails with 183.
+// kMoveReplaceExisting an existing destination fails with 183. A file
+// renamed to a program's name ("*.exe") may run afterwards (who may read it
+// may run it), as new files of that name are created runnable.
 bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags = 0);
 bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExists);
 

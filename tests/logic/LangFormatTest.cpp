@@ -13,6 +13,7 @@
 
 namespace {
 
+using logic::FormatLangNumber;
 using logic::FormatLangText;
 
 std::vector<std::string> ShippedTable(const std::string& code) {
@@ -52,6 +53,22 @@ TEST(LangFormat, ATranslationIsNeverAPrintfFormat) {
     EXPECT_EQ(FormatLangText(L"100%% %s %s %d %n %ls %", L"Game"), L"100% Game %s %d %n %ls %");
     EXPECT_EQ(FormatLangText(L"no name", L"Game"), L"no name");
     EXPECT_EQ(FormatLangText(L"", L"Game"), L"");
+}
+
+TEST(LangFormat, TheTrayPercentageTakesOnlyItsNumber) {
+    for (const char* code : {"en", "de", "ru"}) {
+        const std::vector<std::string> table = ShippedTable(code);
+        const std::wstring format =
+            plat::Utf8ToWide(table[static_cast<std::size_t>(logic::kLangTrayProgress)]);
+        EXPECT_EQ(FormatLangNumber(format, 42.26), L"42.3%") << code;
+        EXPECT_EQ(FormatLangNumber(format, 100.0), L"100.0%") << code;
+    }
+    // Other conversions of a faulty translation stay as they stand, and only
+    // the first number conversion takes the value.
+    EXPECT_EQ(FormatLangNumber(L"%s %d %n %.1f %.2f %f %%", 7.5), L"%s %d %n 7.5 %.2f %f %");
+    EXPECT_EQ(FormatLangNumber(L"%f|%.0f", 2.5), L"2.500000|%.0f");
+    EXPECT_EQ(FormatLangNumber(L"%.1f", 1e300), L"1000000000000000.0");
+    EXPECT_EQ(FormatLangNumber(L"%.", 1.0), L"%.");
 }
 
 } // namespace

@@ -144,6 +144,19 @@ bool CopyFile(const std::wstring& from, const std::wstring& to, bool failIfExist
     return true;
 }
 
+namespace {
+
+bool IsProgramName(const std::string& path) {
+    if (path.size() < 4)
+        return false;
+    std::string extension = path.substr(path.size() - 4);
+    for (char& c : extension)
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    return extension == ".exe";
+}
+
+} // namespace
+
 bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t flags) {
     std::string src = Native(from), dst = Native(to);
     struct stat st {};
@@ -152,6 +165,7 @@ bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t fl
         return false;
     }
     const bool folder = S_ISDIR(st.st_mode);
+    const mode_t mode = st.st_mode;
     if (!(flags & kMoveReplaceExisting) && ::lstat(dst.c_str(), &st) == 0) {
         SetLastError(kErrAlreadyExists);
         return false;
@@ -162,8 +176,14 @@ bool MoveFile(const std::wstring& from, const std::wstring& to, std::uint32_t fl
         SetLastError(kErrSharingViolation);
         return false;
     }
-    if (::rename(src.c_str(), dst.c_str()) == 0)
+    if (::rename(src.c_str(), dst.c_str()) == 0) {
+        // A file that becomes a program ("*.exe", as a package's file is
+        // written beside its target and renamed onto it) may run, as every
+        // such file may where packages come from.
+        if (S_ISREG(mode) && IsProgramName(dst))
+            ::chmod(dst.c_str(), (mode & 07777) | ((mode & 0444) >> 2));
         return true;
+    }
     int err = errno;
     if (err == EXDEV && (flags & kMoveCopyAllowed) && !DirectoryExists(from)) {
         if (!CopyFile(from, to, false))
