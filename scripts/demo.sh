@@ -11,7 +11,12 @@
 #     one starts;
 #  3. repairs: damages two installed files, deletes one, adds a stray one;
 #     only the packages that restore them are fetched, the stray file goes;
-#  4. uninstalls: the temporary uninstaller ends the client and removes
+#  4. publishes version 1.0.2 with a new launcher whose configuration renames
+#     Config/user.cfg: the launcher fetches it, replaces itself through
+#     Launcher.tmp.exe, restarts, updates the client and applies the rename;
+#  5. starts again: the launcher is current and the rename is not repeated
+#     ("changes.dat" records it once);
+#  6. uninstalls: the temporary uninstaller ends the client and removes
 #     exactly what the installation made.
 # Everything the launcher writes (registry store, desktop, menus, temporary
 # and state folders) stays inside demo-run/. Needs no display.

@@ -213,7 +213,19 @@ void CAssistant::Run() {
         log_.Close();
         return;
     }
-    Post(eWindowsMessage_LauncherAssistantInitResult, plat::GetCurrentProcessId(), 0);
+    if (!plat::PostMessage(window_, eWindowsMessage_LauncherAssistantInitResult,
+                           plat::GetCurrentProcessId(), 0)) {
+        // The launcher cannot be told that the assistant is there, so it
+        // never sends a command: waiting for one would keep an elevated
+        // process alive for nothing.
+        Log(base::FormatW(L"PostMessage(%u) failed, error %u: the launcher cannot be reached",
+                          static_cast<unsigned>(eWindowsMessage_LauncherAssistantInitResult),
+                          plat::GetLastError()));
+        pipe_.Close();
+        SetProcessLog(nullptr);
+        log_.Close();
+        return;
+    }
 
     if (ReadCommand() && (!CommandSendsBlock(command_) || ReadRecord()) && CheckTrailingData()) {
         StartCancelWatcher();

@@ -40,7 +40,7 @@ std::string EscapeQueryValue(const std::string& value) {
 
 } // namespace
 
-std::string LauncherUrlWithArguments(const std::string& url) {
+std::string LauncherUrlWithArguments(const std::string& url, StubFieldReader readField) {
     struct Argument {
         const char* field;
         int id;
@@ -54,7 +54,8 @@ std::string LauncherUrlWithArguments(const std::string& url) {
     };
     std::string text = url;
     for (const Argument& argument : kArguments) {
-        const std::string value = config::ReadStubValue(argument.field, argument.id);
+        const std::string value = readField ? readField(argument.field, argument.id)
+                                            : config::ReadStubValue(argument.field, argument.id);
         if (value.empty())
             continue;
         text += text.find('?') == std::string::npos ? '?' : '&';

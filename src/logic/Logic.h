@@ -8,6 +8,7 @@
 
 #include "assistant/AssistantChannel.h"
 #include "assistant/AssistantRecord.h"
+#include "assistant/MoveCommand.h"
 #include "config/LauncherConfiguration.h"
 #include "config/UrlSelector.h"
 #include "logic/ClientLaunch.h"
@@ -104,7 +105,8 @@ public:
     void SetBalloonTimeout(unsigned ms) { balloonTimeoutMs_ = ms; }
     void SetRuntimeMissing(const std::string& packageUrl);
     // Tests: the executable whose other processes count as launchers of
-    // this one (the running one unless set).
+    // this one, whose folder a migration moves and which a move copies and
+    // starts (the running one unless set).
     void SetLauncherExecutable(const std::wstring& path) { launcherExecutable_ = path; }
 
     // The client and the other launchers (LogicClient.cpp, LogicSilent.cpp).
@@ -227,7 +229,9 @@ private:
     std::wstring ClientPath() const;
     void OnClientStarted();
     void OnClientRunFailed();
-    // The silent download (LogicSilent.cpp).
+    // The silent download (LogicSilent.cpp). The launcher's own executable
+    // (tests set another): other launchers are processes of it, and a
+    // folder move runs a copy of it.
     std::wstring LauncherExecutable() const;
     void AskLauncherSilentState(plat::HWND window);
     void AnswerSilentDownload();
@@ -274,16 +278,11 @@ private:
     bool MayUninstallPortable(const std::wstring& folder, std::string* why) const;
     void RestartFromNewFolder();
     // The change actions and the migration (LogicActions.cpp).
-    struct MoveRequest {
-        std::wstring folder, destination;
-        std::wstring oldShortName, oldFullName, oldRegPath, oldIconName;
-        std::int32_t id = 0;
-    };
     // The client executable's path inside the installation folder.
     std::wstring ClientFileName() const;
     // True when a copy of the launcher was started to move the folder.
     bool ApplyLongNameAction(const tinyxml2::XMLElement* actions, update::CChangeJournal& journal);
-    bool StartMoveProcess(const MoveRequest& request);
+    bool StartMoveProcess(const assistant::MoveRequest& request);
     void MovePreferences(const std::wstring& newShortName, const std::wstring& oldShortName);
     // True when the installation moves away from an earlier identity: the
     // launcher ends instead of starting.

@@ -8,6 +8,7 @@
 #include "assistant/FolderUtils.h"
 #include "assistant/InstallDirList.h"
 #include "assistant/LauncherFiles.h"
+#include "assistant/MoveCommand.h"
 #include "base/Strings.h"
 #include "config/ConfigKeys.h"
 #include "config/XmlQuery.h"
@@ -104,17 +105,17 @@ bool CLogic::ApplyLongNameAction(const tinyxml2::XMLElement* actions,
     if (!update::ReplaceLongName(name, W(action.oldLongName), W(action.newLongName), &newName))
         return false;
     const std::wstring destination = parent + newName;
-    MoveRequest request{folder,
-                        destination,
-                        W(action.oldShortName),
-                        W(action.oldLongName),
-                        W(action.oldRegPath),
-                        W(action.oldIconName),
-                        action.id};
+    assistant::MoveRequest request{folder,
+                                   destination,
+                                   W(action.oldShortName),
+                                   W(action.oldLongName),
+                                   W(action.oldRegPath),
+                                   W(action.oldIconName),
+                                   action.id};
     return StartMoveProcess(request);
 }
 
-bool CLogic::StartMoveProcess(const MoveRequest& request) {
+bool CLogic::StartMoveProcess(const assistant::MoveRequest& request) {
     // A folder that holds something already is never moved onto.
     if (plat::PathEntryExists(request.destination) &&
         !assistant::IsFolderEmpty(request.destination)) {
@@ -123,30 +124,40 @@ bool CLogic::StartMoveProcess(const MoveRequest& request) {
     }
     const std::wstring temp = plat::GetTempFolder();
     std::wstring name;
-    if (temp.empty() || !plat::MakeTempFileName(temp, L"RNM", &name))
+    if (temp.empty() || !plat::MakeTempFileName(temp, L"RNM", &name)) {
+        Log(L"The move waits: no temporary file in \"" + temp + L"\"");
         return false;
+    }
     assistant::RegisterForDeletion(name);
     const std::wstring copy = name.substr(0, name.rfind(L'.')) + L".exe";
-    if (!assistant::CopyFileWhole(plat::GetExecutablePath(), copy))
-        return false;
-    assistant::RegisterForDeletion(copy);
     plat::ProcessStartInfo info;
-    info.commandLine = base::FormatW(
-        L"\"%ls\" /setlongname \"%ls\" \"%ls\" \"%ls\" \"%ls\" \"%ls\" \"%ls\" %d", copy.c_str(),
-        request.folder.c_str(), request.destination.c_str(), request.oldShortName.c_str(),
-        request.oldFullName.c_str(), request.oldRegPath.c_str(), request.oldIconName.c_str(),
-        static_cast<int>(request.id));
+    std::string why;
+    if (!assistant::BuildMoveCommandLine(copy, request, &info.commandLine, &why)) {
+        // The moving copy could not carry these values whole: the move waits
+        // for names that fit, and the update finishes as usual.
+        Log(L"The move to \"" + request.destination + L"\" is refused: " + W(why));
+        return false;
+    }
+    if (!assistant::CopyFileWhole(LauncherExecutable(), copy)) {
+        Log(base::FormatW(L"The move waits: the launcher cannot be copied to \"%ls\" (error %u)",
+                          copy.c_str(), static_cast<unsigned>(plat::GetLastError())));
+        return false;
+    }
+    assistant::RegisterForDeletion(copy);
     info.workingFolder = temp;
     Log(L"Start the move: " + info.commandLine);
     plat::Process process;
-    if (!process.Start(info))
+    if (!process.Start(info)) {
+        Log(base::FormatW(L"The move waits: the copy did not start (error %u)",
+                          static_cast<unsigned>(plat::GetLastError())));
         return false;
+    }
     process.Close();
     return true;
 }
 
 void CLogic::MovePreferences(const std::wstring& newShortName, const std::wstring& oldShortName) {
-    const std::wstring own = StripSeparator(plat::GetExecutableFolder());
+    const std::wstring own = StripSeparator(plat::FolderOf(LauncherExecutable()));
     const std::wstring relative = plat::NativePath(L"\\preferences\\prefs.cs");
     const std::wstring source = own + plat::PathSeparator() + oldShortName + relative;
     const std::wstring target = own + plat::PathSeparator() + newShortName + relative;
@@ -161,7 +172,7 @@ void CLogic::MovePreferences(const std::wstring& newShortName, const std::wstrin
 }
 
 bool CLogic::RunMigration() {
-    const std::wstring own = StripSeparator(plat::GetExecutableFolder());
+    const std::wstring own = StripSeparator(plat::FolderOf(LauncherExecutable()));
     const std::wstring shortName = W(settings_.shortName);
     if (plat::FileExists(plat::JoinPath(own, L"guest.dat"))) {
         for (const config::Migration& entry : settings_.migrations)
@@ -174,13 +185,13 @@ bool CLogic::RunMigration() {
             continue;
         Log(L"The installation is registered under " + W(entry.fullName) + L": it moves");
         MovePreferences(shortName, W(entry.shortName));
-        MoveRequest request{own,
-                            plat::FolderOf(own) + settings_.fullNameW,
-                            W(entry.shortName),
-                            W(entry.fullName),
-                            W(entry.regPath),
-                            W(entry.iconName),
-                            0};
+        assistant::MoveRequest request{own,
+                                       plat::FolderOf(own) + settings_.fullNameW,
+                                       W(entry.shortName),
+                                       W(entry.fullName),
+                                       W(entry.regPath),
+                                       W(entry.iconName),
+                                       0};
         return StartMoveProcess(request);
     }
     return false;

@@ -258,7 +258,7 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
     // "/skiptest" comes from a move that failed: this start goes on in the
     // old folder instead of trying the move again.
     settings_.skipMoves = plat::GetCommandLine().find(L"/skiptest") != std::wstring::npos;
-    if (assistant::IsLauncherName(plat::GetExecutablePath()) && !settings_.migrations.empty() &&
+    if (assistant::IsLauncherName(LauncherExecutable()) && !settings_.migrations.empty() &&
         !settings_.skipMoves && RunMigration()) {
         // The moving copy carries on; this start ends without a message.
         failure->kind = LogicFailure::Kind::Code;

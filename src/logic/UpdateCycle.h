@@ -53,8 +53,11 @@ struct LaunchSettings;
 
 // The launcher's download address with the query arguments of the stub
 // fields that hold a value ("LANG", "CAMPAIGNID", "REFERRED_BY",
-// "PROMOCODE", in this order).
-std::string LauncherUrlWithArguments(const std::string& url);
+// "PROMOCODE", in this order), each value escaped for a query. `readField`
+// gives a field's value by its name and resource id (the running
+// executable's fields unless given).
+using StubFieldReader = std::string (*)(const char* typeName, int id);
+std::string LauncherUrlWithArguments(const std::string& url, StubFieldReader readField = nullptr);
 
 // ReachLaunchStep's words for the ways to the client's start.
 inline constexpr const wchar_t* kLaunchButton = L"the launch button";

@@ -30,9 +30,10 @@ protected:
         launcher = e2e::CopyLauncher(game);
         original = testsupport::ReadTestFile(launcher);
         testsupport::WriteTestFile(game.File(L"guest.dat"), "");
+        folder = game.Path();
     }
 
-    std::wstring Installed(const std::wstring& name) const { return game.File(name); }
+    std::wstring Installed(const std::wstring& name) const { return folder + name; }
     std::string PublishedLauncher() const {
         return testsupport::ReadTestFile(root.File(L"demo/Launcher.exe"));
     }
@@ -103,20 +104,20 @@ protected:
         ASSERT_EQ(quiet, 5) << "a launcher is still running";
     }
     void RemoveLogs() {
-        for (const auto& entry : plat::FindFiles(game.File(L"*.log")))
-            plat::DeleteFile(game.File(entry.name));
+        for (const auto& entry : plat::FindFiles(Installed(L"*.log")))
+            plat::DeleteFile(Installed(entry.name));
     }
     // Every launcher log of the folder, one after the other.
     std::string Logs() const {
         std::string all;
-        for (const auto& entry : plat::FindFiles(game.File(L"*.log")))
+        for (const auto& entry : plat::FindFiles(Installed(L"*.log")))
             all += "=== " + plat::WideToUtf8(entry.name) + "\n" +
-                   testsupport::ReadTestFile(game.File(entry.name));
+                   testsupport::ReadTestFile(Installed(entry.name));
         return all;
     }
     std::string RunChain(const std::wstring& program, const std::vector<std::wstring>& args = {}) {
         RemoveLogs();
-        EXPECT_NE(e2e::Run(program, args, game.Path()), ~0u);
+        EXPECT_NE(e2e::Run(program, args, folder), ~0u);
         WaitForTheLaunchers();
         return Logs();
     }
@@ -135,12 +136,22 @@ protected:
         EXPECT_TRUE(testsupport::ReadTestFile(Installed(L"Launcher.exe")) == PublishedLauncher());
         EXPECT_TRUE(Runnable(Installed(L"Launcher.exe")));
         EXPECT_FALSE(plat::FileExists(Installed(L"Launcher.tmp.exe"))) << log;
-        EXPECT_TRUE(plat::FindFiles(game.File(L".Launcher.exe.*")).empty());
+        EXPECT_TRUE(plat::FindFiles(Installed(L".Launcher.exe.*")).empty());
     }
 
     testsupport::TempDir home, client, root, game;
+    // The installation folder the helpers look into, with a trailing
+    // separator: the game folder unless a test moves it.
+    std::wstring folder;
     testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", home.NarrowPath() + "hkcu"};
     testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", home.NarrowPath() + "hklm"};
+    // Shortcuts, the temporary copies and the state the launchers write
+    // stay inside the test.
+    testsupport::ScopedEnv data{"XDG_DATA_HOME", home.NarrowPath() + "data"};
+    testsupport::ScopedEnv desktop{"XDG_DESKTOP_DIR", home.NarrowPath() + "desktop"};
+    testsupport::ScopedEnv common{"LAUNCHER_COMMON_DATA_DIR", home.NarrowPath() + "share"};
+    testsupport::ScopedEnv temp{"LAUNCHER_TEMP_DIR", home.NarrowPath() + "temp"};
+    testsupport::ScopedEnv state{"XDG_STATE_HOME", home.NarrowPath() + "state"};
     testsupport::ScopedEnv noProxy{"no_proxy", "*"};
     testsupport::ScopedEnv noProxyUpper{"NO_PROXY", nullptr};
     std::wstring launcher;
@@ -217,7 +228,7 @@ TEST_F(SelfUpdateTest, LauncherWithAWrongChecksumIsDeletedAndNeverRun) {
     EXPECT_FALSE(plat::FileExists(Installed(L"Launcher.tmp.exe")));
     EXPECT_EQ(log.find("Runned temp copy of launcher"), std::string::npos) << log;
     // The refused bytes are gone; a fresh task waits at offset 0.
-    EXPECT_TRUE(plat::FindFiles(game.File(L"tmp/Launcher.exe.*")).empty() ||
+    EXPECT_TRUE(plat::FindFiles(Installed(L"tmp/Launcher.exe.*")).empty() ||
                 std::filesystem::file_size(plat::WideToUtf8(LauncherTempFile())) == 0);
 }
 
@@ -256,6 +267,63 @@ TEST_F(SelfUpdateTest, EveryStateAKillCanLeaveStartsALauncher) {
     log = RunChain(Installed(L"Launcher.tmp.exe"), {L"/restart"});
     EXPECT_NE(log.find("Runned temp copy of launcher"), std::string::npos) << log;
     ExpectNewLauncherInPlace(log);
+}
+
+TEST_F(SelfUpdateTest, AFolderMoveActionMovesAPortableInstallationOnce) {
+    testsupport::ScopedEnv elevation("LAUNCHER_TEST_ELEVATION", "1");
+    testsupport::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start(root.NarrowPath()));
+    // A portable installation still named after the beta.
+    testsupport::TempDir parent;
+    const std::wstring beta = parent.File(L"Demo Game Beta");
+    const std::wstring moved = parent.File(L"Demo Game");
+    std::filesystem::create_directories(plat::WideToUtf8(beta));
+    std::filesystem::copy_file(LAUNCHER_EXE_PATH, plat::WideToUtf8(beta + L"/Launcher.exe"));
+    testsupport::WriteTestFile(beta + L"/guest.dat", "");
+    folder = beta + L"/";
+    launcher = Installed(L"Launcher.exe");
+    Publish(nginx.BaseUrl());
+    testsupport::WriteTestFile(Installed(L"Config/user.cfg"), "volume=7\n");
+
+    // The old launcher replaces itself; the new one updates the client and
+    // moves the folder through a copy of itself and the assistant; the
+    // moved folder's launcher then applies the rename.
+    const std::string journal = JournalWith({2002, 2001});
+    EXPECT_NE(e2e::Run(launcher, {}, beta), ~0u);
+    bool recorded = false;
+    for (int i = 0; i < 1200 && !recorded; ++i) {
+        recorded = testsupport::ReadTestFile(moved + L"/changes.dat") == journal;
+        if (!recorded)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    folder = moved + L"/";
+    WaitForTheLaunchers();
+    std::string log = Logs();
+    for (const auto& entry : plat::FindFiles(home.File(L"temp/*.log")))
+        log += "=== temp/" + plat::WideToUtf8(entry.name) + "\n" +
+               testsupport::ReadTestFile(home.File(L"temp/" + entry.name));
+    ASSERT_TRUE(recorded) << log;
+    EXPECT_FALSE(std::filesystem::exists(plat::WideToUtf8(beta))) << log;
+    EXPECT_NE(log.find("Runned temp copy of launcher"), std::string::npos) << log;
+    EXPECT_NE(log.find("The move is recorded in changes.dat (action 2002)"), std::string::npos)
+        << log;
+    ExpectNewLauncherInPlace(log);
+    EXPECT_TRUE(ClientInstalled()) << log;
+    EXPECT_TRUE(plat::FileExists(Installed(L"guest.dat")));
+    EXPECT_EQ(testsupport::ReadTestFile(Installed(L"Config/settings.cfg")), "volume=7\n") << log;
+    EXPECT_FALSE(plat::FileExists(Installed(L"Config/user.cfg")));
+
+    // A second start from the new folder repeats neither action.
+    testsupport::WriteTestFile(Installed(L"Config/user.cfg"), "volume=3\n");
+    log = RunChain(Installed(L"Launcher.exe"));
+    EXPECT_EQ(log.find("Start the move"), std::string::npos) << log;
+    EXPECT_NE(log.find("Launch step reached"), std::string::npos) << log;
+    EXPECT_EQ(testsupport::ReadTestFile(Installed(L"Config/user.cfg")), "volume=3\n") << log;
+    EXPECT_EQ(testsupport::ReadTestFile(Installed(L"changes.dat")), journal);
+    std::vector<std::string> children;
+    for (const auto& entry : std::filesystem::directory_iterator(parent.NarrowPath()))
+        children.push_back(entry.path().filename().string());
+    EXPECT_EQ(children, std::vector<std::string>{"Demo Game"});
 }
 
 } // namespace

@@ -69,7 +69,6 @@ protected:
     }
 
     testsupport::TempDir dir;
-    testsupport::ScopedEnv runtime{"XDG_RUNTIME_DIR", dir.NarrowPath() + "runtime"};
     testsupport::ScopedEnv output{"FAKE_CLIENT_OUTPUT", dir.NarrowPath() + "client.txt"};
     NoHandler handler;
     plat::HWND window = 0;

@@ -10,7 +10,9 @@
 #include "platform/SpecialFolders.h"
 #include "skin/Dialog.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -122,6 +124,44 @@ TEST_F(LogicAssistantTest, AMoveRunsThroughTheAssistantAndTheLogShowsBothSides) 
           "  [assistant] MoveFiles from ", "  [assistant] SetLongName - end\r\n",
           "Deleting launcher assistant from temp\r\nPostQuitMessage(0)\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+TEST_F(LogicAssistantTest, AFailedMoveStartsTheOldFoldersLauncherWithSkiptest) {
+    const std::wstring oldFolder = Path(L"games/Old");
+    const std::wstring newFolder = Path(L"games/New");
+    RegisterInstallation(oldFolder);
+    // The destination holds something: the assistant moves nothing.
+    WriteTestFile(newFolder + L"/other.txt", "someone else's");
+    // The old folder's launcher records how it was started.
+    const std::string started = dir.NarrowPath() + "started.txt";
+    WriteTestFile(oldFolder + L"/Launcher.exe", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + started +
+                                                    ".part\"\nmv \"" + started + ".part\" \"" +
+                                                    started + "\"\n");
+    fs::permissions(plat::WideToUtf8(oldFolder + L"/Launcher.exe"), fs::perms::owner_all);
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure, rcSetLongName,
+                      L"\"" + oldFolder + L"\" \"" + newFolder +
+                          L"\" \"Game\" \"The Game\" \"\" \"Game\" 0"))
+        << failure.text;
+    logic.SetAssistantSource(plat::Utf8ToWide(ASSISTANT_CHILD_PATH));
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    ASSERT_TRUE(logic.Run(&failure));
+
+    EXPECT_EQ(ReadTestFile(oldFolder + L"/data/pack.dat"), "data");
+    EXPECT_EQ(ReadTestFile(newFolder + L"/other.txt"), "someone else's");
+    EXPECT_EQ(ListEntry(), oldFolder);
+    for (int i = 0; i < 200 && !fs::exists(started); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    // The old folder's launcher goes on with the switch that tries no move.
+    EXPECT_EQ(ReadTestFile(plat::Utf8ToWide(started)), "--launcher-command-line\n/skiptest\n");
+    std::string text = LogText();
+    EXPECT_NE(text.find("SetLongName failed - run launcher from: \"" + plat::WideToUtf8(oldFolder) +
+                        "/Launcher.exe\" /skiptest"),
+              std::string::npos)
+        << text;
+    EXPECT_FALSE(Recorded(view, "ShowMessageBox", kBoxChooseAgain));
 }
 
 TEST_F(LogicAssistantTest, AStartThatFailsOffersToTryAgain) {
