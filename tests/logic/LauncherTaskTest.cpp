@@ -9,10 +9,8 @@
 #include "publish/Publisher.h"
 #include "support/TestData.h"
 
-#include <chrono>
 #include <filesystem>
 #include <map>
-#include <thread>
 
 namespace {
 
@@ -67,9 +65,8 @@ protected:
         ASSERT_TRUE(server.Start());
         RecordExecutableFolderAsInstalled();
         testsupport::WriteTestFile(client.File(L"Bin/game.exe"), testsupport::NoiseBytes(50000, 1));
-        next = "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + dir.NarrowPath() + "started.part'\nmv '" +
-               dir.NarrowPath() + "started.part' '" + dir.NarrowPath() + "started'\nexit 0\n" +
-               testsupport::NoiseBytes(30000, 9);
+        next = logictest::RecordingProgram(dir.NarrowPath() + "started",
+                                           testsupport::NoiseBytes(30000, 9));
         testsupport::WriteTestFile(dir.File(L"next/Launcher.exe"), next);
         testsupport::WriteTestFile(
             dir.File(L"release.txt"),
@@ -114,15 +111,7 @@ protected:
                 ranges.push_back(request.Header("Range"));
         return ranges;
     }
-    // What the restarted copy was given, once it wrote it (bounded): a
-    // launcher copy gets its command line's tail as one argument after a
-    // marker.
-    std::string Started() {
-        const std::string path = dir.NarrowPath() + "started";
-        for (int i = 0; i < 200 && !fs::exists(path); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        return ReadTestFile(plat::Utf8ToWide(path));
-    }
+    std::string Started() { return logictest::RecordedStart(dir.NarrowPath() + "started"); }
 
     testsupport::TempDir client, published;
     testsupport::TestHttpServer server;

@@ -10,9 +10,7 @@
 #include "platform/SpecialFolders.h"
 #include "skin/Dialog.h"
 
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -61,6 +59,18 @@ protected:
                                       L"\"" + folder + L"/Launcher.exe\" /uninstall \"" +
                                           Path(L"desktop/The Game.desktop") + L"\""));
     }
+    // A "/setlongname" run of the folder with the test's assistant.
+    void RunMove(const std::wstring& from, const std::wstring& to, HookedView& view) {
+        CLogic logic;
+        LogicFailure failure;
+        ASSERT_TRUE(
+            Start(logic, ConfigXml(), &failure, rcSetLongName,
+                  L"\"" + from + L"\" \"" + to + L"\" \"Game\" \"The Game\" \"\" \"Game\" 0"))
+            << failure.text;
+        logic.SetAssistantSource(plat::Utf8ToWide(ASSISTANT_CHILD_PATH));
+        logic.SetWizardView(&view);
+        ASSERT_TRUE(logic.Run(&failure));
+    }
     std::wstring ListEntry() {
         plat::RegistryKey list;
         std::wstring value;
@@ -88,16 +98,8 @@ TEST_F(LogicAssistantTest, AMoveRunsThroughTheAssistantAndTheLogShowsBothSides) 
     const std::wstring oldFolder = Path(L"games/Old");
     const std::wstring newFolder = Path(L"games/New");
     RegisterInstallation(oldFolder);
-    CLogic logic;
-    LogicFailure failure;
-    ASSERT_TRUE(Start(logic, ConfigXml(), &failure, rcSetLongName,
-                      L"\"" + oldFolder + L"\" \"" + newFolder +
-                          L"\" \"Game\" \"The Game\" \"\" \"Game\" 0"))
-        << failure.text;
-    logic.SetAssistantSource(plat::Utf8ToWide(ASSISTANT_CHILD_PATH));
     HookedView view(&log);
-    logic.SetWizardView(&view);
-    ASSERT_TRUE(logic.Run(&failure));
+    RunMove(oldFolder, newFolder, view);
 
     EXPECT_FALSE(Exists(L"games/Old"));
     EXPECT_EQ(ReadTestFile(newFolder + L"/data/pack.dat"), "data");
@@ -134,28 +136,15 @@ TEST_F(LogicAssistantTest, AFailedMoveStartsTheOldFoldersLauncherWithSkiptest) {
     WriteTestFile(newFolder + L"/other.txt", "someone else's");
     // The old folder's launcher records how it was started.
     const std::string started = dir.NarrowPath() + "started.txt";
-    WriteTestFile(oldFolder + L"/Launcher.exe", "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + started +
-                                                    ".part\"\nmv \"" + started + ".part\" \"" +
-                                                    started + "\"\n");
-    fs::permissions(plat::WideToUtf8(oldFolder + L"/Launcher.exe"), fs::perms::owner_all);
-    CLogic logic;
-    LogicFailure failure;
-    ASSERT_TRUE(Start(logic, ConfigXml(), &failure, rcSetLongName,
-                      L"\"" + oldFolder + L"\" \"" + newFolder +
-                          L"\" \"Game\" \"The Game\" \"\" \"Game\" 0"))
-        << failure.text;
-    logic.SetAssistantSource(plat::Utf8ToWide(ASSISTANT_CHILD_PATH));
+    logictest::WriteRecordingProgram(oldFolder + L"/Launcher.exe", started);
     HookedView view(&log);
-    logic.SetWizardView(&view);
-    ASSERT_TRUE(logic.Run(&failure));
+    RunMove(oldFolder, newFolder, view);
 
     EXPECT_EQ(ReadTestFile(oldFolder + L"/data/pack.dat"), "data");
     EXPECT_EQ(ReadTestFile(newFolder + L"/other.txt"), "someone else's");
     EXPECT_EQ(ListEntry(), oldFolder);
-    for (int i = 0; i < 200 && !fs::exists(started); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
     // The old folder's launcher goes on with the switch that tries no move.
-    EXPECT_EQ(ReadTestFile(plat::Utf8ToWide(started)), "--launcher-command-line\n/skiptest\n");
+    EXPECT_EQ(logictest::RecordedStart(started), "--launcher-command-line\n/skiptest\n");
     std::string text = LogText();
     EXPECT_NE(text.find("SetLongName failed - run launcher from: \"" + plat::WideToUtf8(oldFolder) +
                         "/Launcher.exe\" /skiptest"),

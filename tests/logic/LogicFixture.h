@@ -20,9 +20,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <thread>
 #include <utility>
 
 namespace logictest {
@@ -75,6 +77,26 @@ inline std::string Archive(const std::string& config) {
     writer.AddFile("theme_t\\config.xml",
                    "<config><common><region/></common><forms><step num='1'/></forms></config>");
     return writer.Finish();
+}
+
+// A program that stands in for a launcher the code under test starts: it
+// writes its arguments, one a line, to `record` (whole, through a rename),
+// so a test never starts a copy of the test program as if it were the
+// launcher. `tail` follows an "exit" and may be any bytes.
+inline std::string RecordingProgram(const std::string& record, const std::string& tail = {}) {
+    return "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record + ".part'\nmv '" + record + ".part' '" +
+           record + "'\nexit 0\n" + tail;
+}
+inline void WriteRecordingProgram(const std::wstring& path, const std::string& record) {
+    testsupport::WriteTestFile(path, RecordingProgram(record));
+    std::filesystem::permissions(plat::WideToUtf8(path), std::filesystem::perms::owner_all);
+}
+// What the recording program was given, once it wrote it (bounded); a
+// launcher copy gets its command line's tail as one argument after a marker.
+inline std::string RecordedStart(const std::string& record) {
+    for (int i = 0; i < 200 && !std::filesystem::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    return testsupport::ReadTestFile(plat::Utf8ToWide(record));
 }
 
 // A view that records like the headless one and lets a test act when a

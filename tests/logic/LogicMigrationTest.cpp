@@ -10,10 +10,8 @@
 #include "platform/CommandLine.h"
 #include "platform/Folders.h"
 
-#include <chrono>
 #include <filesystem>
 #include <sstream>
-#include <thread>
 
 namespace {
 
@@ -35,11 +33,7 @@ protected:
         LogicTest::SetUp();
         // The launcher of the old installation: writes its arguments, one a
         // line, beside the installation.
-        WriteTestFile(launcher, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" +
-                                    plat::WideToUtf8(started) + ".part\"\nmv \"" +
-                                    plat::WideToUtf8(started) + ".part\" \"" +
-                                    plat::WideToUtf8(started) + "\"\n");
-        fs::permissions(plat::WideToUtf8(launcher), fs::perms::owner_all);
+        logictest::WriteRecordingProgram(launcher, plat::WideToUtf8(started));
         WriteTestFile(own + L"/OldGame/preferences/prefs.cs", "$pref::volume = 7;\n");
     }
 
@@ -64,12 +58,10 @@ protected:
         return logic.Init(rcNone, {}, failure);
     }
 
-    // The recorded arguments, once the started copy wrote them (bounded).
+    // The recorded arguments, once the started copy wrote them.
     std::vector<std::string> StartedWith() {
-        for (int i = 0; i < 200 && !fs::exists(plat::WideToUtf8(started)); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(25));
         std::vector<std::string> lines;
-        std::istringstream text(ReadTestFile(started));
+        std::istringstream text(logictest::RecordedStart(plat::WideToUtf8(started)));
         for (std::string line; std::getline(text, line);)
             lines.push_back(line);
         return lines;
