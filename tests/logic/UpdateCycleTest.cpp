@@ -240,6 +240,40 @@ TEST_F(UpdateCycleTest, EmptyFolderGetsTheWholeClientThenARepairFetchesOnlyWhatD
     EXPECT_NE(text.find("Launch step reached (the launch page)\r\n"), std::string::npos);
 }
 
+// The change actions after an update: a rename runs once and is recorded;
+// a torn journal, which cannot say what ran before, runs none.
+TEST_F(UpdateCycleTest, ActionsRunOnceAndATornJournalRunsNone) {
+    Publish("[ignore]\nfile = Settings\\user.cfg\nfile = Settings\\settings.cfg\n");
+    const std::string actions = "<ACTIONS><RENAME id='7' name='Settings\\user.cfg' "
+                                "toname='Settings\\settings.cfg'/></ACTIONS>";
+    testsupport::WriteTestFile(Installed("changes.dat"), std::string(10, '\1'));
+    testsupport::WriteTestFile(Installed("Settings\\user.cfg"), "volume=7\n");
+    std::string text = RunUpdate({}, {}, actions);
+    ExpectClientInstalled();
+    EXPECT_NE(text.find("changes.dat is damaged (10 bytes): taken as empty, no action is carried "
+                        "out in this run\r\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("Settings\\user.cfg")), "volume=7\n");
+    EXPECT_FALSE(plat::FileExists(Installed("Settings\\settings.cfg")));
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("changes.dat")), std::string(10, '\1'));
+
+    // A whole journal without the action: the rename runs and is recorded.
+    testsupport::WriteTestFile(Installed("changes.dat"), std::string(16, '\0'));
+    text = RunUpdate({}, {}, actions);
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("Settings\\settings.cfg")), "volume=7\n") << text;
+    EXPECT_FALSE(plat::FileExists(Installed("Settings\\user.cfg")));
+    const std::string recorded = std::string(16, '\0') + std::string("\x07\0\0\0", 4);
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("changes.dat")), recorded);
+
+    // A new file of the old name later is the user's own: left alone.
+    testsupport::WriteTestFile(Installed("Settings\\user.cfg"), "volume=3\n");
+    text = RunUpdate({}, {}, actions);
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("Settings\\user.cfg")), "volume=3\n") << text;
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("Settings\\settings.cfg")), "volume=7\n");
+    EXPECT_EQ(testsupport::ReadTestFile(Installed("changes.dat")), recorded);
+}
+
 TEST_F(UpdateCycleTest, BrokenConnectionResumesFromTheBytesThatArrived) {
     Publish();
     const std::string data = Published("data.pkg");
