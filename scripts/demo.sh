@@ -181,10 +181,11 @@ cp "$build/next/Launcher.exe" "$run/next/Launcher.exe"
 "$build/tools/stubpatch/stubpatch" "$run/next/Launcher.exe" --file-version 1.0.2.0 \
   --set "SERVER_URL=http://127.0.0.1:$port" --set UPDATE_PATH=/demo/ > /dev/null
 echo "The demo game of the launcher, version 1.0.2." > "$run/client/Docs/readme.txt"
+# The renamed settings file is the user's too: ignored beside the old name.
 sed -e 's/^version = 1.0.1$/version = 1.0.2/' -e 's/^modification = .*/modification = second demo release/' \
+  -e 's/^file = Config\\user.cfg$/&\nfile = Config\\settings.cfg/' \
   scripts/demo/release.txt > "$run/release-2.txt"
-printf '\n[ignore]\nfile = Config\\settings.cfg\n\n[launcher]\nfile = %s\n' "$run/next/Launcher.exe" \
-  >> "$run/release-2.txt"
+printf '\n[launcher]\nfile = %s\n' "$run/next/Launcher.exe" >> "$run/release-2.txt"
 "$build/tools/publish/publish" "$run/release-2.txt" "$run/client" "$run/server/demo"
 printf 'volume=7\n' > "$game/Config/user.cfg"
 # Every launcher of the folder has ended: the restart chain is over.
@@ -199,7 +200,9 @@ wait_launchers() {
 rm -f "$game"/*.log
 run_launcher "4. the launcher replaces itself, then updates the client" "$game" ""
 wait_launchers
-for log in $(ls -tr "$game"/*.log); do
+# The launchers' own logs, oldest first (the HTTP logs beside them have
+# blanks in their names and are not shown).
+ls -tr "$game"/*.Launcher*.log | while IFS= read -r log; do
   echo "   $(basename "$log"):"
   tr -d '\r' < "$log" | grep -E '^(A new launcher is ready|Add task for unpacker: Launcher|Runned temp copy|Copy Launcher|Create process|delete Launcher.tmp.exe|Rename action|Apply actions|Launch step reached|Finish check thread)' | sed 's/^/     /'
 done
@@ -207,14 +210,14 @@ echo "   Launcher.exe now: $(cmp -s "$game/Launcher.exe" "$run/server/demo/Launc
   "runnable: $([ -x "$game/Launcher.exe" ] && echo yes || echo no)," \
   "Launcher.tmp.exe: $([ -e "$game/Launcher.tmp.exe" ] && echo "still there" || echo gone)"
 echo "   Config/settings.cfg: $(cat "$game/Config/settings.cfg" 2>/dev/null || echo missing), Config/user.cfg: $([ -e "$game/Config/user.cfg" ] && echo "still there" || echo gone)"
-echo "   changes.dat: $(od -An -tu4 -v "$game/changes.dat" | tr -s ' ')"
+echo "   changes.dat (client version, then action ids):$(od -An -tu4 -v "$game/changes.dat" | tr -s ' \n' ' ')"
 end_clients
 printf 'volume=3\n' > "$game/Config/user.cfg"
 rm -f "$game"/*.log
 run_launcher "5. started again: the launcher is current and the rename is not repeated" "$game" ""
 wait_launchers
 echo "   Config/user.cfg: $(cat "$game/Config/user.cfg"), Config/settings.cfg: $(cat "$game/Config/settings.cfg")"
-echo "   changes.dat: $(od -An -tu4 -v "$game/changes.dat" | tr -s ' ')"
+echo "   changes.dat (client version, then action ids):$(od -An -tu4 -v "$game/changes.dat" | tr -s ' \n' ' ')"
 end_clients
 
 installed=$(installation_entries | wc -l)
