@@ -28,6 +28,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
@@ -108,6 +109,12 @@ public:
     // this one, whose folder a migration moves and which a move copies and
     // starts (the running one unless set).
     void SetLauncherExecutable(const std::wstring& path) { launcherExecutable_ = path; }
+    // Tests: how the processes that run an executable are ended (every one
+    // of the user's, through assistant::KillByPath, unless set); true when
+    // none of them runs any more.
+    void SetProcessEnder(std::function<bool(const std::wstring& path)> ender) {
+        processEnder_ = std::move(ender);
+    }
 
     // The client and the other launchers (LogicClient.cpp, LogicSilent.cpp).
     // Starts the client, or brings a running one forward.
@@ -121,6 +128,8 @@ public:
     void DecideSilentDownloadMode();
     void SetSilentDownload(bool on);
     void CloseOtherLaunchers(int target) override;
+    // Ends every process of the user that runs the executable at `path`.
+    bool EndProcessesOf(const std::wstring& path);
     void ShowMainWindow(bool show);
 
     // State read by tests.
@@ -342,6 +351,7 @@ private:
     bool clientThreadRunning_ = false;
     bool clientRunFailed_ = false;
     std::wstring launcherExecutable_;
+    std::function<bool(const std::wstring&)> processEnder_;
     std::uint32_t otherLauncherPid_ = 0;
     bool otherLauncherIdle_ = true;
     bool othersClosed_ = true;
