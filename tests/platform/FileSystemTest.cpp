@@ -1,15 +1,16 @@
-#include "platform/File.h"
 #include "platform/FileSystem.h"
+#include "platform/File.h"
 #include "platform/Unicode.h"
 
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 using namespace plat;
-using testsupport::TempDir;
 using testsupport::ReadTestFile;
+using testsupport::TempDir;
 using testsupport::WriteTestFile;
 
 namespace {
@@ -83,6 +84,26 @@ TEST(FileOperations, MoveRefusesToOverwriteWithoutTheFlag) {
     EXPECT_EQ(GetLastError(), kErrFileNotFound);
 }
 
+// A key file: new, for its owner only, never written over anything or
+// through a link.
+TEST(FileOperations, PrivateFilesAreNewAndForTheirOwnerOnly) {
+    TempDir dir;
+    ASSERT_TRUE(WriteNewPrivateFile(dir.File(L"key"), "secret", 6));
+    EXPECT_EQ(ReadTestFile(dir.File(L"key")), "secret");
+    namespace fs = std::filesystem;
+    const fs::perms mode = fs::status(dir.NarrowPath() + "key").permissions();
+    EXPECT_EQ(mode & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    EXPECT_FALSE(WriteNewPrivateFile(dir.File(L"key"), "other", 5));
+    EXPECT_EQ(GetLastError(), kErrFileExists);
+    EXPECT_EQ(ReadTestFile(dir.File(L"key")), "secret");
+    WriteTestFile(dir.File(L"target"), "kept");
+    fs::create_symlink(dir.NarrowPath() + "target", dir.NarrowPath() + "link");
+    EXPECT_FALSE(WriteNewPrivateFile(dir.File(L"link"), "other", 5));
+    EXPECT_EQ(ReadTestFile(dir.File(L"target")), "kept");
+    EXPECT_FALSE(WriteNewPrivateFile(dir.File(L"missing/key"), "x", 1));
+}
+
 TEST(FileOperations, ReadOnlyAttributeBlocksDeletion) {
     TempDir dir;
     std::wstring path = dir.File(L"ro.txt");
@@ -128,7 +149,8 @@ TEST(Folders, FindFilesMatchesAndReportsKinds) {
         names.push_back(e.name + (e.isDirectory ? L"/" : L""));
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::wstring>{L"one.log", L"sub.log/", L"two.LOG"}));
-    auto one = std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.name == L"one.log"; });
+    auto one =
+        std::find_if(entries.begin(), entries.end(), [](auto& e) { return e.name == L"one.log"; });
     ASSERT_NE(one, entries.end());
     EXPECT_EQ(one->size, 5u);
 
