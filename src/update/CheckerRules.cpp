@@ -68,8 +68,8 @@ bool CleanupSkipsFile(std::wstring_view fullPath, std::wstring_view name) {
 
 bool CleanupSparesLauncherFile(std::wstring_view relativePath) {
     static constexpr std::wstring_view kStateFiles[] = {
-        L"guest.dat",  L"update.xml",  L"cud.dat",    L"cif.dat",
-        L"addpkg.dat", L"applist.dat", L"silent.dat", L"uninstall.dat",
+        L"guest.dat",   L"update.xml", L"cud.dat",       L"cif.dat",    L"addpkg.dat",
+        L"applist.dat", L"silent.dat", L"uninstall.dat", L"update.seq",
     };
     if (relativePath.rfind(L"tmp\\", 0) == 0)
         return true;

@@ -1,6 +1,7 @@
 #include "update/ReleaseSignature.h"
 
 #include "config/Sha256.h"
+#include "update/Manifest.h"
 
 #include <tinyxml2.h>
 
@@ -22,6 +23,11 @@ bool Digits(std::string_view text, std::size_t at, std::size_t count, int* value
     }
     *value = v;
     return true;
+}
+
+bool IsDigest(const char* text) {
+    config::Sha256Digest digest{};
+    return text != nullptr && config::FromHex(text, &digest);
 }
 
 bool ParseSequence(const char* text, std::uint64_t* sequence) {
@@ -81,8 +87,8 @@ const char* ManifestTrustName(ManifestTrust trust) {
         return "not signed";
     case ManifestTrust::BadSignature:
         return "signature does not match";
-    case ManifestTrust::Unstamped:
-        return "no release sequence or expiry";
+    case ManifestTrust::Incomplete:
+        return "release sequence, expiry or a SHA-256 missing";
     case ManifestTrust::Rollback:
         return "older than the release accepted before";
     case ManifestTrust::Expired:
@@ -107,13 +113,22 @@ ManifestTrust JudgeManifest(const config::Ed25519PublicKey& key, std::string_vie
     tinyxml2::XMLDocument doc;
     if (doc.Parse(manifestText.data(), manifestText.size()) != tinyxml2::XML_SUCCESS ||
         doc.RootElement() == nullptr)
-        return ManifestTrust::Unstamped;
+        return ManifestTrust::Incomplete;
     const tinyxml2::XMLElement* root = doc.RootElement();
     ReleaseStamp read;
     const char* expires = root->Attribute(manifest::kReleaseExpires);
     if (!ParseSequence(root->Attribute(manifest::kReleaseSequence), &read.sequence) ||
         expires == nullptr || !ParseUtcStamp(expires, &read.expires))
-        return ManifestTrust::Unstamped;
+        return ManifestTrust::Incomplete;
+    // Every package and the launcher are checked by their SHA-256 as they
+    // are written: a signed manifest names each one.
+    if (root->Attribute(manifest::kLauncherCrc) != nullptr &&
+        !IsDigest(root->Attribute(manifest::kLauncherSha256)))
+        return ManifestTrust::Incomplete;
+    for (const tinyxml2::XMLElement* pack = root->FirstChildElement(manifest::kPack); pack;
+         pack = pack->NextSiblingElement(manifest::kPack))
+        if (!IsDigest(pack->Attribute(manifest::kSha256)))
+            return ManifestTrust::Incomplete;
     if (stamp)
         *stamp = read;
     if (read.sequence < lastSequence)

@@ -37,7 +37,7 @@ enum class ManifestTrust {
     Trusted,
     Unsigned,     // no signature came with it
     BadSignature, // not made by the key over these bytes
-    Unstamped,    // signed, but without a valid sequence number or expiry
+    Incomplete,   // signed, but a sequence number, the expiry or a SHA-256 is missing
     Rollback,     // a sequence number below the last one accepted
     Expired,      // past its expiry
 };

@@ -25,8 +25,17 @@ protected:
         return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<update clientVersion=\"1.0.2\" "
                "releaseSequence=\"" +
                sequence + "\" releaseExpires=\"" + expires +
-               "\">\n<PACK type=\"full\" file=\"base.pkg\" crc=\"1\" size=\"2\" sha256=\"00\"/>\n"
+               "\">\n<PACK type=\"full\" file=\"base.pkg\" crc=\"1\" size=\"2\" sha256=\"" +
+               std::string(64, 'a') +
+               "\"/>\n"
                "</update>\n";
+    }
+    static std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+        text.replace(text.find(from), from.size(), to);
+        return text;
+    }
+    static std::string Without(const std::string& text, const std::string& part) {
+        return Replaced(text, part, "");
     }
     ManifestTrust Judge(const std::string& text, const std::string& signature,
                         std::uint64_t last = 0, update::ReleaseStamp* stamp = nullptr) {
@@ -69,7 +78,7 @@ TEST_F(ReleaseSignatureTest, EveryChangedByteMissingOrForeignSignatureIsRefused)
               ManifestTrust::BadSignature);
 }
 
-TEST_F(ReleaseSignatureTest, OlderExpiredOrUnstampedReleasesAreRefused) {
+TEST_F(ReleaseSignatureTest, OlderExpiredOrIncompleteReleasesAreRefused) {
     const std::string current = Manifest("42", update::FormatUtcStamp(kNow + 60));
     EXPECT_EQ(Judge(current, Signed(current), 43), ManifestTrust::Rollback);
     const std::string expired = Manifest("42", update::FormatUtcStamp(kNow - 1));
@@ -81,8 +90,14 @@ TEST_F(ReleaseSignatureTest, OlderExpiredOrUnstampedReleasesAreRefused) {
           Manifest("4x", "2030-01-01T00:00:00Z"),
           Manifest("99999999999999999999", "2030-01-01T00:00:00Z"),
           Manifest("1", "2030-02-30T00:00:00Z"), Manifest("1", "2030-01-01 00:00:00"),
-          std::string("<update releaseSequence=\"1\"/>"), std::string("not xml <")})
-        EXPECT_EQ(Judge(text, Signed(text)), ManifestTrust::Unstamped) << text;
+          std::string("<update releaseSequence=\"1\"/>"), std::string("not xml <"),
+          Without(Manifest("1", "2030-01-01T00:00:00Z"),
+                  " sha256=\"" + std::string(64, 'a') + "\""),
+          Replaced(Manifest("1", "2030-01-01T00:00:00Z"), std::string(64, 'a'),
+                   std::string(63, 'a')),
+          Replaced(Manifest("1", "2030-01-01T00:00:00Z"), "<update ",
+                   "<update launcherCRC=\"5\" ")})
+        EXPECT_EQ(Judge(text, Signed(text)), ManifestTrust::Incomplete) << text;
 }
 
 TEST(UtcStamp, RoundTripsAndRefusesOtherForms) {
