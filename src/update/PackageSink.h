@@ -15,6 +15,7 @@
 #include "config/Sha256.h"
 #include "net/BodySink.h"
 #include "platform/File.h"
+#include "update/HashWorker.h"
 
 #include <cstdint>
 #include <mutex>
@@ -80,7 +81,7 @@ private:
     std::uint32_t crc_ = 0;
     bool crcKnown_ = false; // crc_ (and sha_) cover the first size_ bytes
     std::optional<config::Sha256Digest> expectedSha_;
-    config::CSha256 sha_;
+    CHashWorker sha_; // hashes beside the writer, on a thread of its own
     std::optional<config::Sha256Digest> finalSha_; // of the whole file, once known
     plat::File file_;                              // open while an answer is written
 };
