@@ -1,5 +1,6 @@
 #include "config/Sha256.h"
 
+#include "base/Strings.h"
 #include "platform/File.h"
 
 #include <openssl/evp.h>
@@ -71,30 +72,16 @@ std::string ToHex(const std::uint8_t* bytes, std::size_t size) {
     return text;
 }
 
-namespace {
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-} // namespace
-
 bool FromHex(std::string_view text, std::uint8_t* bytes, std::size_t size) {
     if (text.size() != size * 2)
         return false;
     // Nothing is written unless every digit is one.
     for (char c : text)
-        if (HexValue(c) < 0)
+        if (base::HexDigitValue(c) < 0)
             return false;
     for (std::size_t i = 0; i < size; ++i)
-        bytes[i] =
-            static_cast<std::uint8_t>(HexValue(text[2 * i]) * 16 + HexValue(text[2 * i + 1]));
+        bytes[i] = static_cast<std::uint8_t>(base::HexDigitValue(text[2 * i]) * 16 +
+                                             base::HexDigitValue(text[2 * i + 1]));
     return true;
 }
 
