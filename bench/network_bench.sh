@@ -12,6 +12,10 @@
 #     verification, unpacking), against `curl -o` followed by `bsdtar -xf` of
 #     the same package; a ZIP (deflate) package of a 2 GiB client and a RAR 4
 #     (store) package of a 1 GiB client.
+#  3. The same ZIP installation signed: the launcher built with the tests'
+#     release key checks the manifest's signature and every package's
+#     SHA-256 as it is written, against the unsigned installation by the
+#     launcher without a key, in turns.
 #
 # Prints one line per figure and the ratios. Release build in build-bench
 # (BUILD_DIR); work files in /tmp/launcher-netbench (NETBENCH_DIR), kept
@@ -39,7 +43,7 @@ rounds=${NETBENCH_ROUNDS:-2}
 runs=${NETBENCH_RUNS:-3}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLAUNCHER_TESTS=OFF >/dev/null
-cmake --build "$build" --target launcher_exe stubpatch publish download_bench
+cmake --build "$build" --target launcher_exe launcher_signed_exe stubpatch publish download_bench
 
 mkdir -p "$work/served"
 export LAUNCHER_REGISTRY_HKCU="$work/registry/HKCU"
@@ -83,7 +87,7 @@ write_client() {
 
 # The client of a format: deflate halves it, store keeps its size.
 client_mb() {
-  if [ "$1" = zip ]; then echo $((install_mb * 2)); else echo "$install_mb"; fi
+  if [ "$1" = zip ] || [ "$1" = zip-signed ]; then echo $((install_mb * 2)); else echo "$install_mb"; fi
 }
 
 # Publishes the client as one package of the format under served/FORMAT/.
@@ -93,11 +97,12 @@ publish_package() {
   [ -f "$out/.complete" ] && [ "$(cat "$out/.client")" = "$client" ] && return
   echo "== publishing a $format package"
   rm -rf "$out"
-  local line="format = zip"
+  local line="format = zip" sign=()
   [ "$format" = rar ] && line="format = rar"
+  [ "$format" = zip-signed ] && sign=(--sign "$root/tests/data/signing/release-key.txt")
   printf '[client]\nversion = 1.0.0\n[package game.pkg]\ntype = full\n%s\nfiles = Game.exe\nfiles = Data\n' \
     "$line" > "$work/release-$format.txt"
-  "$build/tools/publish/publish" "$work/release-$format.txt" "$client" "$out" >/dev/null
+  "$build/tools/publish/publish" "${sign[@]}" "$work/release-$format.txt" "$client" "$out" >/dev/null
   echo "$client" > "$out/.client"
   touch "$out/.complete"
 }
@@ -111,10 +116,10 @@ measure() {
 }
 
 launcher_install() {
-  local format=$1 game=$work/game
+  local format=$1 launcher=${2:-$build/Launcher.exe} game=$work/game
   rm -rf "$game"
   mkdir -p "$game"
-  cp "$build/Launcher.exe" "$game/Launcher.exe"
+  cp "$launcher" "$game/Launcher.exe"
   "$build/tools/stubpatch/stubpatch" "$game/Launcher.exe" \
     --set "SERVER_URL=http://127.0.0.1:$port" --set "UPDATE_PATH=/$format/" >/dev/null
   : > "$game/guest.dat"
@@ -150,3 +155,16 @@ for format in zip rar; do
   done
   echo "   $format: Launcher.exe / (curl + bsdtar) = $(echo "scale=2; $ours / $theirs" | bc)"
 done
+
+publish_package zip-signed
+echo "== the zip installation signed: the keyed launcher against the unsigned one, in turns"
+signed=0
+unsigned=0
+for round in $(seq 1 "$rounds"); do
+  read -r plain_s _ < <(launcher_install zip)
+  read -r signed_s _ < <(launcher_install zip-signed "$build/signed/Launcher.exe")
+  echo "   round $round: signed $signed_s s, unsigned $plain_s s"
+  signed=$(echo "$signed + $signed_s" | bc)
+  unsigned=$(echo "$unsigned + $plain_s" | bc)
+done
+echo "   signed / unsigned = $(echo "scale=2; $signed / $unsigned" | bc)"

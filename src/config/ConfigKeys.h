@@ -92,6 +92,10 @@ inline constexpr TextKey kSlowTransferFloor{KeyBase::Common, "network/slowTransf
                                             "1024", nullptr};
 inline constexpr TextKey kSlowTransferWindow{KeyBase::Common, "network/slowTransfer/@seconds", "60",
                                              nullptr};
+// The publisher's Ed25519 public key (64 hexadecimal digits, as "publish
+// keygen" prints it): with one, only releases signed with the key are
+// accepted. Absent by default.
+inline constexpr TextKey kReleaseKey{KeyBase::Common, "network/releaseKey/@ed25519", "", nullptr};
 // The most bytes a document (client update data, licence, manifest) may
 // have, in memory and unpacked.
 inline constexpr TextKey kDocumentLimit{KeyBase::Common, "network/documentLimit/@bytes", "16777216",

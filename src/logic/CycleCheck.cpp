@@ -11,9 +11,14 @@
 #include "logic/NetErrors.h"
 #include "logic/SilentDownload.h"
 #include "net/Downloader.h"
+#include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "update/ManifestCopy.h"
 #include "update/ManifestTransport.h"
+#include "update/ReleaseSignature.h"
+
+#include <chrono>
+#include <cstdlib>
 
 namespace logic {
 
@@ -28,6 +33,14 @@ void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
         fireNetError(eNetRequest_Manifest, 0, 0, base::WideToUtf8(host_.GetString(21)));
         return;
     }
+    if (settings_.signedReleases && !TrustManifest(body.View(), text)) {
+        // A manifest the key does not vouch for is not asked for again on
+        // this server; another server may have the signed one.
+        attempts_ = kMaxAttempts + 1;
+        fireNetError(eNetRequest_Manifest, 0, 0,
+                     base::WideToUtf8(host_.GetString(kLangUnexpectedAnswer)));
+        return;
+    }
     OnRequestSucceeded();
     manifestText_ = text;
     BlankLine();
@@ -40,6 +53,46 @@ void CUpdateCycle::fireUpdateXmlReceived(const CBuffer& body) {
     if (settings_.runMode == rmUpdate)
         update::LoadManifestCopy(installFolder_, &oldManifestText_, log_);
     StartCheck();
+}
+
+bool CUpdateCycle::TrustManifest(std::string_view body, const std::string& text) {
+    update::ManifestTransport transport;
+    const std::wstring sequencePath = plat::JoinPath(installFolder_, L"update.seq");
+    std::string signature;
+    // The signature travels in the packed manifest; 128 digits and a line end.
+    if (transport.packed)
+        update::UnpackManifest(body, transport.entryName + update::kSignatureSuffix, &signature,
+                               256);
+    std::string stored;
+    std::uint64_t last = 0;
+    if (plat::ReadWholeFile(sequencePath, &stored) && stored.size() <= 20)
+        last = std::strtoull(stored.c_str(), nullptr, 10);
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    update::ReleaseStamp stamp;
+    const update::ManifestTrust trust =
+        settings_.releaseKeyValid
+            ? update::JudgeManifest(settings_.releaseKey, text, signature, last, now, &stamp)
+            : update::ManifestTrust::BadSignature;
+    if (trust != update::ManifestTrust::Trusted) {
+        BlankLine();
+        Log(L"Manifest refused: " + base::Utf8ToWide(update::ManifestTrustName(trust)));
+        Log(UnexpectedAnswerLogText(base::Utf8ToWide(settings_.manifestRName)));
+        BlankLine();
+        return false;
+    }
+    Log(L"Manifest signature OK, release " + std::to_wstring(stamp.sequence) + L", valid until " +
+        base::Utf8ToWide(update::FormatUtcStamp(stamp.expires)));
+    if (stamp.sequence > last) {
+        const std::string number = std::to_string(stamp.sequence);
+        // Where there is no installation folder yet, the next run starts
+        // from what it finds.
+        if (plat::DirectoryExists(installFolder_) &&
+            !plat::WriteWholeFile(sequencePath, number.data(), number.size()))
+            Log(L"Cannot keep the release sequence in update.seq");
+    }
+    return true;
 }
 
 void CUpdateCycle::StartCheck() {

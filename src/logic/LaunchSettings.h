@@ -7,6 +7,7 @@
 
 #include "base/RunCommand.h"
 #include "config/ConfigDocument.h"
+#include "config/Ed25519.h"
 #include "platform/Window.h"
 
 #include <cstdint>
@@ -53,6 +54,11 @@ struct LaunchSettings {
     std::uint32_t slowFloorBytesPerSecond = 1024;
     std::uint32_t slowWindowSeconds = 60;
     std::uint32_t documentLimit = 16u << 20;
+    // Signed releases: a key was configured (valid or not); a configured key
+    // that is not one accepts no manifest.
+    bool signedReleases = false;
+    bool releaseKeyValid = false;
+    config::Ed25519PublicKey releaseKey{};
 
     // The run.
     int runMode = rmUnknown;

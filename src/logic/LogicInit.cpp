@@ -6,6 +6,7 @@
 #include "base/Strings.h"
 #include "config/ArchiveHelperRar.h"
 #include "config/CudFile.h"
+#include "config/Sha256.h"
 #include "config/StubFields.h"
 #include "config/XmlQuery.h"
 #include "logic/ConfigChangeCheck.h"
@@ -237,6 +238,10 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
     if (settings_.updateUrl.empty())
         settings_.updateUrl = doc.Read(keys::kUrlUpdate);
     settings_.acceptInvalidCertificates = doc.Read(keys::kAcceptInvalidCertificates);
+    const std::string releaseKey = doc.Read(keys::kReleaseKey);
+    settings_.signedReleases = !releaseKey.empty();
+    settings_.releaseKeyValid =
+        settings_.signedReleases && config::FromHex(releaseKey, &settings_.releaseKey);
     settings_.slowFloorBytesPerSecond =
         ReadNumber(doc, keys::kSlowTransferFloor, settings_.slowFloorBytesPerSecond);
     settings_.slowWindowSeconds =

@@ -37,6 +37,11 @@ bool CLogic::StartNetwork() {
             L"network/acceptInvalidCertificates. Use this for a test server only. !!!");
         BlankLine();
     }
+    if (settings_.signedReleases)
+        Log(settings_.releaseKeyValid
+                ? L"Releases must be signed with the key of config.xml (network/releaseKey)"
+                : L"!!! config.xml names a release key that is not 64 hexadecimal digits: no "
+                  L"manifest will be accepted !!!");
     if (transport_->OpenInternet(params))
         Log(L"Net transport successfully initialized");
     if (configuration_.logHttp) {

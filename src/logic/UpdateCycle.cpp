@@ -79,8 +79,17 @@ std::wstring CUpdateCycle::TempFileOf(const update::DownloadTask& task) const {
 std::shared_ptr<update::CPackageSink> CUpdateCycle::SinkOf(const update::DownloadTask& task) {
     const std::wstring path = TempFileOf(task);
     std::shared_ptr<update::CPackageSink>& sink = sinks_[path];
-    if (!sink)
+    if (!sink) {
         sink = std::make_shared<update::CPackageSink>(path, task.size, task.crc32);
+        if (settings_.signedReleases) {
+            // A trusted manifest names every package's SHA-256; should one
+            // be missing all the same, no file can be complete.
+            config::Sha256Digest digest{};
+            if (!config::FromHex(task.sha256, &digest))
+                digest.fill(0);
+            sink->RequireSha256(digest);
+        }
+    }
     return sink;
 }
 

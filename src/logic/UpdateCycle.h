@@ -141,6 +141,10 @@ public:
     // --- The downloader's results ------------------------------------------
     // CycleCheck.cpp
     void fireUpdateXmlReceived(const CBuffer& body);
+    // With a release key: the manifest's signature, sequence and expiry hold
+    // (the sequence is then kept for the next run); otherwise the refusal is
+    // logged and false returned.
+    bool TrustManifest(std::string_view body, const std::string& text);
     // CycleDownload.cpp
     void fireFilePartReceived(const NetEx::FilePartResult& part);
     void fireFilePartProgress(std::uint32_t bytes, bool inFlight);

@@ -76,6 +76,11 @@ bool ReadWholeFile(const std::wstring& path, std::string* contents);
 // never written through. False with the last error set; nothing is left
 // behind then.
 bool WriteWholeFile(const std::wstring& path, const void* data, std::size_t size);
+// Creates a new file only its owner may read or write and writes the bytes
+// to it; fails with 80 when anything (a file, a link) is at the path
+// already, and leaves nothing behind when the write fails. For secrets such
+// as a signing key.
+bool WriteNewPrivateFile(const std::wstring& path, const void* data, std::size_t size);
 
 // A hidden name beside the path for a file that will take its place,
 // unique to this process and call: ".NAME.PID-N.part".

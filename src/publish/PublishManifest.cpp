@@ -40,6 +40,8 @@ void AddPack(tinyxml2::XMLElement* root, const PublishedPackage& published) {
     pack->SetAttribute(manifest::kFileName, package.file.c_str());
     pack->SetAttribute(manifest::kCrc, published.digest.crc);
     pack->SetAttribute(manifest::kSize, SizeText(published.digest.size).c_str());
+    if (!published.sha256.empty())
+        pack->SetAttribute(manifest::kSha256, published.sha256.c_str());
     for (const PublishInfo& info : package.infos)
         AddInfo(pack, info);
     for (const PublishedFile& file : published.files) {
@@ -54,7 +56,8 @@ void AddPack(tinyxml2::XMLElement* root, const PublishedPackage& published) {
 
 std::string BuildManifestText(const PublishDescription& description,
                               const std::vector<PublishedPackage>& packages,
-                              const PublishedLauncher* launcher) {
+                              const PublishedLauncher* launcher,
+                              const update::ReleaseStamp* stamp) {
     tinyxml2::XMLDocument doc;
     doc.InsertEndChild(doc.NewDeclaration());
     tinyxml2::XMLElement* root = doc.NewElement(kRootName);
@@ -68,6 +71,13 @@ std::string BuildManifestText(const PublishDescription& description,
         root->SetAttribute(manifest::kLauncherCrc, launcher->checksum);
         if (!description.launcherUrl.empty())
             root->SetAttribute(manifest::kLauncherUrl, description.launcherUrl.c_str());
+        if (!launcher->sha256.empty())
+            root->SetAttribute(manifest::kLauncherSha256, launcher->sha256.c_str());
+    }
+    if (stamp) {
+        root->SetAttribute(manifest::kReleaseSequence, std::to_string(stamp->sequence).c_str());
+        root->SetAttribute(manifest::kReleaseExpires,
+                           update::FormatUtcStamp(stamp->expires).c_str());
     }
     for (const PublishedPackage& package : packages)
         AddPack(root, package);

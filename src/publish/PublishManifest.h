@@ -6,6 +6,7 @@
 
 #include "publish/PublishArchive.h"
 #include "publish/PublishDescription.h"
+#include "update/ReleaseSignature.h"
 
 #include <cstdint>
 #include <string>
@@ -21,17 +22,22 @@ struct PublishedFile {
 struct PublishedPackage {
     const PublishPackage* package = nullptr; // from the description
     PublishDigest digest;                    // of the package file
+    std::string sha256;                      // hexadecimal; a signed release only
     std::vector<PublishedFile> files;
 };
 
 struct PublishedLauncher {
     std::uint32_t size = 0;
     std::uint32_t checksum = 0; // the launcher checksum, walk mode 0
+    std::string sha256;         // hexadecimal; a signed release only
 };
 
-// The UTF-8 document. `launcher` is null when the description names none.
+// The UTF-8 document. `launcher` is null when the description names none;
+// `stamp` is given for a signed release only, whose manifest also carries
+// the packages' and the launcher's SHA-256.
 std::string BuildManifestText(const PublishDescription& description,
                               const std::vector<PublishedPackage>& packages,
-                              const PublishedLauncher* launcher);
+                              const PublishedLauncher* launcher,
+                              const update::ReleaseStamp* stamp = nullptr);
 
 } // namespace publish

@@ -2,12 +2,18 @@
 
 #include "base/Strings.h"
 #include "config/LauncherChecksum.h"
+#include "config/Sha256.h"
 #include "platform/File.h"
 #include "platform/FileSystem.h"
 #include "platform/FileVersionBlock.h"
 #include "platform/Unicode.h"
 #include "publish/PublishZipWriter.h"
 #include "update/ArchivePath.h"
+
+#include <tinyxml2.h>
+
+#include <algorithm>
+#include <chrono>
 
 namespace publish {
 
@@ -29,6 +35,29 @@ bool PlatformsOverlap(PackagePlatform a, PackagePlatform b) {
 
 bool IsAbsolute(const std::string& path) {
     return path.starts_with('/') || path.starts_with('\\') || (path.size() > 1 && path[1] == ':');
+}
+
+// The SHA-256 of a file of the release, in hexadecimal.
+bool Sha256Text(const std::wstring& path, std::string* text, std::string* error) {
+    config::Sha256Digest digest{};
+    if (!config::Sha256OfFile(path, &digest)) {
+        *error = PublishSystemError("cannot read", path);
+        return false;
+    }
+    *text = config::ToHex(digest);
+    return true;
+}
+
+// The release sequence of the signed manifest in the folder; 0 when there
+// is none.
+std::uint64_t PreviousSequence(const std::wstring& manifestPath) {
+    std::string text;
+    if (!plat::ReadWholeFile(manifestPath, &text))
+        return 0;
+    tinyxml2::XMLDocument doc;
+    if (doc.Parse(text.data(), text.size()) != tinyxml2::XML_SUCCESS || !doc.RootElement())
+        return 0;
+    return doc.RootElement()->Unsigned64Attribute(update::manifest::kReleaseSequence, 0);
 }
 
 std::string PackageLabel(const PublishPackage& package) {
@@ -272,7 +301,8 @@ bool CPublisher::WritePackage(std::size_t index, std::string* error) {
         }
         published->files.push_back(PublishedFile{source.path, digest});
     }
-    if (!writer->Finish(error) || !DigestFile(path, &published->digest, error))
+    if (!writer->Finish(error) || !DigestFile(path, &published->digest, error) ||
+        (options_.signingKey && !Sha256Text(path, &published->sha256, error)))
         return fail();
     if (published->digest.size > kMaxManifestSize) {
         *error = package.file + " is larger than the manifest can describe (4 GiB)";
@@ -325,6 +355,8 @@ bool CPublisher::PublishLauncher(std::string* error) {
                  " carries no file version: [launcher] needs a version";
         return false;
     }
+    if (options_.signingKey && !Sha256Text(path, &launcher_.sha256, error))
+        return false;
     const std::wstring target = Stage(kPublishLauncherName);
     if (!plat::CopyFile(path, target, true)) {
         *error = PublishSystemError("cannot copy the launcher to", target);
@@ -333,22 +365,54 @@ bool CPublisher::PublishLauncher(std::string* error) {
     return true;
 }
 
+update::ReleaseStamp CPublisher::NextStamp() const {
+    const std::int64_t now = options_.now != 0
+                                 ? options_.now
+                                 : std::chrono::duration_cast<std::chrono::seconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count();
+    update::ReleaseStamp stamp;
+    const std::uint64_t previous = PreviousSequence(
+        plat::JoinPath(options_.outputFolder, plat::Utf8ToWide(kPublishManifestName)));
+    stamp.sequence = std::max<std::uint64_t>(
+        previous + 1, static_cast<std::uint64_t>(std::max<std::int64_t>(now, 0)));
+    stamp.expires = now + std::int64_t{86400} * std::max(options_.validDays, 1);
+    return stamp;
+}
+
 bool CPublisher::WriteManifests(std::string* error) {
+    const bool sign = options_.signingKey.has_value();
+    stamp_ = sign ? NextStamp() : update::ReleaseStamp{};
     std::string text =
-        BuildManifestText(description_, packages_, description_.hasLauncher ? &launcher_ : nullptr);
+        BuildManifestText(description_, packages_, description_.hasLauncher ? &launcher_ : nullptr,
+                          sign ? &stamp_ : nullptr);
+    std::string signatureText;
+    if (sign) {
+        config::Ed25519Signature signature{};
+        if (!config::SignEd25519(*options_.signingKey, text, &signature)) {
+            *error = "cannot sign the manifest with the key";
+            return false;
+        }
+        signatureText = update::SignatureText(signature) + "\n";
+    }
+    const std::string signatureName = std::string(kPublishManifestName) + update::kSignatureSuffix;
     const std::wstring packedPath = Stage(kPublishPackedManifestName);
     CPublishZipWriter packed;
     if (!packed.Create(packedPath, error) || !packed.AddData(kPublishManifestName, text, error) ||
-        !packed.Finish(error))
+        (sign && !packed.AddData(signatureName, signatureText, error)) || !packed.Finish(error))
         return false;
-    const std::wstring manifestPath = Stage(kPublishManifestName);
-    plat::File manifest;
-    if (!manifest.Open(manifestPath, plat::kWrite, plat::Disposition::CreateNew) ||
-        !manifest.Write(text.data(), text.size()) || !manifest.Flush()) {
-        *error = PublishSystemError("cannot write", manifestPath);
-        return false;
-    }
-    return true;
+    auto writeText = [&](const std::string& name, const std::string& bytes) {
+        const std::wstring path = Stage(name);
+        plat::File file;
+        if (!file.Open(path, plat::kWrite, plat::Disposition::CreateNew) ||
+            !file.Write(bytes.data(), bytes.size()) || !file.Flush()) {
+            *error = PublishSystemError("cannot write", path);
+            return false;
+        }
+        return true;
+    };
+    return (!sign || writeText(signatureName, signatureText)) &&
+           writeText(kPublishManifestName, text);
 }
 
 } // namespace publish

@@ -14,9 +14,12 @@
 #include "publish/PublishFileSet.h"
 #include "publish/PublishManifest.h"
 
+#include "config/Ed25519.h"
+
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +35,18 @@ struct PublishOptions {
     std::wstring outputFolder; // created when missing; keep it outside the client folder
     // Makes the writer of a RAR package; without one RAR packages fail.
     std::function<std::unique_ptr<IPublishArchiveWriter>()> rarWriter;
+    // Signs the release with this key: the manifest gains the SHA-256 of
+    // every package and of the launcher, a release sequence number above the
+    // previous signed release's in the output folder (and no lower than the
+    // time in seconds since 1970) and an expiry `validDays` ahead; the
+    // packed manifest carries the signature of "update.xml" as the entry
+    // "update.xml.sig", which is also written beside it. Without a key the
+    // release is unsigned and exactly as before.
+    std::optional<config::Ed25519PrivateKey> signingKey;
+    int validDays = 90;
+    // The time the release is made, seconds since 1970 (UTC); 0 takes the
+    // clock's.
+    std::int64_t now = 0;
 };
 
 class CPublisher {
@@ -47,6 +62,8 @@ public:
     const std::vector<PublishedPackage>& Packages() const { return packages_; }
     bool HasLauncher() const { return description_.hasLauncher; }
     const PublishedLauncher& Launcher() const { return launcher_; }
+    // The stamp of a signed release (sequence 0 for an unsigned one).
+    const update::ReleaseStamp& Stamp() const { return stamp_; }
 
 private:
     bool LoadDescription(std::string* error);
@@ -57,6 +74,8 @@ private:
     bool WritePackage(std::size_t index, std::string* error);
     bool PublishLauncher(std::string* error);
     bool WriteManifests(std::string* error);
+    // The sequence number and expiry of a signed release.
+    update::ReleaseStamp NextStamp() const;
 
     // A file of the release written under a new name beside its target:
     // gives that name.
@@ -76,6 +95,7 @@ private:
     // Digests of the files read so far: a file read twice must not change.
     std::map<std::string, PublishDigest> digests_;
     PublishedLauncher launcher_;
+    update::ReleaseStamp stamp_;
     struct Staged {
         std::wstring temp;   // where it was written
         std::wstring target; // where it goes

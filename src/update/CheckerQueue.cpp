@@ -112,6 +112,7 @@ void CCheckerThread::FillQueue() {
         DownloadTask task;
         task.name = plat::WideToUtf8(name);
         task.crc32 = package->second.crc;
+        task.sha256 = package->second.sha256;
         task.size = package->second.size;
         task.remaining = package->second.size;
         target_.queue->push_back(std::move(task));

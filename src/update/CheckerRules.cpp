@@ -78,6 +78,9 @@ bool CleanupSparesLauncherFile(std::wstring_view relativePath) {
         L"uninstall.dat",
         // The change journal: without it every action would run again.
         L"changes.dat",
+        // The last release sequence accepted: without it an older signed
+        // release could be replayed.
+        L"update.seq",
     };
     if (relativePath.rfind(L"tmp\\", 0) == 0)
         return true;

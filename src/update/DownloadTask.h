@@ -19,6 +19,8 @@ struct DownloadTask {
     std::string url;
     std::uint32_t crc32 = 0;
     std::uint32_t size = 0;
+    // The SHA-256 a signed release gives (hexadecimal); empty otherwise.
+    std::string sha256;
     // Used only by the launcher's own task.
     std::string text1;
     std::string text2;

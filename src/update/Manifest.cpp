@@ -3,6 +3,7 @@
 #include "base/Strings.h"
 #include "config/XmlQuery.h"
 #include "platform/Unicode.h"
+#include "update/ReleaseSignature.h"
 
 #include <tinyxml2.h>
 
@@ -59,6 +60,8 @@ ManifestPackage ReadPackage(const XMLElement* pack) {
     package.file = WideAttribute(pack, manifest::kFileName);
     ReadUnsignedAttribute(pack, manifest::kCrc, &package.crc);
     ReadIntAttribute(pack, manifest::kSize, &package.size);
+    if (const char* sha256 = pack->Attribute(manifest::kSha256))
+        package.sha256 = sha256;
     return package;
 }
 

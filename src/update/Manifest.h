@@ -107,6 +107,7 @@ struct ManifestPackage {
     std::wstring file; // name on the server, relative to the update path; the package's key
     std::uint32_t crc = 0;
     std::uint32_t size = 0;
+    std::string sha256; // its text as given (a signed release's); empty when none
 };
 
 struct ManifestFile {

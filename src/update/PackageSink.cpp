@@ -38,6 +38,18 @@ CPackageSink::CPackageSink(std::wstring path, std::uint64_t expectedSize, std::u
     crcKnown_ = size_ == 0;
 }
 
+void CPackageSink::RequireSha256(const config::Sha256Digest& digest) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    expectedSha_ = digest;
+}
+
+void CPackageSink::StartDigests() {
+    crc_ = 0;
+    crcKnown_ = true;
+    sha_.Reset();
+    finalSha_.reset();
+}
+
 CPackageSink::~CPackageSink() = default;
 
 std::uint64_t CPackageSink::Size() const {
@@ -56,6 +68,8 @@ bool CPackageSink::LoadCrc(std::uint32_t* error) {
     std::vector<std::uint8_t> block(kReadBlock);
     std::uint64_t left = size_;
     std::uint32_t crc = 0;
+    sha_.Reset();
+    finalSha_.reset();
     while (left > 0) {
         std::size_t done = 0;
         std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
@@ -69,6 +83,8 @@ bool CPackageSink::LoadCrc(std::uint32_t* error) {
             break;
         }
         crc = base::Crc32(block.data(), done, crc);
+        if (expectedSha_)
+            sha_.Update(block.data(), done);
         left -= done;
     }
     crc_ = crc;
@@ -83,7 +99,12 @@ PackageVerdict CPackageSink::Verdict() {
     std::uint32_t error = 0;
     if (size_ == expectedSize_ && !LoadCrc(&error))
         return PackageVerdict::Damaged;
-    return JudgePackage(size_, crc_, expectedSize_, expectedCrc_);
+    const PackageVerdict verdict = JudgePackage(size_, crc_, expectedSize_, expectedCrc_);
+    if (verdict != PackageVerdict::Complete || !expectedSha_)
+        return verdict;
+    if (!finalSha_)
+        finalSha_ = sha_.Finish();
+    return *finalSha_ == *expectedSha_ ? verdict : PackageVerdict::Damaged;
 }
 
 void CPackageSink::Discard() {
@@ -91,8 +112,7 @@ void CPackageSink::Discard() {
     file_.Close();
     plat::DeleteFile(path_);
     size_ = 0;
-    crc_ = 0;
-    crcKnown_ = true;
+    StartDigests();
 }
 
 bool CPackageSink::BeginBody(std::uint64_t offset, std::uint32_t* error) {
@@ -102,8 +122,7 @@ bool CPackageSink::BeginBody(std::uint64_t offset, std::uint32_t* error) {
     if (offset == 0 && size_ != 0) {
         // The server sent the whole file again: what was here goes.
         size_ = 0;
-        crc_ = 0;
-        crcKnown_ = true;
+        StartDigests();
     }
     // Only the bytes that come next are taken, and none once the file is
     // as long as it will ever be.
@@ -135,6 +154,9 @@ bool CPackageSink::WriteBody(const void* data, std::size_t size, std::uint32_t* 
         return false;
     }
     crc_ = base::Crc32(data, size, crc_);
+    if (expectedSha_)
+        sha_.Update(data, size);
+    finalSha_.reset();
     size_ += size;
     if (size_ - writeBackFrom_ >= kWriteBackStep) {
         file_.StartWriteBack(writeBackFrom_, size_ - writeBackFrom_);

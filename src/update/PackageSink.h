@@ -4,26 +4,30 @@
 // the running CRC-32 continues over it, on the transport thread, so neither
 // the package nor a copy of it is ever held in memory and a kill loses at
 // most the read in flight. It is the one place that says whether the file
-// is complete: whole, with the size and CRC-32 the manifest gives.
+// is complete: whole, with the size and CRC-32 the manifest gives, and the
+// SHA-256 where a signed release gives one (continued the same way).
 //
 // Threads: the update cycle (window thread) makes it, reads its state and
 // discards it while no request writes to it; the transport thread writes
 // to it while its request is in flight. A lock guards the state all the
 // same.
 
+#include "config/Sha256.h"
 #include "net/BodySink.h"
 #include "platform/File.h"
+#include "update/HashWorker.h"
 
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace update {
 
 enum class PackageVerdict {
     Incomplete, // fewer bytes than the file has: the download goes on
-    Complete,   // the whole file with its CRC-32
-    Damaged,    // too long, or the right length with another CRC-32
+    Complete,   // the whole file with its CRC-32 (and SHA-256 when required)
+    Damaged,    // too long, or the right length with another CRC-32 or SHA-256
 };
 
 // The rule itself, for a file of `size` bytes whose CRC-32 is `crc`.
@@ -38,6 +42,10 @@ public:
     ~CPackageSink() override;
     CPackageSink(const CPackageSink&) = delete;
     CPackageSink& operator=(const CPackageSink&) = delete;
+
+    // A signed release: the file is complete only with this SHA-256 too.
+    // Set before the first answer is written.
+    void RequireSha256(const config::Sha256Digest& digest);
 
     const std::wstring& Path() const { return path_; }
     // Bytes the file holds.
@@ -58,9 +66,11 @@ public:
     void EndBody() override;
 
 private:
-    // The CRC-32 of the file's first size_ bytes, read from disk; false with
-    // the error when they cannot be read.
+    // The CRC-32 (and the SHA-256 state) of the file's first size_ bytes,
+    // read from disk; false with the error when they cannot be read.
     bool LoadCrc(std::uint32_t* error);
+    // Forgets the digests: the file starts again from nothing.
+    void StartDigests();
 
     mutable std::mutex mutex_;
     const std::wstring path_;
@@ -69,8 +79,11 @@ private:
     std::uint64_t size_ = 0;
     std::uint64_t writeBackFrom_ = 0; // where the disk's writing was last asked to start
     std::uint32_t crc_ = 0;
-    bool crcKnown_ = false; // crc_ covers the first size_ bytes
-    plat::File file_;       // open while an answer is written
+    bool crcKnown_ = false; // crc_ (and sha_) cover the first size_ bytes
+    std::optional<config::Sha256Digest> expectedSha_;
+    CHashWorker sha_; // hashes beside the writer, on a thread of its own
+    std::optional<config::Sha256Digest> finalSha_; // of the whole file, once known
+    plat::File file_;                              // open while an answer is written
 };
 
 } // namespace update

@@ -2,6 +2,8 @@
 
 #include "base/Crc32.h"
 #include "base/Strings.h"
+#include "config/Ed25519.h"
+#include "config/Sha256.h"
 #include "platform/FileSystem.h"
 #include "publish/Publisher.h"
 #include "support/TestData.h"
@@ -13,6 +15,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -98,6 +101,9 @@ protected:
         options.descriptionPath = dir.File(L"release.txt");
         options.clientFolder = client.Path();
         options.outputFolder = published.Path();
+        options.signingKey = signingKey;
+        if (signingNow != 0)
+            options.now = signingNow;
         publish::CPublisher publisher(options);
         std::string error;
         ASSERT_TRUE(publisher.Run(&error)) << error;
@@ -170,6 +176,9 @@ protected:
 
     testsupport::TempDir client, published;
     testsupport::TestHttpServer server;
+    // A signed release: the key and the time it is made (0: now).
+    std::optional<config::Ed25519PrivateKey> signingKey;
+    std::int64_t signingNow = 0;
     // The language's locale name and number, when the test gives them.
     std::string localeName, localeId;
     std::vector<CRecordingWizardView::Entry> entries;
@@ -668,6 +677,141 @@ TEST_F(UpdateCycleTest, ManifestsPastTheBoundAreRefused) {
     text = RunUpdate({}, {}, "<network><documentLimit bytes='1048576'/></network>");
     EXPECT_NE(text.find("System error code: 122"), std::string::npos) << text.substr(0, 4000);
     EXPECT_EQ(text.find("update.rxml Received"), std::string::npos);
+}
+
+} // namespace
+
+namespace {
+
+// Bytes of the same length and CRC-32 as `bytes`, with some bits of the
+// first 64 bytes flipped: the 33 bit flips' effects on the CRC are linearly
+// dependent, and flipping a dependent set leaves it as it was.
+std::string SameCrcOtherBytes(const std::string& bytes) {
+    const std::uint32_t crc = base::Crc32(bytes.data(), bytes.size(), 0);
+    struct Row {
+        std::uint32_t effect;
+        std::uint64_t flips; // which of the 33 bits make it
+    };
+    std::vector<Row> basis;
+    for (int bit = 0; bit < 33; ++bit) {
+        std::string flipped = bytes;
+        flipped[static_cast<std::size_t>(bit)] ^= 1; // bit 0 of each of the first 33 bytes
+        Row row{base::Crc32(flipped.data(), flipped.size(), 0) ^ crc, std::uint64_t{1} << bit};
+        for (const Row& b : basis)
+            if ((row.effect ^ b.effect) < row.effect)
+                row = {row.effect ^ b.effect, row.flips ^ b.flips};
+        if (row.effect == 0) {
+            std::string forged = bytes;
+            for (int i = 0; i < 33; ++i)
+                if (row.flips >> i & 1)
+                    forged[static_cast<std::size_t>(i)] ^= 1;
+            return forged;
+        }
+        basis.push_back(row);
+        std::sort(basis.begin(), basis.end(),
+                  [](const Row& a, const Row& b) { return a.effect > b.effect; });
+    }
+    return bytes;
+}
+
+class SignedReleaseTest : public UpdateCycleTest {
+protected:
+    void SetUp() override {
+        UpdateCycleTest::SetUp();
+        ASSERT_TRUE(config::GenerateEd25519(&secret, &key));
+        signingKey = secret;
+    }
+    std::string KeyConfig(const config::Ed25519PublicKey& with) const {
+        return "<network><releaseKey ed25519='" + config::ToHex(with) + "'/></network>";
+    }
+    // A run of a launcher that holds the key.
+    std::string RunSigned() { return RunUpdate({}, {}, KeyConfig(key)); }
+    // Serves this packed manifest instead of the published one.
+    void ServeManifest(const std::string& packed) { server.ServeFile("/game/update.rxml", packed); }
+    static std::string Packed(const std::string& xml, const std::string& signature) {
+        testsupport::ZipWriter zip;
+        zip.Add("update.xml", xml);
+        if (!signature.empty())
+            zip.Add("update.xml.sig", signature);
+        return zip.Finish();
+    }
+
+    config::Ed25519PrivateKey secret{};
+    config::Ed25519PublicKey key{};
+};
+
+TEST_F(SignedReleaseTest, ASignedReleaseInstallsAndRefusedManifestsChangeNothing) {
+    Publish();
+    const std::string firstPacked = Published("update.rxml");
+    std::string text = RunSigned();
+    ExpectClientInstalled();
+    EXPECT_NE(text.find("Manifest signature OK, release "), std::string::npos) << text;
+    const std::string firstSequence = testsupport::ReadTestFile(Installed("update.seq"));
+    EXPECT_FALSE(firstSequence.empty());
+
+    // Each refused manifest: no package is asked for, the missing file stays
+    // missing, and the log says why.
+    const std::string xml = Published("update.xml");
+    const std::string signature = Published("update.xml.sig");
+    auto refused = [&](const std::string& packed, const std::string& publicKeyConfig,
+                       const char* why) {
+        plat::DeleteFile(Installed("Data\\b.pak"));
+        ServeManifest(packed);
+        const std::size_t before = PackageRequests(server).size();
+        std::string log = RunUpdate({}, {}, publicKeyConfig);
+        EXPECT_NE(log.find(std::string("Manifest refused: ") + why + "\r\n"), std::string::npos)
+            << why << "\n"
+            << log;
+        EXPECT_NE(log.find("Server answer is unexpected: update.rxml"), std::string::npos) << log;
+        EXPECT_EQ(PackageRequests(server).size(), before) << why;
+        EXPECT_FALSE(plat::FileExists(Installed("Data\\b.pak"))) << why;
+    };
+    std::string tampered = xml;
+    tampered.replace(tampered.find("clientVersion=\"1.0.0\""), 21, "clientVersion=\"1.0.1\"");
+    refused(Packed(tampered, signature), KeyConfig(key), "signature does not match");
+    refused(Packed(xml, ""), KeyConfig(key), "not signed");
+    config::Ed25519PrivateKey otherSecret{};
+    config::Ed25519PublicKey otherKey{};
+    ASSERT_TRUE(config::GenerateEd25519(&otherSecret, &otherKey));
+    refused(firstPacked, KeyConfig(otherKey), "signature does not match");
+    refused(firstPacked, "<network><releaseKey ed25519='1234'/></network>",
+            "signature does not match");
+
+    // A newer release repairs; the older one is refused from then on.
+    Publish();
+    ServeManifest(Published("update.rxml"));
+    text = RunSigned();
+    ExpectClientInstalled();
+    EXPECT_GT(std::stoull(testsupport::ReadTestFile(Installed("update.seq"))),
+              std::stoull(firstSequence));
+    refused(firstPacked, KeyConfig(key), "older than the release accepted before");
+
+    // A release whose time has passed.
+    signingNow = 1000000000; // 2001
+    Publish();
+    refused(Published("update.rxml"), KeyConfig(key), "expired");
+
+    // A launcher without a key reads a signed release as any other.
+    Publish();
+    signingNow = 0;
+    text = RunUpdate();
+    ExpectClientInstalled();
+}
+
+// A package whose bytes fit the manifest's CRC-32 and size but not its
+// SHA-256 is treated as a damaged one: deleted, reported, never unpacked.
+TEST_F(SignedReleaseTest, APackageMatchingItsCrcButNotItsSha256IsRefused) {
+    Publish();
+    const std::string forged = SameCrcOtherBytes(Published("data.pkg"));
+    ASSERT_NE(forged, Published("data.pkg"));
+    ASSERT_EQ(base::Crc32(forged.data(), forged.size(), 0),
+              base::Crc32(Published("data.pkg").data(), forged.size(), 0));
+    server.ServeFile("/game/data.pkg", forged);
+    std::string text = RunSigned();
+    EXPECT_NE(text.find("    .. warning: crc or size is not correct"), std::string::npos) << text;
+    EXPECT_TRUE(Shown("ShowMessageBox", -1, kBoxUpdateFailed));
+    EXPECT_FALSE(plat::FileExists(TempFileFor("data.pkg")));
+    EXPECT_FALSE(plat::FileExists(Installed("Data\\a.pak")));
 }
 
 } // namespace

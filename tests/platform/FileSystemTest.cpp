@@ -5,6 +5,7 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -102,6 +103,26 @@ TEST(FileOperations, MoveRefusesToOverwriteWithoutTheFlag) {
     EXPECT_FALSE(FileExists(dir.File(L"a")));
     EXPECT_FALSE(MoveFile(dir.File(L"a"), dir.File(L"c")));
     EXPECT_EQ(GetLastError(), kErrFileNotFound);
+}
+
+// A key file: new, for its owner only, never written over anything or
+// through a link.
+TEST(FileOperations, PrivateFilesAreNewAndForTheirOwnerOnly) {
+    TempDir dir;
+    ASSERT_TRUE(WriteNewPrivateFile(dir.File(L"key"), "secret", 6));
+    EXPECT_EQ(ReadTestFile(dir.File(L"key")), "secret");
+    namespace fs = std::filesystem;
+    const fs::perms mode = fs::status(dir.NarrowPath() + "key").permissions();
+    EXPECT_EQ(mode & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
+
+    EXPECT_FALSE(WriteNewPrivateFile(dir.File(L"key"), "other", 5));
+    EXPECT_EQ(GetLastError(), kErrFileExists);
+    EXPECT_EQ(ReadTestFile(dir.File(L"key")), "secret");
+    WriteTestFile(dir.File(L"target"), "kept");
+    fs::create_symlink(dir.NarrowPath() + "target", dir.NarrowPath() + "link");
+    EXPECT_FALSE(WriteNewPrivateFile(dir.File(L"link"), "other", 5));
+    EXPECT_EQ(ReadTestFile(dir.File(L"target")), "kept");
+    EXPECT_FALSE(WriteNewPrivateFile(dir.File(L"missing/key"), "x", 1));
 }
 
 TEST(FileOperations, ReadOnlyAttributeBlocksDeletion) {

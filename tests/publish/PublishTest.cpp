@@ -2,6 +2,7 @@
 
 #include "config/ArchiveHelperRar.h"
 #include "config/LauncherChecksum.h"
+#include "config/Sha256.h"
 #include "config/StubFields.h"
 #include "platform/FileSystem.h"
 #include "platform/FileVersionBlock.h"
@@ -10,6 +11,7 @@
 #include "support/TempDir.h"
 #include "update/Manifest.h"
 #include "update/ManifestTransport.h"
+#include "update/ReleaseSignature.h"
 #include "update/ZipFile.h"
 
 #include <gtest/gtest.h>
@@ -147,14 +149,22 @@ protected:
 
     // Publishes with the given description; the message on failure.
     bool Publish(const std::string& description, std::string* error,
-                 const std::wstring& output = L"") {
+                 const std::wstring& output = L"",
+                 const std::function<void(PublishOptions&)>& tweak = {},
+                 update::ReleaseStamp* stamp = nullptr) {
         WriteTestFile(dir_.File(L"publish.ini"), description);
         PublishOptions options;
         options.descriptionPath = dir_.File(L"publish.ini");
         options.clientFolder = dir_.File(L"client");
         options.outputFolder = output.empty() ? dir_.File(L"out") : output;
         options.rarWriter = [] { return std::make_unique<publish::CPublishRarWriter>(); };
-        return CPublisher(options).Run(error);
+        if (tweak)
+            tweak(options);
+        CPublisher publisher(options);
+        const bool ok = publisher.Run(error);
+        if (stamp)
+            *stamp = publisher.Stamp();
+        return ok;
     }
 
     testsupport::TempDir dir_;
@@ -233,6 +243,78 @@ TEST_F(PublishTest, ManifestDescribesEveryPackageAndFile) {
 
     EXPECT_EQ(tables.ignoredNames, std::set<std::wstring>{L"*.log"});
     EXPECT_EQ(tables.ignoredPaths, std::set<std::wstring>{L"cache\\user.cfg"});
+}
+
+// A signed release: the manifest names every package's and the launcher's
+// SHA-256, a sequence and an expiry, the packed manifest carries the
+// signature of the exact bytes of "update.xml", and a reader without a key
+// finds the same packages as in an unsigned release.
+TEST_F(PublishTest, ASignedReleaseCarriesDigestsAStampAndTheSignatureOfItsManifest) {
+    config::Ed25519PrivateKey secret{};
+    config::Ed25519PublicKey key{};
+    ASSERT_TRUE(config::GenerateEd25519(&secret, &key));
+    constexpr std::int64_t kNow = 1796000000;
+    auto signing = [&](PublishOptions& options) {
+        options.signingKey = secret;
+        options.now = kNow;
+        options.validDays = 30;
+    };
+    std::string error;
+    update::ReleaseStamp stamp;
+    ASSERT_TRUE(Publish(kDescription, &error, L"", signing, &stamp)) << error;
+    EXPECT_EQ(stamp.sequence, static_cast<std::uint64_t>(kNow));
+    EXPECT_EQ(stamp.expires, kNow + 30 * 86400);
+
+    const std::string text = ReadTestFile(OutPath("update.xml"));
+    const std::string packed = ReadTestFile(OutPath("update.rxml"));
+    std::string unpacked, signature;
+    ASSERT_TRUE(UnpackManifest(packed, "update.xml", &unpacked));
+    ASSERT_TRUE(UnpackManifest(packed, "update.xml.sig", &signature));
+    EXPECT_EQ(unpacked, text);
+    EXPECT_EQ(signature, ReadTestFile(OutPath("update.xml.sig")));
+    update::ReleaseStamp read;
+    EXPECT_EQ(update::JudgeManifest(key, text, signature, 0, kNow, &read),
+              update::ManifestTrust::Trusted);
+    EXPECT_EQ(read.sequence, stamp.sequence);
+    EXPECT_EQ(read.expires, stamp.expires);
+
+    for (const auto& [name, files] : kPackageFiles) {
+        const std::string digest = config::ToHex(config::Sha256Of(ReadTestFile(OutPath(name))));
+        EXPECT_NE(text.find("file=\"" + name + "\" crc="), std::string::npos) << name;
+        EXPECT_NE(text.find("sha256=\"" + digest + "\""), std::string::npos) << name;
+    }
+    EXPECT_NE(
+        text.find("launcherSha256=\"" + config::ToHex(config::Sha256Of(LauncherImage())) + "\""),
+        std::string::npos);
+
+    // The same packages for a launcher that reads no signature.
+    ASSERT_TRUE(Publish(kDescription, &error, dir_.File(L"plain"))) << error;
+    const std::string plain = ReadTestFile(dir_.File(L"plain/update.xml"));
+    EXPECT_EQ(plain.find("sha256"), std::string::npos);
+    EXPECT_EQ(plain.find("release"), std::string::npos);
+    EXPECT_FALSE(plat::FileExists(dir_.File(L"plain/update.xml.sig")));
+    std::string none;
+    EXPECT_FALSE(
+        UnpackManifest(ReadTestFile(dir_.File(L"plain/update.rxml")), "update.xml.sig", &none));
+    CManifestDocument signedDoc, plainDoc;
+    ASSERT_TRUE(signedDoc.Parse(text));
+    ASSERT_TRUE(plainDoc.Parse(plain));
+    ManifestReadContext context;
+    context.machinePlatform = kPlatform64;
+    NewManifestTables signedTables, plainTables;
+    ASSERT_TRUE(ReadNewManifest(signedDoc, context, &signedTables));
+    ASSERT_TRUE(ReadNewManifest(plainDoc, context, &plainTables));
+    ASSERT_EQ(signedTables.packages.size(), plainTables.packages.size());
+    for (const auto& [name, package] : plainTables.packages) {
+        EXPECT_EQ(signedTables.packages.at(name).crc, package.crc);
+        EXPECT_EQ(signedTables.packages.at(name).size, package.size);
+    }
+
+    // Published again within the same second: the sequence still grows.
+    ASSERT_TRUE(Publish(kDescription, &error, L"", signing, &stamp)) << error;
+    EXPECT_EQ(stamp.sequence, static_cast<std::uint64_t>(kNow) + 1);
+    EXPECT_EQ(update::JudgeManifest(key, text, signature, stamp.sequence, kNow, nullptr),
+              update::ManifestTrust::Rollback);
 }
 
 TEST_F(PublishTest, PackagesHoldTheClientFiles) {

@@ -163,3 +163,52 @@ TEST_F(PackageSinkTest, LongerFilesAndFailuresAreReported) {
 }
 
 } // namespace
+
+namespace {
+
+// A signed release: the bytes must have the SHA-256 too, whatever their
+// CRC-32 says (a CRC-32 is easily matched by other bytes), also when the
+// download was taken up from what an earlier run left or started again.
+TEST_F(PackageSinkTest, ASignedReleasesPackageMustMatchItsSha256) {
+    const std::string package = Pattern(300000, 3);
+    std::string forged = package;
+    forged[1000] = static_cast<char>(forged[1000] ^ 0x55);
+    const config::Sha256Digest digest = config::Sha256Of(package);
+    auto fetch = [&](const std::wstring& path, const std::string& bytes, std::uint32_t crc,
+                     std::size_t from) {
+        CPackageSink sink(path, bytes.size(), crc);
+        sink.RequireSha256(digest);
+        std::uint32_t error = 0;
+        EXPECT_TRUE(sink.BeginBody(from, &error));
+        EXPECT_TRUE(Feed(sink, bytes.substr(from), 7000));
+        sink.EndBody();
+        return sink.Verdict();
+    };
+    EXPECT_EQ(fetch(Temp(L"good"), package, ZlibCrc(package), 0), PackageVerdict::Complete);
+    // The CRC-32 the manifest gives fits the forged bytes: the SHA-256 does not.
+    EXPECT_EQ(fetch(Temp(L"forged"), forged, ZlibCrc(forged), 0), PackageVerdict::Damaged);
+
+    // Taken up at 120000 from what an earlier run wrote.
+    WriteTestFile(Temp(L"resumed"), package.substr(0, 120000));
+    EXPECT_EQ(fetch(Temp(L"resumed"), package, ZlibCrc(package), 120000), PackageVerdict::Complete);
+    WriteTestFile(Temp(L"resumed-forged"), forged.substr(0, 120000));
+    EXPECT_EQ(fetch(Temp(L"resumed-forged"), package,
+                    ZlibCrc(forged.substr(0, 120000) + package.substr(120000)), 120000),
+              PackageVerdict::Damaged);
+
+    // A damaged file discarded and fetched again from nothing is judged afresh.
+    CPackageSink sink(Temp(L"again"), package.size(), ZlibCrc(package));
+    sink.RequireSha256(digest);
+    std::uint32_t error = 0;
+    ASSERT_TRUE(sink.BeginBody(0, &error));
+    ASSERT_TRUE(Feed(sink, forged, 50000));
+    sink.EndBody();
+    EXPECT_EQ(sink.Verdict(), PackageVerdict::Damaged);
+    sink.Discard();
+    ASSERT_TRUE(sink.BeginBody(0, &error));
+    ASSERT_TRUE(Feed(sink, package, 50000));
+    sink.EndBody();
+    EXPECT_EQ(sink.Verdict(), PackageVerdict::Complete);
+}
+
+} // namespace

@@ -255,6 +255,38 @@ std::wstring TempNameBeside(const std::wstring& path) {
            std::to_wstring(n) + L".part";
 }
 
+bool WriteNewPrivateFile(const std::wstring& path, const void* data, std::size_t size) {
+    const std::string name = WideToUtf8(path);
+    const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        // As a creation of a new file reports it: 80.
+        if (errno == EEXIST)
+            SetLastError(kErrFileExists);
+        else
+            SetLastErrno(errno);
+        return false;
+    }
+    const auto* bytes = static_cast<const char*>(data);
+    bool written = true;
+    for (std::size_t done = 0; written && done < size;) {
+        const ssize_t n = ::write(fd, bytes + done, size - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        written = n > 0;
+        if (written)
+            done += static_cast<std::size_t>(n);
+    }
+    written = written && ::fsync(fd) == 0;
+    const int error = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(name.c_str());
+        SetLastErrno(error != 0 ? error : EIO);
+        return false;
+    }
+    return true;
+}
+
 bool WriteWholeFile(const std::wstring& path, const void* data, std::size_t size) {
     // Attempts at finding an unused name: a leftover of an earlier process
     // with the same number may be in the way.
