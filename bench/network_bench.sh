@@ -20,6 +20,9 @@
 #   NETBENCH_DOWNLOAD_MB  sizes for download_bench (default "1024 4096")
 #   NETBENCH_INSTALL_MB   size of each installed package (default 1024)
 #   NETBENCH_ROUNDS       installations per package and side (default 2)
+#   NETBENCH_RUNS         downloads per size and side (default 3: the disk's
+#                         writeback makes single 4 GiB figures vary by a
+#                         quarter, the baseline's as much as ours)
 #   NETBENCH_PORT         nginx's port (default 8093)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -33,6 +36,7 @@ port=${NETBENCH_PORT:-8093}
 download_sizes=${NETBENCH_DOWNLOAD_MB:-"1024 4096"}
 install_mb=${NETBENCH_INSTALL_MB:-1024}
 rounds=${NETBENCH_ROUNDS:-2}
+runs=${NETBENCH_RUNS:-3}
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLAUNCHER_TESTS=OFF >/dev/null
 cmake --build "$build" --target launcher_exe stubpatch publish download_bench
@@ -50,7 +54,7 @@ trap 'nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -s stop 2>/dev/null || 
 echo "== download_bench (machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
 for mb in $download_sizes; do
   DOWNLOAD_BENCH_MB=$mb DOWNLOAD_BENCH_ROOT="$work/served" DOWNLOAD_BENCH_OUT="$work/out" \
-    DOWNLOAD_BENCH_SERVER="http://127.0.0.1:$port" DOWNLOAD_BENCH_RUNS=2 \
+    DOWNLOAD_BENCH_SERVER="http://127.0.0.1:$port" DOWNLOAD_BENCH_RUNS=$runs \
     "$build/bench/download_bench" --benchmark_counters_tabular=true 2>/dev/null |
     grep -E "^BM_|^Benchmark" || true
   rm -f "$work/served/bench.pkg"

@@ -103,6 +103,12 @@ public:
     // Tests: the executable whose other processes count as launchers of
     // this one (the running one unless set).
     void SetLauncherExecutable(const std::wstring& path) { launcherExecutable_ = path; }
+    // Tests: how the processes that run an executable are ended (every one
+    // of the user's, through assistant::KillByPath, unless set); true when
+    // none of them runs any more.
+    void SetProcessEnder(std::function<bool(const std::wstring& path)> ender) {
+        processEnder_ = std::move(ender);
+    }
 
     // The client and the other launchers (LogicClient.cpp, LogicSilent.cpp).
     // Starts the client, or brings a running one forward.
@@ -116,6 +122,8 @@ public:
     void DecideSilentDownloadMode();
     void SetSilentDownload(bool on);
     void CloseOtherLaunchers(int target) override;
+    // Ends every process of the user that runs the executable at `path`.
+    bool EndProcessesOf(const std::wstring& path);
     void ShowMainWindow(bool show);
 
     // State read by tests.
@@ -351,6 +359,7 @@ private:
     bool clientThreadRunning_ = false;
     bool clientRunFailed_ = false;
     std::wstring launcherExecutable_;
+    std::function<bool(const std::wstring&)> processEnder_;
     std::uint32_t otherLauncherPid_ = 0;
     bool otherLauncherIdle_ = true;
     bool othersClosed_ = true;

@@ -128,6 +128,10 @@ void CLogic::AnswerSilentDownload() {
         Log(L"AnswerSilentDownload() : SendPipe .. fail");
 }
 
+bool CLogic::EndProcessesOf(const std::wstring& path) {
+    return processEnder_ ? processEnder_(path) : assistant::KillByPath(path);
+}
+
 void CLogic::CloseOtherLaunchers(int target) {
     othersClosed_ = true;
     std::wstring path;
@@ -150,7 +154,7 @@ void CLogic::CloseOtherLaunchers(int target) {
             }
         }
         if (target == 1) {
-            othersClosed_ = assistant::KillByPath(path);
+            othersClosed_ = EndProcessesOf(path);
             if (!othersClosed_)
                 return;
         }

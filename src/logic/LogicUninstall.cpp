@@ -108,7 +108,7 @@ void CLogic::StartUninstall() {
     }
     View().ShowUninstallProgressPage();
     ShowTrayIcon(false);
-    if (!assistant::KillByPath(ClientPath())) {
+    if (!EndProcessesOf(ClientPath())) {
         // Files of a running client would stay: nothing is deleted.
         View().ShowMessageBox(GetString(108), kBoxChooseAgain, kBoxButtonsOk, true, 0);
         return;

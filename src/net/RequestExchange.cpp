@@ -322,7 +322,9 @@ void CRequestHttx::Read() {
         if (adaptive_)
             readStartMs_ = plat::GetUtcMs();
         const auto room = static_cast<std::uint32_t>(responseBody_.Size() - bodyUsed_);
-        const std::uint32_t length = readBlock_ != 0 ? std::min(readBlock_, room) : room;
+        std::uint32_t length = readBlock_ != 0 ? std::min(readBlock_, room) : room;
+        if (streaming_)
+            length = std::min(length, kStreamSlice);
         read_.buffer = responseBody_.Data() + bodyUsed_;
         read_.length = 0;
         if (plat::ReadResponse(handle_, read_.buffer, length, &read_.length)) {

@@ -35,6 +35,13 @@ enum RequestState : std::uint32_t {
 // The read block that asks for adaptive reads.
 constexpr std::uint32_t kAdaptiveBlock = 0xFFFFFFFFu;
 constexpr std::uint32_t kMinAdaptiveBlock = 0x2000;
+// A body streamed to a sink is read in slices of at most this size, whatever
+// the read block: each slice is copied, checksummed and written while it is
+// still in the processor's cache, which a 4 MiB block is not. Against
+// `curl -o` a 1 GiB download went from 0.68-0.93 of its rate with 4 MiB
+// reads to 1.05-1.07 with these slices (256 KiB: 0.90-1.02, more thread
+// hand-overs).
+constexpr std::uint32_t kStreamSlice = 512u << 10;
 
 // The error kind of a failed exchange.
 constexpr std::uint32_t kErrorKindFailed = 4;

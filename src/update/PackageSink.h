@@ -67,6 +67,7 @@ private:
     const std::uint64_t expectedSize_;
     const std::uint32_t expectedCrc_;
     std::uint64_t size_ = 0;
+    std::uint64_t writeBackFrom_ = 0; // where the disk's writing was last asked to start
     std::uint32_t crc_ = 0;
     bool crcKnown_ = false; // crc_ covers the first size_ bytes
     plat::File file_;       // open while an answer is written

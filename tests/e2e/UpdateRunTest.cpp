@@ -335,6 +335,42 @@ TEST_F(UpdateRunTest, FreeSpaceOneByteShortStopsBeforeTheDownload) {
     EXPECT_TRUE(ClientInstalled()) << log;
 }
 
+// A portable installation its user may not write to: the run stops before
+// it asks any server for anything and changes nothing (the user is told so);
+// the same folder made writable again installs as usual. Root runs the
+// launcher without the rights that pass over a folder's mode.
+TEST_F(UpdateRunTest, AReadOnlyPortableFolderStopsTheRunBeforeAnyRequest) {
+    Publish();
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    ServePublished(server);
+    Personalise(server.Url(""));
+    const std::vector<std::wstring> asUser = {
+        L"--bounding-set=-dac_override,-dac_read_search,-fowner", L"--"};
+    auto runAsUser = [&](std::vector<std::wstring> command) {
+        command.insert(command.begin(), asUser.begin(), asUser.end());
+        return e2e::Run(L"/usr/bin/setpriv", command, game.Path());
+    };
+    if (runAsUser({L"/bin/true"}) != 0)
+        GTEST_SKIP() << "setpriv cannot take the rights away here";
+    const std::string folder = game.NarrowPath();
+    std::filesystem::permissions(folder, std::filesystem::perms(0555));
+    if (runAsUser({L"/usr/bin/touch", game.File(L"probe")}) == 0) {
+        std::filesystem::permissions(folder, std::filesystem::perms(0755));
+        GTEST_SKIP() << "the folder's mode does not bind this user";
+    }
+    const auto before = plat::FindFiles(game.File(L"*"));
+    runAsUser({launcher});
+    const auto after = plat::FindFiles(game.File(L"*"));
+    std::filesystem::permissions(folder, std::filesystem::perms(0755));
+    EXPECT_EQ(server.RequestCount(), 0u);
+    EXPECT_EQ(after.size(), before.size());
+    EXPECT_FALSE(ClientInstalled());
+
+    std::string log = RunLauncher();
+    EXPECT_TRUE(ClientInstalled()) << log;
+}
+
 TEST_F(UpdateRunTest, MaintenanceAnswerInTheCurrentLanguageWithLocalEndTime) {
     // The end of the maintenance two hours ahead, shown in the launcher's
     // time zone (three hours east of UTC) in German.

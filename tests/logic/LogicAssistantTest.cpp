@@ -9,6 +9,7 @@
 #include "platform/ShellLink.h"
 #include "platform/SpecialFolders.h"
 #include "skin/Dialog.h"
+#include "support/ScopedFileRights.h"
 
 #include <filesystem>
 
@@ -212,6 +213,110 @@ TEST_F(LogicAssistantTest, APortableUninstallRunsTheUninstallerThread) {
                              "Process Uninstall Finished\r\n", "Stop uninstaller thread\r\n"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
     EXPECT_EQ(text.find("LauncherAssistant"), std::string::npos); // no elevation needed
+}
+
+// The client of a portable installation still runs and cannot be ended:
+// the uninstall stops with the message that says so and deletes nothing.
+TEST_F(LogicAssistantTest, AnUninstallStopsWhenTheRunningClientCannotBeEnded) {
+    const std::wstring folder = Path(L"games/Alpha Portable");
+    WriteTestFile(folder + L"/Launcher.exe", "launcher");
+    WriteTestFile(folder + L"/guest.dat", "");
+    WriteTestFile(folder + L"/game.exe", "client");
+    WriteTestFile(folder + L"/data/pack.dat", "data");
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure, rcUninstallGuest, folder)) << failure.text;
+    std::vector<std::wstring> ended;
+    logic.SetProcessEnder([&](const std::wstring& path) {
+        ended.push_back(path);
+        return !path.ends_with(L"/game.exe");
+    });
+    HookedView view(&log);
+    logic.SetWizardView(&view);
+    view.onFirstPage = [&] { Click(logic, kBtnUninstall); };
+    view.onBox = [&] { Click(logic, kBtnCaptionClose); };
+    ASSERT_TRUE(logic.Run(&failure));
+    logic.Uninit();
+
+    ASSERT_FALSE(ended.empty());
+    EXPECT_EQ(ended.back(), folder + L"/game.exe");
+    for (const wchar_t* name : {L"Launcher.exe", L"guest.dat", L"game.exe", L"data/pack.dat"})
+        EXPECT_TRUE(Exists(L"games/Alpha Portable/" + std::wstring(name))) << name;
+    bool told = false;
+    for (const auto& entry : view.inner.Entries())
+        told |= entry.operation == "ShowMessageBox" && entry.text == L"text108";
+    EXPECT_TRUE(told);
+    EXPECT_FALSE(Recorded(view, "ShowUninstallResult", 1));
+    std::string text = LogText();
+    EXPECT_EQ(text.find("Install Folder: "), std::string::npos) << text;
+}
+
+// An installation the user may no longer write to: before the update starts,
+// the elevated assistant gives the rights back and the work goes on. Where
+// it refuses (the folder holds no launcher), the user is told that the
+// rights are missing and nothing is asked of the server.
+TEST_F(LogicAssistantTest, AnUpdateWithoutRightsToItsFolderGetsThemThroughTheAssistant) {
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    server.ServeFile("/game/update.rxml", PackedManifest("<manifest clientVersion='1.0'/>"));
+    RecordExecutableFolderAsInstalled();
+    const std::string folder = installDir.NarrowPath();
+    WriteTestFile(installDir.File(L"data/pack.dat"), "data");
+    fs::permissions(folder + "data/pack.dat", fs::perms(0444));
+    fs::permissions(folder + "data", fs::perms(0555));
+    fs::permissions(folder, fs::perms(0555));
+    {
+        testsupport::ScopedNoFileOverride user;
+        ASSERT_TRUE(user.Active());
+        if (plat::WriteWholeFile(installDir.File(L"probe"), "p", 1))
+            GTEST_SKIP() << "the folder's mode does not bind this user";
+    }
+    // One update run as the user; what the view recorded.
+    auto runUpdate = [&](HookedView* view, bool* writable) {
+        testsupport::ScopedNoFileOverride user;
+        CLogic logic;
+        LogicFailure failure;
+        ASSERT_TRUE(Start(logic, ConfigXml({}, "<URL>" + server.Url("") + "</URL>"), &failure))
+            << failure.text;
+        ASSERT_EQ(logic.Settings().runMode, rmUpdate);
+        logic.SetAssistantSource(plat::Utf8ToWide(ASSISTANT_CHILD_PATH));
+        logic.SetWizardView(view);
+        view->onBox = [&] { plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0); };
+        ASSERT_TRUE(logic.Run(&failure));
+        logic.Uninit();
+        *writable = plat::WriteWholeFile(installDir.File(L"probe"), "p", 1) &&
+                    plat::WriteWholeFile(installDir.File(L"data/pack.dat"), "new", 3);
+    };
+    auto told = [](const HookedView& view, const wchar_t* text) {
+        for (const auto& entry : view.inner.Entries())
+            if (entry.operation == "ShowMessageBox" && entry.text == text)
+                return true;
+        return false;
+    };
+
+    HookedView refused(&log);
+    bool writable = true;
+    runUpdate(&refused, &writable);
+    EXPECT_TRUE(told(refused, L"text70"));
+    EXPECT_FALSE(writable);
+    EXPECT_EQ(server.RequestCount(), 0u);
+
+    // With its launcher the folder is an installation the assistant serves.
+    fs::permissions(folder, fs::perms(0755));
+    WriteTestFile(installDir.File(L"Launcher.exe"), "launcher");
+    fs::permissions(folder, fs::perms(0555));
+    HookedView given(&log);
+    runUpdate(&given, &writable);
+    EXPECT_FALSE(told(given, L"text70"));
+    EXPECT_TRUE(writable);
+    std::string text = LogText();
+    EXPECT_GE(server.RequestCount(), 1u) << text;
+    EXPECT_NE(text.find("LauncherAssistantWorkResult::eLauncherCmd_GetRights .. error"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("LauncherAssistantWorkResult::eLauncherCmd_GetRights .. OK\r\n"),
+              std::string::npos)
+        << text;
 }
 
 // Closing the window while the assistant starts: it is told to stop, the

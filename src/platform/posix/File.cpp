@@ -199,6 +199,17 @@ bool File::Size(std::uint64_t* size) const {
     return true;
 }
 
+bool File::StartWriteBack(std::uint64_t offset, std::uint64_t length) {
+    if (fd_ < 0) {
+        SetLastError(kErrInvalidHandle);
+        return false;
+    }
+    // Not every file system takes the hint; the data is written either way.
+    ::sync_file_range(static_cast<int>(fd_), static_cast<off_t>(offset), static_cast<off_t>(length),
+                      SYNC_FILE_RANGE_WRITE);
+    return true;
+}
+
 bool File::Flush() {
     if (fd_ < 0) {
         SetLastError(kErrInvalidHandle);
