@@ -17,6 +17,7 @@
 #include "publish/Publisher.h"
 #include "skin/Dialog.h"
 #include "skin/SkinElement.h"
+#include "support/MemberMap.h"
 #include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
@@ -66,19 +67,8 @@ public:
     }
 
 private:
-    class Members : public config::IMemberSource {
-    public:
-        bool GetMember(const std::string& name, std::string* bytes) const override {
-            auto it = members.find(name);
-            if (it == members.end())
-                return false;
-            *bytes = it->second;
-            return true;
-        }
-        std::map<std::string, std::string> members;
-    };
     const themegen::ThemeFiles theme_ = themegen::DefaultTheme();
-    Members members_;
+    testsupport::MemberMap members_;
     tinyxml2::XMLDocument document_;
     CDialog dialog_;
     bool created_ = false;

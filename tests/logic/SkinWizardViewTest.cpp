@@ -8,13 +8,10 @@
 #include "Themes.h"
 #include "base/RunCommand.h"
 #include "config/LangSource.h"
-#include "config/MemberSource.h"
 #include "log/LogImplW.h"
 #include "logic/LangFormat.h"
 #include "logic/WizardControls.h"
-#include "platform/Canvas.h"
 #include "platform/HeadlessPresenter.h"
-#include "platform/PngFile.h"
 #include "platform/Unicode.h"
 #include "skin/Dialog.h"
 #include "skin/LicenseRenderer.h"
@@ -22,29 +19,20 @@
 #include "skin/SkinListBox.h"
 #include "skin/SkinStatic.h"
 #include "support/HermeticFonts.h"
+#include "support/MemberMap.h"
 #include "support/TempDir.h"
+#include "support/WindowShot.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
 
-#include <filesystem>
 #include <map>
 
 using namespace logic;
 
 namespace {
 
-class MapMembers : public config::IMemberSource {
-public:
-    bool GetMember(const std::string& name, std::string* bytes) const override {
-        auto it = members.find(name);
-        if (it == members.end())
-            return false;
-        *bytes = it->second;
-        return true;
-    }
-    std::map<std::string, std::string> members;
-};
+using MapMembers = testsupport::MemberMap;
 
 std::map<int, std::wstring> ShippedStrings(const std::string& code) {
     const std::string here = __FILE__;
@@ -180,21 +168,10 @@ protected:
     // Paints what is pending and keeps a picture of the window.
     void Shot(const std::string& name) {
         Pump();
-        plat::HeadlessSurface* surface = presenter->FindSurface(dialog.Window());
-        ASSERT_NE(surface, nullptr);
-        ASSERT_TRUE(surface->IsVisible()) << name;
-        plat::Bitmap screen;
-        ASSERT_TRUE(presenter->CaptureScreen(&screen));
-        const plat::Rect bounds = surface->Bounds();
-        plat::Bitmap shot;
-        ASSERT_TRUE(shot.Create(bounds.Width() + 32, bounds.Height() + 32));
-        plat::Canvas canvas(&shot);
-        plat::BitBlt(canvas, 0, 0, shot.Width(), shot.Height(), screen, bounds.left - 16,
-                     bounds.top - 16);
-        const std::string dir = std::string(TEST_ARTEFACT_DIR) + "/wizard";
-        std::filesystem::create_directories(dir);
-        ASSERT_TRUE(
-            plat::SavePng(shot, plat::Utf8ToWide(dir + "/" + folder + "-" + name + ".png")));
+        EXPECT_TRUE(testsupport::SaveWindowShot(*presenter, dialog.Window(),
+                                                std::string(TEST_ARTEFACT_DIR) + "/wizard/" +
+                                                    folder + "-" + name + ".png"))
+            << name;
     }
 
     bool single = false;

@@ -10,16 +10,15 @@
 #include "assistant/ProcessKill.h"
 #include "config/LangSource.h"
 #include "logic/WizardControls.h"
-#include "platform/Canvas.h"
 #include "platform/FileSystem.h"
 #include "platform/HeadlessPresenter.h"
-#include "platform/PngFile.h"
 #include "publish/Publisher.h"
 #include "skin/SkinButton.h"
 #include "skin/SkinComboBox.h"
 #include "skin/SkinMessages.h"
 #include "support/HermeticFonts.h"
 #include "support/TestData.h"
+#include "support/WindowShot.h"
 
 #include <filesystem>
 
@@ -97,23 +96,13 @@ public:
 private:
     void Shot(const std::string& name) {
         auto* presenter = dynamic_cast<plat::HeadlessPresenter*>(logic_.Dialog().Presenter());
-        plat::HeadlessSurface* surface =
-            presenter ? presenter->FindSurface(logic_.DialogWindow()) : nullptr;
-        ASSERT_NE(surface, nullptr);
-        plat::Bitmap screen;
-        ASSERT_TRUE(presenter->CaptureScreen(&screen));
-        const plat::Rect bounds = surface->Bounds();
-        plat::Bitmap shot;
-        ASSERT_TRUE(shot.Create(bounds.Width() + 32, bounds.Height() + 32));
-        plat::Canvas canvas(&shot);
-        plat::BitBlt(canvas, 0, 0, shot.Width(), shot.Height(), screen, bounds.left - 16,
-                     bounds.top - 16);
-        const std::string dir = std::string(TEST_ARTEFACT_DIR) + "/wizard-walk";
-        std::filesystem::create_directories(dir);
+        ASSERT_NE(presenter, nullptr);
         char number[8];
         std::snprintf(number, sizeof number, "%02zu", next_);
-        ASSERT_TRUE(plat::SavePng(
-            shot, plat::Utf8ToWide(dir + "/" + prefix_ + "-" + number + "-" + name + ".png")));
+        EXPECT_TRUE(testsupport::SaveWindowShot(*presenter, logic_.DialogWindow(),
+                                                std::string(TEST_ARTEFACT_DIR) + "/wizard-walk/" +
+                                                    prefix_ + "-" + number + "-" + name + ".png"))
+            << name;
     }
 
     CLogic& logic_;
