@@ -20,9 +20,14 @@
 #     exactly what the installation made.
 # Everything the launcher writes (registry store, desktop, menus, temporary
 # and state folders) stays inside demo-run/. Needs no display.
+# With --screens the first installation runs in a real window (on the
+# display, or on a virtual X server of the demo's own when there is none)
+# and a picture of every page it shows is saved in demo-run/screens.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+screens=""
+[ "${1:-}" = "--screens" ] && screens=1
 
 bash scripts/setup.sh
 build=${BUILD_DIR:-build-release}
@@ -59,8 +64,17 @@ export FAKE_CLIENT_OUTPUT="$run/client.txt"
 # The launcher takes the environment's proxy; the demo's server is this
 # machine, reached directly.
 export no_proxy='127.0.0.1,localhost'
+screen_display=${DISPLAY:-}
 unset DISPLAY
 game=$run/game
+xvfb_pid=""
+if [ -n "$screens" ] && [ -z "$screen_display" ]; then
+  # A virtual X server on a display number it picks itself.
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$run/xvfb-display" >/dev/null 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 100); do [ -s "$run/xvfb-display" ] && break; sleep 0.1; done
+  screen_display=":$(head -n 1 "$run/xvfb-display")"
+fi
 
 echo "== publishing the demo client"
 bash scripts/demo/make-client.sh "$run/client" "$demo_game"
@@ -74,6 +88,7 @@ bash scripts/nginx-serve.sh "$run/nginx" "$run/server" "$port"
 stop_all() {
   nginx -p "$run/nginx" -c "$run/nginx/nginx.conf" -s stop 2>/dev/null || true
   end_clients
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
 }
 trap stop_all EXIT
 
@@ -143,8 +158,17 @@ installation_entries() {
   find "$run/home/Desktop" "$run/home/.local/share/applications" -name '*.desktop' 2>/dev/null || true
 }
 
-run_launcher "1. first installation into the empty folder demo-run/game" "$run/download" \
-  "terms=agree;folder=$game;portable=1;desktop=1;programs=1;launch=1"
+if [ -n "$screens" ]; then
+  # The window shows on the display; the same script answers its pages.
+  DISPLAY=$screen_display LAUNCHER_SCREENSHOTS="$run/screens" \
+    run_launcher "1. first installation into the empty folder demo-run/game (in a window on $screen_display)" \
+    "$run/download" "terms=agree;folder=$game;portable=1;desktop=1;programs=1;launch=1"
+  echo "   pictures of the pages it showed:"
+  ls "$run/screens"/*.png | sed 's/^/     /'
+else
+  run_launcher "1. first installation into the empty folder demo-run/game" "$run/download" \
+    "terms=agree;folder=$game;portable=1;desktop=1;programs=1;launch=1"
+fi
 compare_client
 wait_client "start-event signalled"
 echo "   the client reports its command line:"

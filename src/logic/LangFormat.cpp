@@ -1,5 +1,6 @@
 #include "logic/LangFormat.h"
 
+#include <cmath>
 #include <cwchar>
 
 namespace logic {
@@ -71,6 +72,144 @@ std::wstring FormatLangNumber(std::wstring_view format, double value) {
         out += format[i];
     }
     return out;
+}
+
+namespace {
+
+// The kind of argument a conversion character takes; false for one the
+// formatter does not know.
+bool ConversionKind(wchar_t conversion, LangArg::Kind* kind) {
+    switch (conversion) {
+    case L'd':
+    case L'i':
+    case L'u':
+    case L'x':
+    case L'X':
+    case L'o':
+    case L'c':
+        *kind = LangArg::Integer;
+        return true;
+    case L'f':
+    case L'F':
+    case L'e':
+    case L'E':
+    case L'g':
+    case L'G':
+        *kind = LangArg::Real;
+        return true;
+    case L's':
+    case L'S':
+        *kind = LangArg::Text;
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsDigit(wchar_t c) {
+    return c >= L'0' && c <= L'9';
+}
+
+// Reads at most two digits at `at`; false when there are more.
+bool ShortNumber(std::wstring_view text, std::size_t* at) {
+    std::size_t digits = 0;
+    while (*at < text.size() && IsDigit(text[*at])) {
+        ++*at;
+        if (++digits > 2)
+            return false;
+    }
+    return true;
+}
+
+// One conversion with its argument; `spec` holds the flags, width and
+// precision, without the length modifiers.
+std::wstring FormatConversion(std::wstring spec, wchar_t conversion, const LangArg& arg) {
+    wchar_t buffer[256];
+    int written = -1;
+    if (arg.kind == LangArg::Text) {
+        // A text may be long: the width and precision rules are the
+        // formatter's own here, so a long text never meets the buffer.
+        std::wstring text = arg.text;
+        std::size_t dot = spec.find(L'.');
+        if (dot != std::wstring::npos) {
+            std::size_t precision = 0;
+            for (std::size_t i = dot + 1; i < spec.size(); ++i)
+                precision = precision * 10 + static_cast<std::size_t>(spec[i] - L'0');
+            if (text.size() > precision)
+                text.resize(precision);
+        }
+        std::size_t width = 0;
+        bool left = false;
+        std::size_t i = 1;
+        for (; i < spec.size() && !IsDigit(spec[i]) && spec[i] != L'.'; ++i)
+            left = left || spec[i] == L'-';
+        for (; i < spec.size() && IsDigit(spec[i]); ++i)
+            width = width * 10 + static_cast<std::size_t>(spec[i] - L'0');
+        if (text.size() < width)
+            text = left ? text + std::wstring(width - text.size(), L' ')
+                        : std::wstring(width - text.size(), L' ') + text;
+        return text;
+    }
+    if (arg.kind == LangArg::Real) {
+        spec += conversion;
+        const double value = arg.real > 1e15 ? 1e15 : (arg.real < -1e15 ? -1e15 : arg.real);
+        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], spec.c_str(),
+                                std::isnan(value) ? 0.0 : value);
+    } else if (conversion == L'c') {
+        spec += L"lc";
+        const std::int64_t code = arg.integer;
+        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], spec.c_str(),
+                                static_cast<wint_t>(code > 0 && code < 0x110000 ? code : L'?'));
+    } else {
+        spec += L"ll";
+        spec += conversion;
+        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], spec.c_str(),
+                                static_cast<long long>(arg.integer));
+    }
+    return written < 0 ? std::wstring() : std::wstring(buffer, static_cast<std::size_t>(written));
+}
+
+} // namespace
+
+bool FormatLangArgs(std::wstring_view format, const std::vector<LangArg>& args, std::wstring* out) {
+    std::wstring result;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != L'%') {
+            result += format[i];
+            continue;
+        }
+        if (i + 1 < format.size() && format[i + 1] == L'%') {
+            result += L'%';
+            ++i;
+            continue;
+        }
+        std::size_t at = i + 1;
+        while (at < format.size() &&
+               std::wstring_view(L"-+ #0").find(format[at]) != std::wstring_view::npos)
+            ++at;
+        bool fits = ShortNumber(format, &at);
+        if (fits && at < format.size() && format[at] == L'.') {
+            ++at;
+            fits = ShortNumber(format, &at);
+        }
+        std::wstring spec(format.substr(i, at - i));
+        while (fits && at < format.size() &&
+               std::wstring_view(L"lhLqjzt").find(format[at]) != std::wstring_view::npos)
+            ++at;
+        LangArg::Kind kind = LangArg::Integer;
+        fits = fits && at < format.size() && ConversionKind(format[at], &kind) &&
+               next < args.size() && args[next].kind == kind;
+        if (!fits) {
+            *out = std::wstring(format);
+            return false;
+        }
+        result += FormatConversion(spec, format[at], args[next]);
+        ++next;
+        i = at;
+    }
+    *out = std::move(result);
+    return true;
 }
 
 } // namespace logic

@@ -6,8 +6,10 @@
 // translation prints as it stands instead of reading arguments that do not
 // exist. Pure function, any thread.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace logic {
 
@@ -25,5 +27,23 @@ std::wstring FormatLangText(std::wstring_view format, std::wstring_view name);
 // The text with its first "%.Nf" (N one digit; "%f" is "%.6f") replaced by
 // the number and "%%" by "%"; the same rules otherwise.
 std::wstring FormatLangNumber(std::wstring_view format, double value);
+
+// One argument of a language text used as a printf format.
+struct LangArg {
+    enum Kind { Integer, Real, Text };
+    Kind kind = Integer;
+    std::int64_t integer = 0;
+    double real = 0;
+    std::wstring text;
+};
+
+// The format with its printf conversions filled from the arguments, in
+// order: %d %i %u %x %X %o and %c take an integer, %f %F %e %E %g %G a real,
+// %s a text; flags, a width and a precision of at most two digits each, and
+// length modifiers (which the arguments' own sizes replace) are allowed.
+// False, with `out` the format as it stands, when a conversion is of
+// another kind than its argument, has no argument, or is not one of these:
+// a translation that does not fit its arguments is shown, never formatted.
+bool FormatLangArgs(std::wstring_view format, const std::vector<LangArg>& args, std::wstring* out);
 
 } // namespace logic

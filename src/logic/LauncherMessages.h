@@ -37,6 +37,9 @@ enum eWindowsMessage : std::uint32_t {
     eWindowsMessage_LeaveSilentDownload = plat::WM_USER + 1710,
     eWindowsMessage_SilentDownloadRequest = plat::WM_USER + 1711,
     eWindowsMessage_ShowBeforeClose = plat::WM_USER + 1712,
+    // A page was shown: its picture is saved (screenshots asked for by the
+    // environment; wParam: the page).
+    eWindowsMessage_SaveScreenshot = plat::WM_USER + 1720,
 };
 
 // The numbers other processes and the original's peers know: the messages

@@ -14,6 +14,7 @@
 #include "logic/ClientLaunch.h"
 #include "logic/ILauncherLogic.h"
 #include "logic/LaunchSettings.h"
+#include "logic/SkinWizardView.h"
 #include "logic/UpdateCycle.h"
 #include "logic/WizardView.h"
 #include "net/Downloader.h"
@@ -26,6 +27,7 @@
 #include "skin/TrayIcon.h"
 #include "update/UninstallerThread.h"
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -47,7 +49,8 @@ class CChangeJournal;
 class CLogic final : public ILauncherLogic,
                      private ISkinFormNotify,
                      private NetEx::IDownloaderNotify,
-                     private logic::IUpdateCycleHost {
+                     private logic::IUpdateCycleHost,
+                     private logic::IWizardViewHost {
 public:
     // How long the balloon of a finished silent download stays before it
     // counts as closed, where no notification area says so.
@@ -92,6 +95,15 @@ public:
     // a wizard view to use instead of the headless one.
     void SetResourceArchive(const std::string* archiveBytes) { archiveOverride_ = archiveBytes; }
     void SetWizardView(IWizardView* view) { viewOverride_ = view; }
+    // Tests: the skinned wizard view even on the headless presenter (a run
+    // without a display otherwise answers from its script).
+    void UseSkinnedView(bool on) { skinnedWithoutDisplay_ = on; }
+    // Tests: told of every page the skinned view shows.
+    void SetPageObserver(std::function<void(int page)> observer) {
+        pageObserver_ = std::move(observer);
+    }
+    // Tests: the dialog (its presenter takes the screenshots).
+    CDialog& Dialog() { return dialog_; }
     // Tests: the installation folder of an update run instead of the
     // executable's own folder.
     void SetInstallFolder(const std::wstring& folder) { cycle_.SetInstallFolder(folder); }
@@ -133,7 +145,7 @@ public:
     void ShowMainWindow(bool show);
 
     // State read by tests.
-    const logic::LaunchSettings& Settings() const { return settings_; }
+    const logic::LaunchSettings& Settings() const override { return settings_; }
     const logic::CUpdateCycle& Cycle() const { return cycle_; }
     plat::HWND DialogWindow() const { return dialog_.Window(); }
     const config::CUrlSelector& UrlSelector() const { return urlSelector_; }
@@ -166,6 +178,20 @@ private:
     bool ApplyActions() override;
     void RestartThroughNewLauncher() override;
 
+    // IWizardViewHost
+    const std::wstring& LicenseText() const override { return licenseText_; }
+    int ExternalAppCount() const override { return static_cast<int>(externalApps_.size()); }
+    bool HasShortcutChanges() const override { return !shortcutEntries_.empty(); }
+    const std::vector<config::LanguageEntry>& Languages() const override {
+        return configuration_.languages.Entries();
+    }
+    const std::string& CurrentLanguage() const override {
+        return configuration_.languages.CurrentCode();
+    }
+    // Switches to language entry `index` (LogicLanguage.cpp); with
+    // `keepTexts` only the language controls follow.
+    void ChangeLanguage(int index, bool keepTexts);
+
     // ISkinFormNotify
     void OnBtnClicked(int id) override;
     void OnCBNSelChange(unsigned commandWord) override;
@@ -190,6 +216,14 @@ private:
     bool ReadConfiguration(LogicFailure* failure);
     bool InitClientUpdateData(LogicFailure* failure);
     bool CreateDialog(LogicFailure* failure);
+    // The controls the skinned wizard cannot work without; false (logged)
+    // when the theme lacks one.
+    bool CheckSkinControls();
+    // The window's title: the configured taskbar caption, else the
+    // language's name for the launcher.
+    std::wstring CaptionText() const;
+    // Saves the window's picture of the page just shown.
+    void SaveScreenshot(int page);
     // Run's first steps: waiting for the clients of a critical run by the
     // client, the silent-download decision and the client window search;
     // false when the run ends before the window.
@@ -232,6 +266,10 @@ private:
     void OnChangeFolder();
     void OnLaunch();
     void OnCancelButton();
+    // The close button, and a request to end from outside.
+    void OnCloseRequest();
+    // The message box's Cancel.
+    void OnBoxCancel();
     void ToggleCheck(int controlId, bool* flag);
 
     // The client start and its results (LogicClient.cpp).
@@ -319,6 +357,12 @@ private:
     const std::string* archiveOverride_ = nullptr;
     IWizardView* viewOverride_ = nullptr;
     std::unique_ptr<IWizardView> headlessView_;
+    std::unique_ptr<logic::CSkinWizardView> skinView_;
+    bool skinnedWithoutDisplay_ = false;
+    std::function<void(int page)> pageObserver_;
+    // Where each shown page's picture goes (empty: nowhere).
+    std::wstring screenshotFolder_;
+    int screenshotCount_ = 0;
 
     config::LauncherConfiguration configuration_;
     logic::LaunchSettings settings_;
@@ -340,6 +384,8 @@ private:
     bool quitLoop_ = false;
     bool initFinished_ = false;
     bool exiting_ = false;
+    // A request to end came from outside: the close button quits at once.
+    std::atomic<bool> terminating_{false};
 
     // The client and the other launchers.
     logic::CClientStartWatcher clientWatcher_;

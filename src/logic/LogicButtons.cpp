@@ -13,11 +13,6 @@ using namespace logic; // the page and control numbers
 
 namespace {
 
-constexpr int kBtnTermsInBrowser = 12359;
-constexpr int kBtnMboxLink = 12418;
-constexpr int kCheckSingleIconDesktop = 12357;
-constexpr int kCheckSingleIconPrograms = 12358;
-constexpr int kCheckSingleGuest = 12356;
 // ShowFirstPage's stage while the client starts.
 constexpr int kLaunchStage = 5;
 
@@ -60,7 +55,7 @@ void CLogic::OnBtnClicked(int id) {
     case kBtnCaptionClose:
     case kBtnCloseUninstall:
         Log(L"ID_BTN_CAPTION_CLOSE");
-        FinishAndQuit();
+        OnCloseRequest();
         return;
     case kBtnDisagree:
         Log(L"ID_BTN_DISAGREE");
@@ -73,6 +68,7 @@ void CLogic::OnBtnClicked(int id) {
     case kBtnBack:
         Log(L"ID_BTN_BACK");
         View().ShowTermsPage();
+        View().FocusControl(kTermsList);
         return;
     case kBtnNext:
         Log(L"ID_BTN_NEXT");
@@ -96,8 +92,21 @@ void CLogic::OnBtnClicked(int id) {
             return;
         }
         Log(L"ID_SINGLEPAGEINSTALL_BTN_INSTALL");
+        // Nothing of the choices changes while the installation starts.
+        for (int control : {kCheckSingleTerms, kCheckSingleIconDesktop, kCheckSingleIconPrograms,
+                            kCheckSingleGuest, kBtnSingleInstall, kBtnSingleBrowse})
+            View().EnableControl(control, false);
+        View().EnableLanguageControls(false);
         BeginInstallation();
         return;
+    case kCheckSingleTerms: {
+        Log(L"ID_SINGLEPAGEINSTALL_BTN_CHECKBOX_TERMS");
+        const bool agreed = !View().IsChecked(id);
+        View().SetCheck(id, agreed);
+        View().EnableControl(kBtnSingleInstall, agreed);
+        View().SetControlText(kTextSingleProgress, agreed ? 66 : 65);
+        return;
+    }
     case kCheckSingleGuest:
         Log(L"ID_SINGLEPAGEINSTALL_BTN_CHECKBOX_GUEST");
         ToggleCheck(id, &settings_.portable);
@@ -110,7 +119,7 @@ void CLogic::OnBtnClicked(int id) {
         Log(L"ID_SINGLEPAGEINSTALL_BTN_CHECKBOX_ICON_PROGRAMS");
         ToggleCheck(id, &settings_.iconPrograms);
         return;
-    case kBtnTermsInBrowser:
+    case kBtnSingleTerms:
         Log(base::FormatW(L"ID = %d", id));
         plat::OpenAddress(base::Utf8ToWide(urlSelector_.SelectedUrl()) + L"/terms?LANG=" +
                           base::Utf8ToWide(configuration_.languages.CurrentCode()));
@@ -131,6 +140,10 @@ void CLogic::OnBtnClicked(int id) {
     case kBtnCancelFirst:
         Log(L"ID_BTN_CANCEL");
         OnCancelButton();
+        return;
+    case kBtnPortableHelp:
+        Log(L"ID_BTN_PORTABLE_HELP");
+        View().ShowMessageBox(GetString(69), kBoxInformation, kBoxButtonsOk, false, 0);
         return;
     case kBtnBackExtApp:
         Log(L"ID_BTN_BACK_EXTAPP");
@@ -184,6 +197,22 @@ void CLogic::OnBtnClicked(int id) {
         plat::OpenAddress(GetString(118));
         return;
     default:
+        if (id >= kBtnLanguageFirst && id <= kBtnLanguageLast) {
+            Log(base::FormatW(L"ID = %d", id));
+            // A language button that is checked already changes nothing.
+            if (!View().IsChecked(id) &&
+                id - kBtnLanguageFirst < static_cast<int>(Languages().size()))
+                ChangeLanguage(id - kBtnLanguageFirst, false);
+            return;
+        }
+        if (id >= kBtnExtAppHelpFirst && id < kBtnExtAppHelpFirst + kExternalAppsPerPage) {
+            Log(base::FormatW(L"ID = %d", id));
+            const int index = externalPage_ * kExternalAppsPerPage + id - kBtnExtAppHelpFirst;
+            if (index >= 0 && index < static_cast<int>(externalApps_.size()))
+                View().ShowMessageBox(externalApps_[static_cast<std::size_t>(index)].help,
+                                      kBoxInformation, kBoxButtonsOk, false, 0);
+            return;
+        }
         if (id >= kCheckExtAppFirst && id < kCheckExtAppFirst + kExternalAppsPerPage) {
             Log(base::FormatW(L"ID = %d", id));
             View().SetCheck(id, !View().IsChecked(id));
@@ -275,6 +304,30 @@ void CLogic::OnLaunch() {
     RunClient();
 }
 
+void CLogic::OnCloseRequest() {
+    // A request to end from outside ends the run at once.
+    if (terminating_.load()) {
+        FinishAndQuit();
+        return;
+    }
+    const int page = View().CurrentPage();
+    if (!settings_.singlePageMode) {
+        const int stage = View().FirstPageStage();
+        const bool ask = page == kPageDestination || page == kPageDownload ||
+                         page == kPageShortcuts || (page == kPageProgress && settings_.portable) ||
+                         (page == kPageFirst && stage == 4) || stage == 6;
+        if (ask) {
+            View().ShowConfirm(3, kBoxInformation, kBoxButtonsYesNo, false);
+            return;
+        }
+    }
+    if (page == kPageProgress) {
+        View().ShowConfirm(3, kBoxExitDuringInstall, kBoxButtonsYesNo, false);
+        return;
+    }
+    FinishAndQuit();
+}
+
 void CLogic::OnCancelButton() {
     switch (View().CurrentPage()) {
     case kPageDestination:
@@ -325,7 +378,7 @@ void CLogic::OnMessageBoxButton(int id) {
         View().ShowPage(previous);
         return;
     case kBtnMboxCancel:
-        FinishAndQuit();
+        OnBoxCancel();
         return;
     default:
         break;
@@ -343,12 +396,18 @@ void CLogic::OnMessageBoxButton(int id) {
         FinishAndQuit();
         return;
     case kBoxChooseAgain:
-        if (settings_.runMode == rmInstall)
-            View().ShowPage(settings_.singlePageMode ? previous : kPageDestination);
-        else
+        if (settings_.runMode != rmInstall) {
             FinishAndQuit();
+        } else if (settings_.singlePageMode) {
+            View().ShowPage(previous);
+            View().SetInstallPageState(InstallPageState::Ready);
+        } else {
+            View().ShowPage(kPageDestination);
+        }
         return;
     case kBoxOkCancels:
+        OnBoxCancel();
+        return;
     case kBoxFatal:
         FinishAndQuit();
         return;
@@ -356,4 +415,17 @@ void CLogic::OnMessageBoxButton(int id) {
         View().ShowPage(previous);
         return;
     }
+}
+
+void CLogic::OnBoxCancel() {
+    // A failed assistant start of a first installation in single-page mode
+    // returns to the choices; everything else ends the run.
+    if (settings_.singlePageMode && settings_.runMode == rmInstall &&
+        View().MessageBoxContext() == kBoxAssistantStartFailed &&
+        View().PreviousPage() == kSinglePageInstall) {
+        View().ShowPage(kSinglePageInstall);
+        View().SetInstallPageState(InstallPageState::Ready);
+        return;
+    }
+    FinishAndQuit();
 }

@@ -12,6 +12,9 @@
 #include "logic/RecordingWizardView.h"
 #include "logic/SilentDownload.h"
 #include "logic/WizardControls.h"
+#include "platform/FileSystem.h"
+#include "platform/HeadlessPresenter.h"
+#include "platform/PngFile.h"
 #include "platform/Presenter.h"
 #include "platform/Process.h"
 #include "platform/Termination.h"
@@ -28,12 +31,49 @@ constexpr int kClientCloseChecks = 20;
 constexpr auto kClientCloseWait = std::chrono::milliseconds(1000);
 // The scripted answers of a headless run.
 constexpr const char* kAnswersVariable = "LAUNCHER_HEADLESS_ANSWERS";
+// The folder each shown page's picture is saved to (a demo's screenshots).
+constexpr const char* kScreenshotsVariable = "LAUNCHER_SCREENSHOTS";
+// The Escape key's virtual-key code.
+constexpr plat::WPARAM kEscapeKey = 0x1B;
 
 } // namespace
 
 IWizardView& CLogic::View() {
     if (viewOverride_)
         return *viewOverride_;
+    if (skinView_)
+        return *skinView_;
+    // A window on a display gets the skinned wizard, which a person answers;
+    // without a display the run answers from its script.
+    const bool display =
+        dialog_.Presenter() && !dynamic_cast<plat::HeadlessPresenter*>(dialog_.Presenter());
+    if (!headlessView_ && dialog_.IsCreated() && (display || skinnedWithoutDisplay_)) {
+        logic::IWizardViewHost& host = *this;
+        skinView_ = std::make_unique<logic::CSkinWizardView>(dialog_, host, log_);
+        std::function<void(int)> observer = pageObserver_;
+        if (const char* folder = std::getenv(kScreenshotsVariable)) {
+            // Each page's picture is saved once it is painted: the message
+            // comes after the paint.
+            screenshotFolder_ = base::Utf8ToWide(folder);
+            observer = [this, inner = pageObserver_](int page) {
+                if (inner)
+                    inner(page);
+                plat::PostMessage(dialog_.Window(), eWindowsMessage_SaveScreenshot,
+                                  static_cast<plat::WPARAM>(page), 0);
+            };
+        }
+        skinView_->SetPageObserver(observer);
+        // A visible run nobody clicks in (a demo) may answer from a script.
+        if (const char* script = std::getenv(kAnswersVariable)) {
+            WizardAnswers answers;
+            std::wstring bad;
+            if (!WizardAnswers::Parse(base::Utf8ToWide(script), &answers, &bad))
+                Log(L"Scripted answers: not understood: " + bad);
+            else
+                skinView_->SetAnswers(answers, [this](int controlId) { dialog_.Click(controlId); });
+        }
+        return *skinView_;
+    }
     if (!headlessView_) {
         auto view =
             std::make_unique<CRecordingWizardView>([this](int id) { return GetString(id); }, log_);
@@ -57,7 +97,9 @@ bool CLogic::UserMessageThunk(void* context, std::uint32_t message, plat::WPARAM
 }
 
 void CLogic::TerminationThunk(void* context) {
-    static_cast<CLogic*>(context)->dialog_.Click(logic::kBtnCaptionClose);
+    auto* self = static_cast<CLogic*>(context);
+    self->terminating_.store(true);
+    self->dialog_.Click(logic::kBtnCaptionClose);
 }
 
 bool CLogic::TimerThunk(void* context, std::uint64_t timerId) {
@@ -108,23 +150,46 @@ bool CLogic::Run(LogicFailure* failure) {
     if (!RunBeforeWindow())
         return true;
 
-    std::string caption;
-    caption_ = configuration_.configDoc.Root() &&
-                       config::QueryText(configuration_.configDoc.Root(),
-                                         config::keys::kTaskbarCaption, &caption)
-                   ? base::Utf8ToWide(caption)
-                   : GetString(2);
+    caption_ = CaptionText();
     dialog_.SetUserMessageCallback(this, &CLogic::UserMessageThunk);
     dialog_.SetTimerCallback(this, &CLogic::TimerThunk);
+    if (settings_.debugMode) {
+        const plat::FileVersion v = plat::GetOwnFileVersion();
+        dialog_.SetVersionText(
+            base::FormatW(L"v%u.%u.%u.%u", v.major, v.minor, v.build, v.revision));
+    }
     Log(L"Set dialog title: ", false);
     Log(caption_);
     if (!CreateDialog(failure))
         return false;
+    if (!CheckSkinControls()) {
+        failure->kind = LogicFailure::Kind::Text;
+        failure->text = "Check skin controls failed";
+        return false;
+    }
 
     View().SetCaption(caption_);
+    if (settings_.singlePageMode) {
+        View().SetCheck(logic::kCheckSingleIconDesktop, settings_.iconDesktop);
+        View().SetCheck(logic::kCheckSingleIconPrograms, settings_.iconPrograms);
+    }
     View().InitTextControls();
+    // The language choice is the first installation's only.
+    View().ShowControl(logic::kComboLanguage, settings_.runMode == rmInstall);
+    for (std::size_t i = 0;
+         i < configuration_.languages.Entries().size() &&
+         logic::kBtnLanguageFirst + static_cast<int>(i) <= logic::kBtnLanguageLast;
+         ++i)
+        View().ShowControl(logic::kBtnLanguageFirst + static_cast<int>(i),
+                           settings_.runMode == rmInstall);
     Log(L"Dialog skin controls .. OK");
     dialog_.SetNotify(this);
+    const bool folderShown =
+        settings_.runMode == rmSetLongName ||
+        (settings_.runMode == rmUninstaller &&
+         (settings_.runCommand == rcUninstallFrom || settings_.runCommand == rcUninstallGuest));
+    View().SetText(settings_.singlePageMode ? logic::kFolderTextSingle : logic::kFolderText,
+                   folderShown ? settings_.workFolder : std::wstring());
     View().ShowFirstPage(settings_.runMode == rmSetLongName ? 7 : 2);
     if (settings_.runMode != rmInstall)
         SetApplicationId();
@@ -142,6 +207,7 @@ bool CLogic::Run(LogicFailure* failure) {
             View().ShowConfirm(113, kBoxPlatformUpdate, kBoxButtonsYesNo, false);
         else
             View().ShowMessageBox(GetString(114), kBoxPlatformUpdate, kBoxButtonsOk, false, 2);
+        View().SetControlText(logic::kBtnMboxLink, 117);
     } else {
         initFinished_ = true;
         // An update needs write access to its folder and registry keys; the
@@ -157,6 +223,51 @@ bool CLogic::Run(LogicFailure* failure) {
     plat::SetTerminationCallback(nullptr, nullptr);
     clientWatcher_.Cancel();
     dialog_.Destroy();
+    return true;
+}
+
+std::wstring CLogic::CaptionText() const {
+    std::string caption;
+    return configuration_.configDoc.Root() &&
+                   config::QueryText(configuration_.configDoc.Root(), config::keys::kTaskbarCaption,
+                                     &caption)
+               ? base::Utf8ToWide(caption)
+               : GetString(2);
+}
+
+bool CLogic::CheckSkinControls() {
+    // Only the skinned wizard needs the controls; a run without a display
+    // answers from its script.
+    if (viewOverride_ || !dynamic_cast<logic::CSkinWizardView*>(&View()))
+        return true;
+    struct Required {
+        int id;
+        bool always;
+        const wchar_t* message;
+    };
+    static const Required kRequired[] = {
+        {logic::kMboxList, true, L"Failed create mbox listbox"},
+        {logic::kTermsList, false, L"Failed create terms listbox"},
+        {logic::kErrorsList, false, L"Failed create errors listbox"},
+        {logic::kFolderText, false, L"Failed"},
+        {logic::kDownloadInfo, false, nullptr},
+        {logic::kProgressInfo, false, nullptr},
+        {logic::kDownloadBar, false, nullptr},
+        {logic::kBtnMboxYes, true, nullptr},
+        {logic::kBtnMboxNo, true, nullptr},
+        {logic::kBtnMboxOk, true, nullptr},
+        {logic::kBtnMboxRetry, true, nullptr},
+        {logic::kBtnMboxCancel, true, nullptr},
+    };
+    for (const Required& required : kRequired) {
+        if (!required.always && settings_.singlePageMode)
+            continue;
+        if (dialog_.FindControl(required.id))
+            continue;
+        Log(required.message ? std::wstring(required.message)
+                             : base::FormatW(L"Missing skin control %d", required.id));
+        return false;
+    }
     return true;
 }
 
@@ -182,6 +293,16 @@ bool CLogic::CreateDialog(LogicFailure* failure) {
     theme.SetLog(log_);
     dialog_.SetProductName(settings_.fullNameW);
     dialog_.SetNumberingHidden(!settings_.pageNumeration);
+    // The step text's language string is a format: it goes through the
+    // checked formatter like every other.
+    dialog_.SetStepTextFormatter([](const std::wstring& format, int page, int total) {
+        std::wstring text;
+        logic::FormatLangArgs(format,
+                              {logic::LangArg{logic::LangArg::Integer, page, 0, {}},
+                               logic::LangArg{logic::LangArg::Integer, total, 0, {}}},
+                              &text);
+        return text;
+    });
     if (!dialog_.Create(configuration_.themeDoc.Root(), caption_)) {
         LogNarrow("Dialog initialisation failed with code " + std::to_string(dialog_.InitError()));
         failure->kind = LogicFailure::Kind::Text;
@@ -203,6 +324,15 @@ void CLogic::MessageLoop() {
         }
         if (msg.message == CDialog::kCommandMessage && msg.wParam == kTrayCommandToggle) {
             ShowMainWindow(!mainWindowVisible_);
+            continue;
+        }
+        // Escape on the single install page ends the launcher (an assistant
+        // at work is told to stop first).
+        if (msg.message == plat::WM_KEYDOWN && msg.wParam == kEscapeKey &&
+            settings_.singlePageMode && settings_.runMode != rmSetLongName && dialog_.IsCreated()) {
+            Log(L"Escape pressed: exit");
+            CancelAssistant();
+            FinishAndQuit();
             continue;
         }
         plat::TranslateMessage(msg);
@@ -330,6 +460,9 @@ bool CLogic::OnUserMessage(std::uint32_t message, plat::WPARAM wParam, plat::LPA
     case eWindowsMessage_ShowBeforeClose:
         OnShowBeforeClose();
         return true;
+    case eWindowsMessage_SaveScreenshot:
+        SaveScreenshot(static_cast<int>(wParam));
+        return true;
     default:
         return false;
     }
@@ -359,7 +492,24 @@ void CLogic::OnExitMessage(plat::WPARAM reason) {
     FinishAndQuit();
 }
 
+void CLogic::SaveScreenshot(int page) {
+    if (screenshotFolder_.empty() || !dialog_.Surface())
+        return;
+    plat::CreateDirectoryTree(screenshotFolder_);
+    const std::wstring path = plat::JoinPath(
+        screenshotFolder_, base::FormatW(L"%02d-page%02d.png", ++screenshotCount_, page));
+    if (plat::SavePng(dialog_.Surface()->Picture(), path))
+        Log(L"Screenshot: " + path);
+    else
+        Log(L"Screenshot failed: " + path);
+}
+
 void CLogic::OnCBNSelChange(unsigned commandWord) {
     Log(L"CLogic::OnCBNSelChange: ", false);
-    Log(base::FormatW(L"ID = %u", commandWord));
+    if ((commandWord & 0xFFFF) != logic::kComboLanguage) {
+        Log(base::FormatW(L"ID = %u", commandWord));
+        return;
+    }
+    Log(L"ID_CMB_LANGUAGE");
+    ChangeLanguage(View().SelectedLanguage(), false);
 }

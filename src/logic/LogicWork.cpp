@@ -110,6 +110,10 @@ void CLogic::OnServerInfoReady() {
             externalApps_.push_back(
                 ExternalAppChoice{app.name, app.exec, app.help, app.cmdl, app.selected, false});
     }
+    // The single install page shows the folder it proposes before the
+    // user may press Install.
+    if (settings_.singlePageMode && settings_.runMode == rmInstall)
+        ChooseInstallFolder(userFolder_);
     View().ContinueInstallPages();
     if (settings_.runMode == rmUpdate) {
         // The pages of the external applications, if any, then the check.

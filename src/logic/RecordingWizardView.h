@@ -7,6 +7,7 @@
 // window's queue like clicks. Used by the headless run and by tests; window
 // thread only.
 
+#include "logic/WizardScript.h"
 #include "logic/WizardView.h"
 
 #include <functional>
@@ -14,26 +15,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-// What the user of a headless run answers. Whatever is not answered is
-// answered the way that ends the run: disagree, cancel, close.
-struct WizardAnswers {
-    bool agreeToTerms = false;           // on the licence page
-    std::wstring folder;                 // picked on the destination page (empty: none)
-    std::optional<bool> portable;        // the portable check box
-    std::optional<bool> desktopShortcut; // the shortcut check boxes
-    std::optional<bool> programShortcuts;
-    bool uninstall = false;       // on the uninstall question
-    bool waitOnUninstall = false; // leave the uninstall question open
-    bool launch = false;          // on the launch page
-    std::vector<int> boxButtons;  // the message boxes' buttons, in order; then Cancel
-
-    // "key=value" pairs separated by ";": terms=agree, folder=PATH,
-    // portable=0|1, desktop=0|1, programs=0|1, uninstall=0|1|wait, launch=0|1,
-    // boxes=ok,yes,no,retry,cancel (or button ids). False (and `bad` set to
-    // the pair) for anything else.
-    static bool Parse(const std::wstring& text, WizardAnswers* answers, std::wstring* bad);
-};
 
 class CLogImplW;
 
@@ -52,8 +33,7 @@ public:
 
     CRecordingWizardView(StringLookup strings, CLogImplW* log);
 
-    // Presses a control as a click would (through the window's queue).
-    using Press = std::function<void(int controlId)>;
+    using Press = CWizardScript::Press;
     // From here on the view answers from the script by pressing controls.
     void SetAnswers(const WizardAnswers& answers, Press press);
     // Called after a message box is recorded, instead of the script's answer
@@ -89,6 +69,9 @@ public:
     int CurrentPage() const override { return currentPage_; }
     int PreviousPage() const override { return previousPage_; }
     int MessageBoxContext() const override { return boxContext_; }
+    int FirstPageStage() const override { return firstPageStage_; }
+    void SetInstallPageState(InstallPageState state) override;
+    void LanguageChanged(int index, bool keepTexts) override;
 
     const std::vector<Entry>& Entries() const { return entries_; }
     const std::wstring& Caption() const { return caption_; }
@@ -101,17 +84,11 @@ private:
     void Record(const char* operation, int stringId, const std::wstring& text, std::int64_t value);
     // The scripted answer to the page just shown.
     void AnswerPage(int page);
-    void PressIf(int controlId);
-    // Presses a check box when its state differs from the wanted one.
-    void SetOption(int controlId, const std::optional<bool>& wanted);
 
     StringLookup strings_;
     CLogImplW* log_;
-    std::optional<WizardAnswers> answers_;
-    Press press_;
+    CWizardScript script_;
     std::function<void()> boxAnswer_;
-    std::size_t nextBox_ = 0;
-    std::map<int, int> answered_; // how often each page was answered
     std::vector<Entry> entries_;
     std::wstring caption_;
     std::map<int, std::wstring> texts_;
@@ -119,6 +96,7 @@ private:
     int currentPage_ = 0;
     int previousPage_ = 0;
     int boxContext_ = 0;
+    int firstPageStage_ = 0;
     std::uint32_t unpackedKb_ = 0;
     int loggedStep_ = -1; // the last tenth of the bar written to the log
     bool loggedDownload_ = false;

@@ -43,12 +43,20 @@ ProgressDisplay ComputeProgress(const ProgressInputs& inputs, std::int64_t unpac
     if (display.downloading) {
         display.percent = totalKb == 0 ? 100.0 : static_cast<double>(doneKb * 100.0f / totalKb);
     } else {
-        std::uint32_t unpackKb = inputs.unpackTotal / 1024;
-        display.percent =
-            unpackKb == 0 ? 100.0 : static_cast<double>(*unpackedKb * 100u / unpackKb);
+        // In 64 bits: a report beyond the total must not wrap around.
+        const std::uint64_t unpackKb = inputs.unpackTotal / 1024;
+        display.percent = unpackKb == 0
+                              ? 100.0
+                              : static_cast<double>(std::uint64_t{*unpackedKb} * 100u / unpackKb);
     }
-    int position = static_cast<int>(display.percent);
-    display.barPosition = position < 0 ? 0 : (position > 100 ? 100 : position);
+    // Clamped before it is truncated: a real far outside an int's range (a
+    // launcher-only download past its announced size) has no integer value.
+    double clamped = display.percent;
+    if (!(clamped >= 0))
+        clamped = 0;
+    else if (clamped > 100)
+        clamped = 100;
+    display.barPosition = static_cast<int>(clamped);
     return display;
 }
 

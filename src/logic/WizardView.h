@@ -45,6 +45,13 @@ struct TextValue {
     std::wstring text;
 };
 
+// The states of the single install page.
+enum class InstallPageState {
+    Ready,   // the options, the terms and the install button (enabled once agreed)
+    Running, // the work runs: only its progress shows
+    Waiting, // the first page's wait: every choice disabled, the cancel button enabled
+};
+
 class IWizardView {
 public:
     virtual ~IWizardView() = default;
@@ -102,4 +109,22 @@ public:
     // The page the message box covers.
     virtual int PreviousPage() const = 0;
     virtual int MessageBoxContext() const = 0;
+    // The stage the first page was last shown with.
+    virtual int FirstPageStage() const { return 0; }
+
+    // Controls the wizard switches directly.
+    virtual void EnableControl(int /*controlId*/, bool /*enabled*/) {}
+    virtual void ShowControl(int /*controlId*/, bool /*shown*/) {}
+    virtual void FocusControl(int /*controlId*/) {}
+    // The language combo box and buttons.
+    virtual void EnableLanguageControls(bool /*enabled*/) {}
+    // The single install page's state.
+    virtual void SetInstallPageState(InstallPageState /*state*/) {}
+    // The language entry `index` is current now (the table switched): the
+    // controls follow, and unless `keepTexts` every label and picture too.
+    virtual void LanguageChanged(int /*index*/, bool /*keepTexts*/) {}
+    // The entry the language combo box shows; -1 without one.
+    virtual int SelectedLanguage() const { return -1; }
+    // The text typed into the message box's edit field.
+    virtual std::wstring EditText() const { return {}; }
 };

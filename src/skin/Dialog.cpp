@@ -348,8 +348,11 @@ void CDialog::UpdateStepText() {
         spriteStepBg_->MoveWindow(spriteStepBg_->GetRect());
     }
     const std::wstring format = theme_.GetString(41);
-    textStep_->SetWindowText(
-        format.empty() ? std::wstring() : base::FormatW(format.c_str(), pageNumber_, pageTotal_));
+    std::wstring text;
+    if (!format.empty())
+        text = stepTextFormatter_ ? stepTextFormatter_(format, pageNumber_, pageTotal_)
+                                  : base::FormatW(format.c_str(), pageNumber_, pageTotal_);
+    textStep_->SetWindowText(text);
     textStep_->ShowWindow(shown);
     textStep_->SetVisible(shown);
     textStep_->MoveWindow(textStep_->GetRect());

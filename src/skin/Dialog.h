@@ -17,6 +17,7 @@
 #include "skin/SkinWindow.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -76,6 +77,14 @@ public:
     void SetProductName(const std::wstring& name) { productName_ = name; }
     void SetPageTotal(int total) { pageTotal_ = total; }
     void SetNumberingHidden(bool hidden) { numberingHidden_ = hidden; }
+    // How the step text is made from its language string (a format with the
+    // page number and the total); without one the format takes the two
+    // numbers through printf.
+    using StepTextFormatter =
+        std::function<std::wstring(const std::wstring& format, int page, int total)>;
+    void SetStepTextFormatter(StepTextFormatter formatter) {
+        stepTextFormatter_ = std::move(formatter);
+    }
 
     // Creates the window with the title and builds every step and control
     // from the theme document's root element. False when the window cannot
@@ -220,6 +229,7 @@ private:
     int pageTotal_ = 0;
     int pageNumber_ = 0;
     bool numberingHidden_ = false;
+    StepTextFormatter stepTextFormatter_;
     void* messageContext_ = nullptr;
     UserMessageCallback onUserMessage_ = nullptr;
     void* timerContext_ = nullptr;

@@ -71,4 +71,46 @@ TEST(LangFormat, TheTrayPercentageTakesOnlyItsNumber) {
     EXPECT_EQ(FormatLangNumber(L"%.", 1.0), L"%.");
 }
 
+TEST(LangFormat, FormattedTextsTakeTheirValuesOnlyWhenTheyFit) {
+    using logic::FormatLangArgs;
+    using logic::LangArg;
+    const LangArg real{LangArg::Real, 0, 812345.6, {}};
+    const LangArg integer{LangArg::Integer, 42, 0, {}};
+    const LangArg percent{LangArg::Text, 0, 0, L"%"};
+    std::wstring out;
+    // Every shipped text the wizard formats, in every language, fits.
+    for (const char* code : {"en", "de", "ru"}) {
+        const std::vector<std::string> table = ShippedTable(code);
+        auto text = [&](int id) { return plat::Utf8ToWide(table[static_cast<std::size_t>(id)]); };
+        EXPECT_TRUE(FormatLangArgs(text(4), {real, real}, &out)) << code;
+        EXPECT_NE(out.find(L"812345.6"), std::wstring::npos) << code;
+        EXPECT_TRUE(FormatLangArgs(text(5), {real}, &out)) << code;
+        EXPECT_TRUE(FormatLangArgs(text(16), {integer, percent}, &out)) << code;
+        EXPECT_NE(out.find(L"42%"), std::wstring::npos) << code;
+        EXPECT_TRUE(FormatLangArgs(text(17), {integer, percent}, &out)) << code;
+        EXPECT_TRUE(FormatLangArgs(text(37), {integer}, &out)) << code;
+        EXPECT_TRUE(FormatLangArgs(text(41), {integer, integer}, &out)) << code;
+    }
+    EXPECT_TRUE(FormatLangArgs(L"%5.1f|%-4d|%03x|%%", {real, integer, integer}, &out));
+    EXPECT_EQ(out, L"812345.6|42  |02a|%");
+
+    // A conversion of another kind, a missing value, an unknown conversion
+    // and an oversized width leave the text as it stands.
+    EXPECT_FALSE(FormatLangArgs(L"%s of %s", {real, real}, &out));
+    EXPECT_EQ(out, L"%s of %s");
+    EXPECT_FALSE(FormatLangArgs(L"%d %d", {integer}, &out));
+    EXPECT_EQ(out, L"%d %d");
+    EXPECT_FALSE(FormatLangArgs(L"%n", {integer}, &out));
+    EXPECT_FALSE(FormatLangArgs(L"%999999d", {integer}, &out));
+    EXPECT_EQ(out, L"%999999d");
+    EXPECT_FALSE(FormatLangArgs(L"100%", {}, &out));
+    EXPECT_EQ(out, L"100%");
+    // Fewer conversions than values are fine; a text value keeps its width.
+    EXPECT_TRUE(FormatLangArgs(L"[%-6s]", {LangArg{LangArg::Text, 0, 0, L"ab"}, integer}, &out));
+    EXPECT_EQ(out, L"[ab    ]");
+    // Huge reals are bounded before they are printed.
+    EXPECT_TRUE(FormatLangArgs(L"%.1f", {LangArg{LangArg::Real, 0, 1e300, {}}}, &out));
+    EXPECT_EQ(out, L"1000000000000000.0");
+}
+
 } // namespace

@@ -363,7 +363,12 @@ TEST_F(LogicAssistantTest, ClosingWhileTheAssistantWorksStopsIt) {
     logic.SetAssistantSource(plat::Utf8ToWide(ASSISTANT_CHILD_PATH));
     HookedView view(&log);
     logic.SetWizardView(&view);
+    // Closing while the assistant works asks first; Yes stops it.
     view.onFirstPage = [&] { Click(logic, kBtnCaptionClose); };
+    view.onBox = [&] {
+        EXPECT_EQ(view.MessageBoxContext(), kBoxExitDuringInstall);
+        Click(logic, 12412);
+    };
     auto start = std::chrono::steady_clock::now();
     ASSERT_TRUE(logic.Run(&failure));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -372,10 +377,10 @@ TEST_F(LogicAssistantTest, ClosingWhileTheAssistantWorksStopsIt) {
     EXPECT_FALSE(Exists(L"games/New"));
     EXPECT_FALSE(Exists(L"temp/LauncherAssistant.exe"));
     std::string text = LogText();
-    EXPECT_NE(text.find("ID_BTN_CAPTION_CLOSE\r\nSending cancel to launcher assistant\r\n"
-                        "Deleting launcher assistant from temp\r\n"),
+    EXPECT_NE(text.find("ID_MBOX_BTN_YES\r\nSending cancel to launcher assistant\r\n"),
               std::string::npos)
         << text;
+    EXPECT_NE(text.find("Deleting launcher assistant from temp\r\n"), std::string::npos) << text;
 }
 
 } // namespace

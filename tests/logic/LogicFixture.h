@@ -142,7 +142,11 @@ public:
         if (auto hook = std::exchange(onBox, nullptr))
             hook();
     }
-    void ShowConfirm(int s, int c, int b, bool e) override { inner.ShowConfirm(s, c, b, e); }
+    void ShowConfirm(int s, int c, int b, bool e) override {
+        inner.ShowConfirm(s, c, b, e);
+        if (auto hook = std::exchange(onBox, nullptr))
+            hook();
+    }
     void ContinueInstallPages() override { inner.ContinueInstallPages(); }
     void ShowTermsPage() override { inner.ShowTermsPage(); }
     void ShowDownloadPage() override { inner.ShowDownloadPage(); }

@@ -61,6 +61,24 @@ TEST(UpdateProgressTest, EmptyTotalsShowAFullBar) {
     EXPECT_FLOAT_EQ(ComputeProgress(inputs, 0, &unpackedKb).totalKb, 2.0f);
 }
 
+TEST(UpdateProgressTest, ReportsPastTheTotalsClampBeforeTheyAreTruncated) {
+    std::uint32_t unpackedKb = 0;
+    // More unpacked than announced: a full bar, not a wrapped percentage.
+    ProgressInputs inputs;
+    inputs.totalBytes = 1024;
+    inputs.currentBytes = 1024;
+    inputs.unpackTotal = 4096;
+    ProgressDisplay shown = ComputeProgress(inputs, std::int64_t{3} << 40, &unpackedKb);
+    EXPECT_EQ(shown.barPosition, 100);
+    // A launcher-only download far past its size.
+    inputs.totalBytes = 1024;
+    inputs.currentBytes = 0xFFFFFC00u;
+    inputs.launcherOnly = true;
+    shown = ComputeProgress(inputs, 0, &unpackedKb);
+    EXPECT_TRUE(shown.downloading);
+    EXPECT_EQ(shown.barPosition, 100);
+}
+
 TEST(UpdateProgressTest, TemporaryNamesFollowTheTask) {
     update::DownloadTask task;
     task.name = "data.pkg";
