@@ -23,20 +23,45 @@
 # With --screens the first installation runs in a real window (on the
 # display, or on a virtual X server of the demo's own when there is none)
 # and a picture of every page it shows is saved in demo-run/screens.
+# With --signed both releases are signed with a release key of the demo's
+# own (made once with "publish keygen" and kept in the build folder) and the
+# launchers are built with its public key: each run checks the signature.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
 screens=""
-[ "${1:-}" = "--screens" ] && screens=1
+signed=""
+for arg in "$@"; do
+  case "$arg" in
+    --screens) screens=1 ;;
+    --signed) signed=1 ;;
+    *) echo "usage: $0 [--screens] [--signed]" >&2; exit 2 ;;
+  esac
+done
 
 bash scripts/setup.sh
 build=${BUILD_DIR:-build-release}
 port=${DEMO_PORT:-8088}
 # DEMO_NO_BUILD=1 uses what "$build" holds already.
+release_key=""
+key_file=$root/$build/demo-release-key.txt
 if [ -z "${DEMO_NO_BUILD:-}" ]; then
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TESTS=OFF
+  if [ -n "$signed" ]; then
+    cmake --build "$build" --target publish
+    [ -f "$key_file" ] || "$build/tools/publish/publish" keygen "$key_file" > /dev/null
+    release_key=$("$build/tools/publish/publish" public-key "$key_file")
+  fi
+  # The launchers hold the key with --signed and none without.
+  cmake -S . -B "$build" -DLAUNCHER_RELEASE_KEY="$release_key" > /dev/null
   cmake --build "$build" --target launcher_exe launcher_next stubpatch publish DemoGame
+elif [ -n "$signed" ]; then
+  echo "--signed builds launchers with the demo's key: it cannot run with DEMO_NO_BUILD" >&2
+  exit 2
 fi
+# The publisher's switches: signed with the demo's key, or not at all.
+sign_args=()
+[ -n "$signed" ] && sign_args=(--sign "$key_file")
 demo_game=$(find "$build" -path '*fakeclient/DemoGame' -type f | head -n 1)
 
 run=$root/demo-run
@@ -78,7 +103,8 @@ fi
 
 echo "== publishing the demo client"
 bash scripts/demo/make-client.sh "$run/client" "$demo_game"
-"$build/tools/publish/publish" scripts/demo/release.txt "$run/client" "$run/server/demo"
+"$build/tools/publish/publish" "${sign_args[@]}" scripts/demo/release.txt "$run/client" "$run/server/demo"
+[ -n "$signed" ] && echo "   signed with the key $release_key"
 printf '%s\n' '<?xml version="1.0" encoding="UTF-8"?>' \
   '<document><LICENSE>Demo Game licence: play fair, have fun.</LICENSE></document>' \
   > "$run/server/client/license"
@@ -126,7 +152,7 @@ summarise() {
     /^  \.\. from received file/ { fetched = fetched " " name }
     /^  \.\. from tmp file/ { resumed = resumed " " name }
     /^filePartReceived: / { sub(/\)/, "", $NF); bytes += $NF }
-    /^Launcher run mode|^prepare guest|^bCanRun = |^Finish check thread|^Finish unpack thread|^Launch step reached|^RunClient\(\)$|^Client command line|^Exit \.\.|^Found client window|^Command line to run temporary|^Process Uninstall|^Install Folder|Fail/ { print "   " $0 }
+    /^Launcher run mode|^prepare guest|^bCanRun = |^Finish check thread|^Finish unpack thread|^Launch step reached|^RunClient\(\)$|^Client command line|^Exit \.\.|^Found client window|^Command line to run temporary|^Process Uninstall|^Install Folder|^Manifest signature OK|^Manifest refused|^The new launcher is refused|Fail/ { print "   " $0 }
     END {
       if (seconds > 0) {
         printf "   packages fetched:%s\n", fetched == "" ? " none" : fetched
@@ -210,7 +236,7 @@ sed -e 's/^version = 1.0.1$/version = 1.0.2/' -e 's/^modification = .*/modificat
   -e 's/^file = Config\\user.cfg$/&\nfile = Config\\settings.cfg/' \
   scripts/demo/release.txt > "$run/release-2.txt"
 printf '\n[launcher]\nfile = %s\n' "$run/next/Launcher.exe" >> "$run/release-2.txt"
-"$build/tools/publish/publish" "$run/release-2.txt" "$run/client" "$run/server/demo"
+"$build/tools/publish/publish" "${sign_args[@]}" "$run/release-2.txt" "$run/client" "$run/server/demo"
 printf 'volume=7\n' > "$game/Config/user.cfg"
 # Every launcher of the folder has ended: the restart chain is over.
 wait_launchers() {
@@ -228,7 +254,7 @@ wait_launchers
 # blanks in their names and are not shown).
 ls -tr "$game"/*.Launcher*.log | while IFS= read -r log; do
   echo "   $(basename "$log"):"
-  tr -d '\r' < "$log" | grep -E '^(A new launcher is ready|Add task for unpacker: Launcher|Runned temp copy|Copy Launcher|Create process|delete Launcher.tmp.exe|Rename action|Apply actions|Launch step reached|Finish check thread)' | sed 's/^/     /'
+  tr -d '\r' < "$log" | grep -E '^(Manifest signature OK|A new launcher is ready|Add task for unpacker: Launcher|Runned temp copy|Copy Launcher|Create process|delete Launcher.tmp.exe|Rename action|Apply actions|Launch step reached|Finish check thread)' | sed 's/^/     /'
 done
 echo "   Launcher.exe now: $(cmp -s "$game/Launcher.exe" "$run/server/demo/Launcher.exe" && echo "the published 1.0.2.0" || echo "NOT the published one")," \
   "runnable: $([ -x "$game/Launcher.exe" ] && echo yes || echo no)," \

@@ -6,6 +6,7 @@
 #include "assistant/LauncherFiles.h"
 #include "base/Strings.h"
 #include "config/LauncherChecksum.h"
+#include "config/Sha256.h"
 #include "config/StubFields.h"
 #include "logic/LaunchSettings.h"
 #include "logic/UpdateCycle.h"
@@ -70,6 +71,7 @@ void CUpdateCycle::CreateLauncherTask() {
     task.name = "Launcher.exe";
     task.crc32 = 0xFFFFFFFFu;
     task.size = launcher_.size;
+    task.sha256 = launcher_.sha256;
     task.number = 0;
     // A text without a scheme is fetched like a package, as the update path
     // followed by the task's name; any other from the current server by its
@@ -127,6 +129,15 @@ bool CUpdateCycle::VerifyNewLauncher(update::DownloadTask task) {
                    (checksum == launcher_.crc ||
                     (config::LauncherChecksum(bytes.data(), bytes.size(), 1, &checksum, &error) &&
                      checksum == launcher_.crc));
+    }
+    // A signed release names the launcher's SHA-256: the launcher checksum
+    // skips the stub fields, so bytes there (the server addresses among
+    // them) could change unseen by it.
+    if (accepted && settings_.signedReleases) {
+        config::Sha256Digest expected{};
+        why = L"the SHA-256 differs from the signed release's";
+        accepted =
+            config::FromHex(launcher_.sha256, &expected) && config::Sha256Of(bytes) == expected;
     }
     if (accepted) {
         unpacker_.AddFileTask(path, assistant::kTempLauncherFileName, bytes.size());

@@ -215,6 +215,7 @@ bool CManifestDocument::ReadLauncherInfo(LauncherInfo* info) const {
     result.hasCrc = !crc.empty();
     ParseScannedUnsigned(crc.c_str(), &result.crc);
     result.url = WideAttribute(root_, manifest::kLauncherUrl);
+    result.sha256 = Attribute(root_, manifest::kLauncherSha256);
     *info = std::move(result);
     return true;
 }

@@ -153,7 +153,8 @@ struct LauncherInfo {
     std::uint32_t size = 0;
     bool hasCrc = false; // launcherCRC given and not empty
     std::uint32_t crc = 0;
-    std::wstring url; // empty when not given
+    std::wstring url;   // empty when not given
+    std::string sha256; // a signed release's text of the file's SHA-256; empty when none
 };
 
 // Everything the fresh manifest gives the checker.

@@ -4,13 +4,17 @@
 #include "LogicFixture.h"
 
 #include "base/Crc32.h"
+#include "config/Ed25519.h"
+#include "config/LauncherChecksum.h"
 #include "platform/FileSystem.h"
 #include "platform/FileVersionBlock.h"
 #include "publish/Publisher.h"
+#include "support/ForgedBytes.h"
 #include "support/TestData.h"
 
 #include <filesystem>
 #include <map>
+#include <optional>
 
 namespace {
 
@@ -73,10 +77,16 @@ protected:
             "[client]\nversion = 1.0.0\n[launcher]\nfile = " + dir.NarrowPath() +
                 "next/Launcher.exe\nversion = 9.0.0.1\n"
                 "[package base.pkg]\ntype = full\nfiles = Bin\n");
+        Publish();
+    }
+
+    // Publishes the release (signed with `key` when given) and serves it.
+    void Publish(const std::optional<config::Ed25519PrivateKey>& key = std::nullopt) {
         publish::PublishOptions options;
         options.descriptionPath = dir.File(L"release.txt");
         options.clientFolder = client.Path();
         options.outputFolder = published.Path();
+        options.signingKey = key;
         publish::CPublisher publisher(options);
         std::string error;
         ASSERT_TRUE(publisher.Run(&error)) << error;
@@ -85,10 +95,12 @@ protected:
                              ReadTestFile(published.File(entry.name)));
     }
 
-    std::string RunUpdate() {
+    // One run; `moreCommon` adds to the configuration's common section.
+    std::string RunUpdate(const std::string& moreCommon = {}) {
         CLogic logic;
         LogicFailure failure;
-        EXPECT_TRUE(Start(logic, ConfigXml({}, "<URL>" + server.Url("") + "</URL>"), &failure))
+        EXPECT_TRUE(Start(logic, ConfigXml({}, "<URL>" + server.Url("") + "</URL>", {}, moreCommon),
+                          &failure))
             << failure.text;
         CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
         view.SetBoxAnswer(
@@ -141,6 +153,39 @@ TEST_F(LauncherTaskTest, ALauncherFileLongerThanTheLauncherStartsOverFromNothing
     std::vector<std::string> ranges = LauncherRanges();
     ASSERT_EQ(ranges.size(), 1u) << text;
     EXPECT_EQ(ranges[0].rfind("bytes=0-", 0), 0u) << ranges[0];
+    EXPECT_EQ(ReadTestFile(installDir.File(L"Launcher.tmp.exe")), next);
+    EXPECT_EQ(Started(), "--launcher-command-line\n/restart\n") << text;
+}
+
+// With a release key, the new launcher must match the SHA-256 its signed
+// release names: a file the launcher checksum cannot tell from the published
+// one is refused, deleted and never run; the published file itself goes on
+// to replace the launcher.
+TEST_F(LauncherTaskTest, ASignedReleaseRefusesALauncherItsChecksumCannotTellApart) {
+    config::Ed25519PrivateKey secret{};
+    config::Ed25519PublicKey key{};
+    ASSERT_TRUE(config::GenerateEd25519(&secret, &key));
+    Publish(secret);
+    const std::string keyConfig =
+        "<network><releaseKey ed25519='" + config::ToHex(key) + "'/></network>";
+    const std::string forged = testsupport::SameCrcOtherBytes(next);
+    ASSERT_NE(forged, next);
+    ASSERT_EQ(config::LauncherChecksumOfImage(forged, config::kWalkSkipRepeatedBoundary),
+              config::LauncherChecksumOfImage(next, config::kWalkSkipRepeatedBoundary));
+    server.ServeFile("/game/Launcher.exe", forged);
+
+    std::string text = RunUpdate(keyConfig);
+    EXPECT_NE(text.find("The new launcher is refused: the SHA-256 differs from the signed "
+                        "release's"),
+              std::string::npos)
+        << text;
+    EXPECT_FALSE(plat::FileExists(installDir.File(L"Launcher.tmp.exe")));
+    EXPECT_FALSE(plat::FileExists(TempFile()));
+    EXPECT_EQ(Started(), "") << text;
+
+    // The published file itself passes and replaces the launcher.
+    server.ServeFile("/game/Launcher.exe", next);
+    text = RunUpdate(keyConfig);
     EXPECT_EQ(ReadTestFile(installDir.File(L"Launcher.tmp.exe")), next);
     EXPECT_EQ(Started(), "--launcher-command-line\n/restart\n") << text;
 }

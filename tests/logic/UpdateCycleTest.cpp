@@ -6,6 +6,7 @@
 #include "config/Sha256.h"
 #include "platform/FileSystem.h"
 #include "publish/Publisher.h"
+#include "support/ForgedBytes.h"
 #include "support/TestData.h"
 #include "support/ZipWriter.h"
 
@@ -679,41 +680,6 @@ TEST_F(UpdateCycleTest, ManifestsPastTheBoundAreRefused) {
     EXPECT_EQ(text.find("update.rxml Received"), std::string::npos);
 }
 
-} // namespace
-
-namespace {
-
-// Bytes of the same length and CRC-32 as `bytes`, with some bits of the
-// first 64 bytes flipped: the 33 bit flips' effects on the CRC are linearly
-// dependent, and flipping a dependent set leaves it as it was.
-std::string SameCrcOtherBytes(const std::string& bytes) {
-    const std::uint32_t crc = base::Crc32(bytes.data(), bytes.size(), 0);
-    struct Row {
-        std::uint32_t effect;
-        std::uint64_t flips; // which of the 33 bits make it
-    };
-    std::vector<Row> basis;
-    for (int bit = 0; bit < 33; ++bit) {
-        std::string flipped = bytes;
-        flipped[static_cast<std::size_t>(bit)] ^= 1; // bit 0 of each of the first 33 bytes
-        Row row{base::Crc32(flipped.data(), flipped.size(), 0) ^ crc, std::uint64_t{1} << bit};
-        for (const Row& b : basis)
-            if ((row.effect ^ b.effect) < row.effect)
-                row = {row.effect ^ b.effect, row.flips ^ b.flips};
-        if (row.effect == 0) {
-            std::string forged = bytes;
-            for (int i = 0; i < 33; ++i)
-                if (row.flips >> i & 1)
-                    forged[static_cast<std::size_t>(i)] ^= 1;
-            return forged;
-        }
-        basis.push_back(row);
-        std::sort(basis.begin(), basis.end(),
-                  [](const Row& a, const Row& b) { return a.effect > b.effect; });
-    }
-    return bytes;
-}
-
 class SignedReleaseTest : public UpdateCycleTest {
 protected:
     void SetUp() override {
@@ -802,7 +768,7 @@ TEST_F(SignedReleaseTest, ASignedReleaseInstallsAndRefusedManifestsChangeNothing
 // SHA-256 is treated as a damaged one: deleted, reported, never unpacked.
 TEST_F(SignedReleaseTest, APackageMatchingItsCrcButNotItsSha256IsRefused) {
     Publish();
-    const std::string forged = SameCrcOtherBytes(Published("data.pkg"));
+    const std::string forged = testsupport::SameCrcOtherBytes(Published("data.pkg"));
     ASSERT_NE(forged, Published("data.pkg"));
     ASSERT_EQ(base::Crc32(forged.data(), forged.size(), 0),
               base::Crc32(Published("data.pkg").data(), forged.size(), 0));
