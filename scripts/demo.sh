@@ -46,11 +46,12 @@ port=${DEMO_PORT:-8088}
 release_key=""
 key_file=$root/$build/demo-release-key.txt
 if [ -z "${DEMO_NO_BUILD:-}" ]; then
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TESTS=OFF
+  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLAUNCHER_TESTS=OFF \
+    -DLAUNCHER_RELEASE_KEY=
   if [ -n "$signed" ]; then
     cmake --build "$build" --target publish
     [ -f "$key_file" ] || "$build/tools/publish/publish" keygen "$key_file" > /dev/null
-    release_key=$("$build/tools/publish/publish" public-key "$key_file")
+    release_key=$("$build/tools/publish/publish" public-key "$key_file" | sed -n 's/^public key: //p')
   fi
   # The launchers hold the key with --signed and none without.
   cmake -S . -B "$build" -DLAUNCHER_RELEASE_KEY="$release_key" > /dev/null
