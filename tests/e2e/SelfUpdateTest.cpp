@@ -2,8 +2,10 @@
 // a kill or a damaged download leaves behind.
 
 #include "E2eSupport.h"
+#include "assistant/InstallDirList.h"
 #include "platform/FileSystem.h"
 #include "platform/FileVersionBlock.h"
+#include "platform/Registry.h"
 #include "publish/Publisher.h"
 #include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
@@ -49,17 +51,20 @@ protected:
     // The client and a new launcher (the second build, whose configuration
     // carries change actions, with a newer version, personalised for
     // `server`) under "demo/" of the server folder.
-    void Publish(const std::string& server) {
-        const std::wstring next = root.File(L"next/Launcher.exe");
-        std::filesystem::create_directories(plat::WideToUtf8(root.File(L"next")));
-        std::filesystem::copy_file(LAUNCHER_NEXT_PATH, plat::WideToUtf8(next),
-                                   std::filesystem::copy_options::overwrite_existing);
-        ASSERT_TRUE(plat::WriteFileVersionInFile(next, kNewVersion));
-        Personalise(next, server);
+    void Publish(const std::string& server, bool withLauncher = true) {
+        std::string launcherSection;
+        if (withLauncher) {
+            const std::wstring next = root.File(L"next/Launcher.exe");
+            std::filesystem::create_directories(plat::WideToUtf8(root.File(L"next")));
+            std::filesystem::copy_file(LAUNCHER_NEXT_PATH, plat::WideToUtf8(next),
+                                       std::filesystem::copy_options::overwrite_existing);
+            ASSERT_TRUE(plat::WriteFileVersionInFile(next, kNewVersion));
+            Personalise(next, server);
+            launcherSection =
+                std::string("[launcher]\nfile = next/Launcher.exe\nversion = ") + kNewVersionText;
+        }
         testsupport::WriteTestFile(root.File(L"release.txt"),
-                                   std::string("[client]\nversion = 1.0.1\n"
-                                               "[launcher]\nfile = next/Launcher.exe\nversion = ") +
-                                       kNewVersionText +
+                                   "[client]\nversion = 1.0.1\n" + launcherSection +
                                        "\n[ignore]\nfile = Config\\user.cfg\n"
                                        "file = Config\\settings.cfg\n"
                                        "[package base.pkg]\ntype = full\nfiles = DemoGame.exe\n"
@@ -324,6 +329,54 @@ TEST_F(SelfUpdateTest, AFolderMoveActionMovesAPortableInstallationOnce) {
     for (const auto& entry : std::filesystem::directory_iterator(parent.NarrowPath()))
         children.push_back(entry.path().filename().string());
     EXPECT_EQ(children, std::vector<std::string>{"Demo Game"});
+}
+
+// A standard installation still registered under the beta's identity: its
+// launcher hands the folder to a copy of itself, which moves it through the
+// assistant to the product's name; the launcher of the moved folder then
+// installs the client there.
+TEST_F(SelfUpdateTest, AnInstallationRegisteredAsTheBetaMovesToTheProductsName) {
+    testsupport::ScopedEnv elevation("LAUNCHER_TEST_ELEVATION", "1");
+    testsupport::NginxServer nginx;
+    ASSERT_TRUE(nginx.Start(root.NarrowPath()));
+    testsupport::TempDir parent;
+    const std::wstring beta = parent.File(L"Demo Game Beta");
+    const std::wstring moved = parent.File(L"Demo Game");
+    std::filesystem::create_directories(plat::WideToUtf8(beta));
+    std::filesystem::copy_file(LAUNCHER_EXE_PATH, plat::WideToUtf8(beta + L"/Launcher.exe"));
+    folder = beta + L"/";
+    launcher = Installed(L"Launcher.exe");
+    const std::wstring betaRegPath = L"Software\\LauncherDemo\\DemoGameBeta";
+    {
+        plat::RegistryKey key;
+        ASSERT_TRUE(key.Create(plat::RegistryRoot::LocalMachine, betaRegPath));
+        assistant::CInstallDirList list(betaRegPath);
+        ASSERT_TRUE(list.Add(beta));
+    }
+    Publish(nginx.BaseUrl(), false);
+
+    EXPECT_NE(e2e::Run(launcher, {}, beta), ~0u);
+    folder = moved + L"/";
+    bool installed = false;
+    for (int i = 0; i < 1200 && !installed; ++i) {
+        installed = ClientInstalled();
+        if (!installed)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    WaitForTheLaunchers();
+    std::string log = Logs();
+    for (const auto& entry : plat::FindFiles(home.File(L"temp/*.log")))
+        log += "=== temp/" + plat::WideToUtf8(entry.name) + "\n" +
+               testsupport::ReadTestFile(home.File(L"temp/" + entry.name));
+    ASSERT_TRUE(installed) << log;
+    EXPECT_FALSE(std::filesystem::exists(plat::WideToUtf8(beta))) << log;
+    EXPECT_EQ(testsupport::ReadTestFile(Installed(L"Launcher.exe")), original);
+    assistant::CInstallDirList current(L"Software\\LauncherDemo\\DemoGame");
+    EXPECT_GE(current.Find(moved), 0) << log;
+    // A second start from the moved folder stays there.
+    log = RunChain(Installed(L"Launcher.exe"));
+    EXPECT_EQ(log.find("Start the move"), std::string::npos) << log;
+    EXPECT_NE(log.find("Launch step reached"), std::string::npos) << log;
 }
 
 } // namespace
