@@ -371,6 +371,10 @@ void CLogic::OnMessageBoxButton(int id) {
     case kBtnMboxRetry:
         if (cycle_.RetryFromBox(context))
             return;
+        if (context == kBoxServerAddress) {
+            cycle_.AskForServerAddress();
+            return;
+        }
         if (context == kBoxAssistantStartFailed) {
             RunAssistant(pendingAssistantCommand_);
             return;
@@ -392,8 +396,18 @@ void CLogic::OnMessageBoxButton(int id) {
         StartWork();
         return;
     case kBoxServerAddress:
-        NotBuilt(L"the server address entry");
-        FinishAndQuit();
+        switch (cycle_.OfferServerAddress(View().EditText())) {
+        case CUpdateCycle::TypedAddress::Retried:
+            return;
+        case CUpdateCycle::TypedAddress::Cancel:
+            OnBoxCancel();
+            return;
+        case CUpdateCycle::TypedAddress::AskAgain:
+            // Retry opens the entry again.
+            View().ShowMessageBox(GetString(112), kBoxServerAddress, kBoxButtonsRetryCancel, true,
+                                  0);
+            return;
+        }
         return;
     case kBoxChooseAgain:
         if (settings_.runMode != rmInstall) {

@@ -103,7 +103,9 @@ void CRecordingWizardView::ShowMessageBox(const std::wstring& text, int context,
                                           bool error, int extra) {
     (void)buttons;
     (void)error;
-    (void)extra;
+    // The address box opens with its edit field emptied.
+    if (extra == 1)
+        texts_.erase(logic::kMboxEdit);
     boxContext_ = context;
     // A box over a box keeps the page the first one covered.
     if (currentPage_ != kPageMessageBox)

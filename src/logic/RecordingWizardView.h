@@ -7,6 +7,7 @@
 // window's queue like clicks. Used by the headless run and by tests; window
 // thread only.
 
+#include "logic/WizardControls.h"
 #include "logic/WizardScript.h"
 #include "logic/WizardView.h"
 
@@ -70,6 +71,8 @@ public:
     int PreviousPage() const override { return previousPage_; }
     int MessageBoxContext() const override { return boxContext_; }
     int FirstPageStage() const override { return firstPageStage_; }
+    // What SetText last put into the message box's edit field.
+    std::wstring EditText() const override { return Text(logic::kMboxEdit); }
     void SetInstallPageState(InstallPageState state) override;
     void LanguageChanged(int index, bool keepTexts) override;
 

@@ -168,6 +168,16 @@ public:
     // The Retry button of a failure page: back to the failed request.
     // False for a context that belongs to no stage.
     bool RetryFromBox(int context);
+    // The server-address box: asks for an address (an address typed before
+    // that failed is reported and forgotten); and what became of the
+    // address typed into it.
+    void AskForServerAddress();
+    enum class TypedAddress {
+        Retried,  // it is the server now: the failed stage runs again
+        Cancel,   // refused, and there is no address to fall back to
+        AskAgain, // refused (empty, or one of the known ones that failed)
+    };
+    TypedAddress OfferServerAddress(const std::wstring& typed);
 
     // --- State, read by the launcher and by tests --------------------------
     CycleStage Stage() const { return stage_; }

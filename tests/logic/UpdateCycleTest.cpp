@@ -123,9 +123,19 @@ protected:
                       moreCommon);
         if (!localeName.empty())
             config = WithLocale(config, localeName, localeId);
+        if (askLoginUrl)
+            config.replace(config.find("<Face id='game'>"), 16,
+                           "<Face id='game' askLoginURL='true'>");
         EXPECT_TRUE(Start(logic, config, &failure)) << failure.text;
         CRecordingWizardView view([](int id) { return L"text" + std::to_wstring(id); }, &log);
         view.SetBoxAnswer([&] {
+            if (view.MessageBoxContext() == kBoxServerAddress && !typedAddresses.empty()) {
+                view.SetText(logic::kMboxEdit, typedAddresses.front());
+                typedAddresses.erase(typedAddresses.begin());
+                plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage, logic::kBtnMboxOk,
+                                  0);
+                return;
+            }
             if (!boxHook || !boxHook(logic, view.MessageBoxContext()))
                 plat::PostMessage(logic.DialogWindow(), eWindowsMessage_Exit, 0, 0);
         });
@@ -183,6 +193,11 @@ protected:
     // The language's locale name and number, when the test gives them.
     std::string localeName, localeId;
     std::vector<CRecordingWizardView::Entry> entries;
+    // With askLoginUrl the face lets the user type a server address when
+    // every server failed; each server-address box takes the next typed
+    // address with OK.
+    bool askLoginUrl = false;
+    std::vector<std::wstring> typedAddresses;
     // Answers a message box of the run (true), or leaves it to end the run.
     std::function<bool(CLogic& logic, int context)> boxHook;
     // Presses Retry on the first failure page of this context; counts the
@@ -481,6 +496,72 @@ TEST_F(UpdateCycleTest, AllServersFailingRefreshesTheServerDataAndResumesTheDown
     EXPECT_EQ(PackageRequests(fresh),
               (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
     EXPECT_NE(text.find("list depleted"), std::string::npos) << text;
+}
+
+// When every server failed, the user may type an address: it becomes the
+// server and the download resumes there. A typed address that fails is
+// reported and forgotten and the user asked again; no server data is fetched
+// while it is in use, so it never joins the login list.
+TEST_F(UpdateCycleTest, ATypedServerAddressResumesTheDownloadAndOneThatFailsIsForgotten) {
+    Publish();
+    testsupport::TestHttpServer busy, dead, data, fresh;
+    for (auto* other : {&busy, &dead, &data, &fresh})
+        ASSERT_TRUE(other->Start());
+    busy.ServeFile("/game/update.rxml", Published("update.rxml"));
+    busy.On("/game/base.pkg", testsupport::Reply::Text(503, "busy"));
+    dead.On("/game/base.pkg", testsupport::Reply::Text(503, "busy"));
+    // The data brings nothing new: the same single server.
+    data.On("/cud.xml",
+            testsupport::Reply::Text(200, "<ClientUpdateData><Face id='game'><LoginURLs><URL>" +
+                                              busy.Url("") +
+                                              "</URL></LoginURLs></Face></ClientUpdateData>"));
+    for (const char* name : {"base.pkg", "data.pkg", "extra.pkg"})
+        fresh.ServeFile(std::string("/game/") + name, Published(name));
+    askLoginUrl = true;
+    const std::string deadUrl = dead.Url("");
+    typedAddresses = {plat::Utf8ToWide(deadUrl), L"  " + plat::Utf8ToWide(fresh.Url("")) + L"\n"};
+    std::string text =
+        RunUpdate("<URL>" + busy.Url("") + "</URL>", "<URL>" + data.Url("/cud.xml") + "</URL>");
+    ExpectClientInstalled();
+    EXPECT_TRUE(typedAddresses.empty()) << text;
+    EXPECT_EQ(PackageRequests(dead), (std::vector<std::string>{"base.pkg"}));
+    EXPECT_EQ(PackageRequests(fresh),
+              (std::vector<std::string>{"base.pkg", "data.pkg", "extra.pkg"}));
+    EXPECT_EQ(data.RequestCount(), 1u) << text;
+    EXPECT_NE(text.find("The server address typed has failed: " + deadUrl), std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("Accepting custom server URL"), std::string::npos) << text;
+    int boxes = 0;
+    for (const auto& entry : entries)
+        boxes += entry.operation == "ShowMessageBox" && entry.value == kBoxServerAddress;
+    EXPECT_EQ(boxes, 2) << text;
+}
+
+// An address the selection refuses (empty, or a configured one that failed)
+// brings the box back as an error whose Retry asks again.
+TEST_F(UpdateCycleTest, ARefusedServerAddressIsAskedForAgain) {
+    Publish();
+    testsupport::TestHttpServer busy;
+    ASSERT_TRUE(busy.Start());
+    busy.ServeFile("/game/update.rxml", Published("update.rxml"));
+    busy.On("/game/base.pkg", testsupport::Reply::Text(503, "busy"));
+    askLoginUrl = true;
+    typedAddresses = {plat::Utf8ToWide(busy.Url(""))};
+    int retries = 0;
+    boxHook = [&](CLogic& logic, int context) {
+        if (context != kBoxServerAddress || retries++ > 0)
+            return false;
+        return plat::PostMessage(logic.DialogWindow(), CDialog::kCommandMessage,
+                                 logic::kBtnMboxRetry, 0);
+    };
+    std::string text = RunUpdate("<URL>" + busy.Url("") + "</URL>");
+    EXPECT_EQ(retries, 2) << text;
+    // The entry, the error after the refusal, the entry again.
+    int boxes = 0;
+    for (const auto& entry : entries)
+        boxes += entry.operation == "ShowMessageBox" && entry.value == kBoxServerAddress;
+    EXPECT_EQ(boxes, 3) << text;
+    EXPECT_NE(text.find("URL already exist"), std::string::npos) << text;
 }
 
 TEST_F(UpdateCycleTest, FailurePageOfTheDownloadRetriesTheDownload) {
