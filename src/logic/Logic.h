@@ -24,6 +24,7 @@
 #include "platform/Window.h"
 #include "skin/Dialog.h"
 #include "skin/SkinFormNotify.h"
+#include "skin/ThemeFonts.h"
 #include "skin/TrayIcon.h"
 #include "update/UninstallerThread.h"
 
@@ -405,6 +406,8 @@ private:
     // The notification-area icon.
     skin::ITrayIcon* trayOverride_ = nullptr;
     std::unique_ptr<skin::ITrayIcon> headlessTray_;
+    // The theme's own fonts, registered from init until uninit.
+    std::unique_ptr<CThemeFonts> themeFonts_;
     bool trayIconShown_ = false;
     std::wstring trayText_;
     unsigned balloonTimeoutMs_ = kBalloonTimeoutMs;

@@ -259,7 +259,12 @@ bool CLogic::ReadConfiguration(LogicFailure* failure) {
     settings_.singlePageMode = theme.Read(keys::kSinglePageMode);
 
     settings_.fullNameW = base::Utf8ToWide(settings_.fullName);
-    NotBuilt(L"theme fonts");
+    // The theme's fonts go to a private folder of this run and are
+    // registered for this process until uninit.
+    themeFonts_ = std::make_unique<CThemeFonts>(log_);
+    themeFonts_->UnpackFonts(config::CArchiveHolder::Instance().MemberNames(),
+                             config::CArchiveHolder::Instance(), configuration_.themeFolder);
+    themeFonts_->InitFonts();
     // "/skiptest" comes from a move that failed: this start goes on in the
     // old folder instead of trying the move again.
     settings_.skipMoves = plat::GetCommandLine().find(L"/skiptest") != std::wstring::npos;

@@ -66,6 +66,8 @@ void CLogic::Uninit() {
     }
     StopNetwork();
     BlankLine();
+    if (themeFonts_)
+        themeFonts_->UninitFonts();
     BlankLine();
     Log(L"Delete fonts from temp");
     BlankLine();

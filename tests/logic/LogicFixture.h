@@ -62,7 +62,9 @@ inline std::string WithLocale(std::string config, const std::string& locale,
     return config;
 }
 
-inline std::string Archive(const std::string& config) {
+// `extra` members (name, bytes) join the archive as they are.
+inline std::string Archive(const std::string& config,
+                           const std::vector<std::pair<std::string, std::string>>& extra = {}) {
     std::vector<std::string> strings;
     for (int id = 0; id < 119; ++id)
         strings.push_back(id == 0 ? std::string() : "text" + std::to_string(id));
@@ -76,6 +78,8 @@ inline std::string Archive(const std::string& config) {
     // one step.
     writer.AddFile("theme_t\\config.xml",
                    "<config><common><region/></common><forms><step num='1'/></forms></config>");
+    for (const auto& [name, bytes] : extra)
+        writer.AddFile(name, bytes);
     return writer.Finish();
 }
 
@@ -186,9 +190,11 @@ protected:
     void TearDown() override { std::filesystem::current_path(previous); }
 
     // A launcher object through preinit and init with the given configuration.
+    // Members Start adds to the resource archive.
+    std::vector<std::pair<std::string, std::string>> extraMembers;
     bool Start(CLogic& logic, const std::string& config, LogicFailure* failure, int rc = rcNone,
                const std::wstring& argument = {}) {
-        archive = Archive(config);
+        archive = Archive(config, extraMembers);
         logic.SetResourceArchive(&archive);
         // Updates work on a folder of the test, never the test's own.
         logic.SetInstallFolder(installDir.Path().substr(0, installDir.Path().size() - 1));

@@ -3,9 +3,13 @@
 #include "platform/FileSystem.h"
 #include "platform/Process.h"
 #include "platform/Registry.h"
+#include "support/HermeticFonts.h"
 #include "support/ScopedEnv.h"
+#include "support/TestData.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -77,6 +81,33 @@ TEST_F(LogicTest, UninstallRunNeedsNoNetwork) {
     EXPECT_EQ(text.find("Initializing CUD"), std::string::npos);
     EXPECT_EQ(text.find("Net transport shutdown"), std::string::npos);
     EXPECT_NE(text.find("--- Uninit finished ---"), std::string::npos);
+}
+
+// The theme's fonts are written to a private folder of the run and
+// registered from init on; uninit unregisters them and removes the folder.
+TEST_F(LogicTest, ThemeFontsLiveFromInitToUninit) {
+    const std::string font = testsupport::ReadTestFile(
+        plat::Utf8ToWide(std::string(testsupport::kDejaVuFolder) + "/DejaVuSans.ttf"));
+    ASSERT_FALSE(font.empty());
+    extraMembers = {{"theme_t\\fonts\\Demo Sans.ttf", font},
+                    {"theme_t\\other\\not-a-font.ttf", "x"}};
+    CLogic logic;
+    LogicFailure failure;
+    ASSERT_TRUE(Start(logic, ConfigXml(), &failure)) << failure.text;
+    std::string text = LogText();
+    ASSERT_TRUE(log.Open(dir.File(L"launcher.log")));
+    const std::string from = "theme_t\\fonts\\Demo Sans.ttf to ";
+    const std::size_t at = text.find(from);
+    ASSERT_NE(at, std::string::npos) << text;
+    const std::string path = text.substr(at + from.size(), text.find('\r', at) - at - from.size());
+    EXPECT_EQ(testsupport::ReadTestFile(plat::Utf8ToWide(path)), font);
+    EXPECT_NE(text.find("Demo Sans.ttf .. OK"), std::string::npos) << text;
+    EXPECT_EQ(text.find("not-a-font"), std::string::npos) << text;
+    logic.Uninit();
+    text = LogText();
+    EXPECT_NE(text.find("Uninit fonts"), std::string::npos) << text;
+    EXPECT_FALSE(std::filesystem::exists(path));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::path(path).parent_path()));
 }
 
 TEST_F(LogicTest, SetLongNameKeepsTheFolderAndTheTextFromTheThirdQuote) {
