@@ -23,6 +23,7 @@
 #include "platform/OsVersion.h"
 #include "platform/Window.h"
 #include "skin/Dialog.h"
+#include "skin/DrawnTrayIcon.h"
 #include "skin/SkinFormNotify.h"
 #include "skin/TrayIcon.h"
 #include "update/UninstallerThread.h"
@@ -285,6 +286,9 @@ private:
     void OnShowBeforeClose();
     // The notification-area icon (LogicTray.cpp).
     skin::ITrayIcon& Tray();
+    // Picks the icon for the next showing: the drawn one while the display
+    // has a notification area, else the headless one.
+    void ChooseTray();
     void ShowTrayIcon(bool show);
     void ShowTrayBalloon(bool show);
     void SetTrayIconTooltip();
@@ -405,6 +409,9 @@ private:
     // The notification-area icon.
     skin::ITrayIcon* trayOverride_ = nullptr;
     std::unique_ptr<skin::ITrayIcon> headlessTray_;
+    std::unique_ptr<skin::CDrawnTrayIcon> drawnTray_;
+    bool drawnTrayTried_ = false;
+    skin::ITrayIcon* activeTray_ = nullptr; // the pick of ChooseTray
     bool trayIconShown_ = false;
     std::wstring trayText_;
     unsigned balloonTimeoutMs_ = kBalloonTimeoutMs;
