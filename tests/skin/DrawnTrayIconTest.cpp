@@ -27,7 +27,8 @@ namespace {
 constexpr std::uint32_t kCallback = 2725;
 constexpr plat::Rect kTrayArea{340, 0, 640, 32};
 
-// The owner window: records the callback events and the commands.
+// The owner window: records the callback events and the commands. Test
+// thread.
 class Owner final : public plat::IWindowHandler {
 public:
     plat::LRESULT HandleWindowMessage(plat::HWND, std::uint32_t message, plat::WPARAM wParam,
