@@ -198,6 +198,30 @@ TEST_F(X11TrayDockTest, FollowsATrayThatStartsLateEndsAndStartsAgain) {
     EXPECT_EQ(tray_->Icons(), std::vector<std::uint64_t>{dock_->NativeId()});
 }
 
+TEST_F(X11TrayDockTest, ATrayThatComposesGetsTheIconWithAlpha) {
+    tray_ = std::make_unique<testsupport::TestTrayManager>(server_->Display(), kTrayArea, true);
+    ASSERT_TRUE(tray_->Start()) << "no 32-bit visual";
+    ASSERT_TRUE(dock_->Show(main_, TestPicture()));
+    ASSERT_TRUE(WaitFor([&] { return dock_->IsDocked() && !dock_->IconBounds().IsEmpty(); }));
+    const auto icon = static_cast<::Window>(dock_->NativeId());
+    XWindowAttributes attributes{};
+    ASSERT_TRUE(XGetWindowAttributes(peer_, icon, &attributes));
+    EXPECT_EQ(attributes.depth, 32);
+    // The window's own pixels: opaque red in the body, transparent where the
+    // picture is, for the tray to compose.
+    auto pixel = [&](int x, int y) {
+        XImage* image = XGetImage(peer_, icon, x, y, 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return std::uint32_t{0x12345678};
+        const auto value = static_cast<std::uint32_t>(XGetPixel(image, 0, 0));
+        XDestroyImage(image);
+        return value;
+    };
+    ASSERT_TRUE(WaitFor([&] { return pixel(7, 7) == 0xFFDC1E1Eu; }));
+    EXPECT_EQ(pixel(1, 1), 0u);
+    EXPECT_EQ(pixel(14, 14), 0xFF1EC83Cu);
+}
+
 TEST(TrayDockChoice, NoDisplayMeansNoDock) {
     std::wstring why;
     EXPECT_FALSE(plat::CreateTrayDock("", &why));

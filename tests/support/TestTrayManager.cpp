@@ -2,6 +2,7 @@
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <poll.h>
@@ -16,8 +17,8 @@ Display* Dpy(void* connection) {
 
 } // namespace
 
-TestTrayManager::TestTrayManager(const std::string& display, plat::Rect area)
-    : display_(display), area_(area) {}
+TestTrayManager::TestTrayManager(const std::string& display, plat::Rect area, bool alphaVisual)
+    : display_(display), area_(area), alphaVisual_(alphaVisual) {}
 
 TestTrayManager::~TestTrayManager() {
     stop_ = true;
@@ -51,6 +52,17 @@ bool TestTrayManager::Start() {
         XCreateWindow(display, root, area_.left, area_.top, static_cast<unsigned>(area_.Width()),
                       static_cast<unsigned>(area_.Height()), 0, CopyFromParent, InputOutput,
                       CopyFromParent, CWOverrideRedirect | CWBackPixel | CWEventMask, &attributes);
+    if (alphaVisual_) {
+        XVisualInfo info{};
+        if (!XMatchVisualInfo(display, DefaultScreen(display), 32, TrueColor, &info)) {
+            XDestroyWindow(display, window);
+            XUnlockDisplay(display);
+            return false;
+        }
+        long id = static_cast<long>(info.visualid);
+        XChangeProperty(display, window, XInternAtom(display, "_NET_SYSTEM_TRAY_VISUAL", False),
+                        XA_VISUALID, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&id), 1);
+    }
     XMapWindow(display, window);
     XSetSelectionOwner(display, selection, window, CurrentTime);
     XEvent manager{};

@@ -23,14 +23,17 @@ public:
     // Each docked icon gets a slot of this side, left to right.
     static constexpr int kSlot = 28;
 
-    // `area`: where the tray's window lies on the screen.
-    TestTrayManager(const std::string& display, plat::Rect area);
+    // `area`: where the tray's window lies on the screen. With
+    // `alphaVisual` the tray asks its icons for a 32-bit visual with alpha
+    // (_NET_SYSTEM_TRAY_VISUAL), as composing trays do.
+    TestTrayManager(const std::string& display, plat::Rect area, bool alphaVisual = false);
     ~TestTrayManager();
     TestTrayManager(const TestTrayManager&) = delete;
     TestTrayManager& operator=(const TestTrayManager&) = delete;
 
     // Makes the tray's window and takes the selection; false when the
-    // display does not answer or another tray holds the selection.
+    // display does not answer, another tray holds the selection, or the
+    // visual with alpha asked for is not to be had.
     bool Start();
     // Destroys the tray's window (the docked icons go with it) and so gives
     // up the selection, as a tray that ends does.
@@ -49,6 +52,7 @@ private:
 
     std::string display_;
     plat::Rect area_;
+    bool alphaVisual_;
     void* connection_ = nullptr; // Display*
     std::uint64_t window_ = 0;
     std::atomic<int> requests_{0};

@@ -86,7 +86,7 @@ X11TrayDock::X11TrayDock(Display* display)
     manager_ = XInternAtom(display_, "MANAGER", False);
     xembed_ = XInternAtom(display_, "_XEMBED", False);
     xembedInfo_ = XInternAtom(display_, "_XEMBED_INFO", False);
-    gc_ = XCreateGC(display_, root_, 0, nullptr);
+    trayVisual_ = XInternAtom(display_, "_NET_SYSTEM_TRAY_VISUAL", False);
     // A tray that starts announces itself to the root window's structure
     // listeners.
     XSelectInput(display_, root_, StructureNotifyMask);
@@ -102,7 +102,10 @@ X11TrayDock::~X11TrayDock() {
     if (!Broken()) {
         if (icon_ != None)
             XDestroyWindow(display_, icon_);
-        XFreeGC(display_, gc_);
+        if (gc_)
+            XFreeGC(display_, gc_);
+        if (colormap_ != None)
+            XFreeColormap(display_, colormap_);
         XFlush(display_);
     }
     XCloseDisplay(display_);
@@ -147,6 +150,36 @@ void X11TrayDock::Hide() {
     Undock();
 }
 
+bool X11TrayDock::TrayAlphaVisual(Visual** visual) {
+    ::Atom actual = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    // One visual id, nothing more is read of the tray's property.
+    if (XGetWindowProperty(display_, tray_, trayVisual_, 0, 1, False, XA_VISUALID, &actual, &format,
+                           &count, &after, &data) != Success ||
+        !data || count != 1 || format != 32) {
+        if (data)
+            XFree(data);
+        return false;
+    }
+    XVisualInfo wanted{};
+    wanted.visualid = static_cast<VisualID>(*reinterpret_cast<unsigned long*>(data));
+    wanted.screen = screen_;
+    XFree(data);
+    int found = 0;
+    XVisualInfo* infos = XGetVisualInfo(display_, VisualIDMask | VisualScreenMask, &wanted, &found);
+    // Only the 32-bit layout our pictures have (B, G, R, A bytes) is taken.
+    const bool usable = infos && found > 0 && infos[0].depth == 32 &&
+                        infos[0].red_mask == 0xFF0000 && infos[0].green_mask == 0xFF00 &&
+                        infos[0].blue_mask == 0xFF;
+    if (usable)
+        *visual = infos[0].visual;
+    if (infos)
+        XFree(infos);
+    return usable;
+}
+
 void X11TrayDock::Dock() {
     if (!wanted_ || icon_ != None || Broken())
         return;
@@ -154,14 +187,33 @@ void X11TrayDock::Dock() {
     if (tray_ == None)
         return; // waits for a MANAGER message
     XSetWindowAttributes attributes{};
-    // The tray's own background shows where the picture is transparent.
-    attributes.background_pixmap = ParentRelative;
+    attributes.border_pixel = 0;
     attributes.event_mask = ExposureMask | StructureNotifyMask | ButtonPressMask |
                             PointerMotionMask | EnterWindowMask | LeaveWindowMask;
-    icon_ = XCreateWindow(display_, root_, 0, 0, kInitialSide, kInitialSide, 0, CopyFromParent,
-                          InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+    unsigned long mask = CWBorderPixel | CWEventMask;
+    Visual* alphaVisual = nullptr;
+    if (TrayAlphaVisual(&alphaVisual)) {
+        // The tray composes its icons: a window with alpha, transparent
+        // until painted.
+        colormap_ = XCreateColormap(display_, root_, alphaVisual, AllocNone);
+        attributes.colormap = colormap_;
+        attributes.background_pixel = 0;
+        mask |= CWColormap | CWBackPixel;
+        iconVisual_ = alphaVisual;
+        iconDepth_ = 32;
+    } else {
+        // The tray's own background shows where the picture is transparent.
+        attributes.background_pixmap = ParentRelative;
+        mask |= CWBackPixmap;
+        iconVisual_ = DefaultVisual(display_, screen_);
+        iconDepth_ = DefaultDepth(display_, screen_);
+    }
+    icon_ = XCreateWindow(display_, root_, 0, 0, kInitialSide, kInitialSide, 0, iconDepth_,
+                          InputOutput, iconVisual_, mask, &attributes);
     if (icon_ == None)
         return;
+    // Drawing needs a context of the window's own depth.
+    gc_ = XCreateGC(display_, icon_, 0, nullptr);
     size_ = Size{kInitialSide, kInitialSide};
     char name[] = "Launcher";
     XClassHint hint{name, name};
@@ -187,6 +239,14 @@ void X11TrayDock::Undock() {
         XFlush(display_);
     }
     icon_ = None;
+    if (!Broken()) {
+        if (gc_)
+            XFreeGC(display_, gc_);
+        if (colormap_ != None)
+            XFreeColormap(display_, colormap_);
+    }
+    gc_ = nullptr;
+    colormap_ = None;
     if (pointerInside_) {
         pointerInside_ = false;
         Post(WM_MOUSELEAVE, 0);

@@ -40,6 +40,9 @@ private:
     bool Broken() const { return broken_.load(); }
     // The tray's selection window, watched for its end; None when no tray runs.
     ::Window FindTray();
+    // The 32-bit visual with alpha the tray asks its icons to use
+    // (_NET_SYSTEM_TRAY_VISUAL), if it names one.
+    bool TrayAlphaVisual(Visual** visual);
     // Makes the icon window and asks the tray to take it, when a tray runs.
     void Dock();
     // Destroys the icon window (when still there) and reports the loss.
@@ -54,7 +57,7 @@ private:
     Display* display_;
     int screen_;
     ::Window root_;
-    ::Atom selection_, opcode_, manager_, xembed_, xembedInfo_;
+    ::Atom selection_, opcode_, manager_, xembed_, xembedInfo_, trayVisual_;
     std::atomic<bool> broken_{false};
     std::shared_ptr<ThreadQueue> queue_;
     int sourceId_ = 0;
@@ -62,6 +65,11 @@ private:
 
     ::Window tray_ = None;
     ::Window icon_ = None;
+    // The icon window's visual: the tray's with alpha, or the screen's with
+    // the tray's background behind the picture.
+    Visual* iconVisual_ = nullptr;
+    int iconDepth_ = 0;
+    Colormap colormap_ = None;
     Size size_{kInitialSide, kInitialSide};
     bool wanted_ = false;
     bool docked_ = false;

@@ -42,26 +42,29 @@ bool ScaleTrayPicture(const Bitmap& source, int side, Bitmap* target) {
 }
 
 void X11TrayDock::Paint() {
-    if (icon_ == None || Broken() || size_.cx < 1 || size_.cy < 1 || size_.cx > kLargestSide ||
-        size_.cy > kLargestSide)
+    if (icon_ == None || !gc_ || Broken() || size_.cx < 1 || size_.cy < 1 ||
+        size_.cx > kLargestSide || size_.cy > kLargestSide)
         return;
     const unsigned width = static_cast<unsigned>(size_.cx);
     const unsigned height = static_cast<unsigned>(size_.cy);
     Bitmap frame;
     if (!frame.Create(size_.cx, size_.cy))
         return;
-    // What the tray shows behind the icon, read back after clearing to it;
-    // a window that cannot be read (not yet shown) gets a neutral grey.
-    XClearWindow(display_, icon_);
-    if (XImage* back = XGetImage(display_, icon_, 0, 0, width, height, AllPlanes, ZPixmap)) {
-        for (int y = 0; y < size_.cy; ++y)
-            for (int x = 0; x < size_.cx; ++x)
-                frame.SetPixel(x, y,
-                               static_cast<std::uint32_t>(XGetPixel(back, x, y)) | 0xFF000000u);
-        XDestroyImage(back);
-    } else {
-        Canvas canvas(&frame);
-        FillRect(canvas, frame.Bounds(), RGB(64, 64, 64));
+    if (iconDepth_ != 32) {
+        // What the tray shows behind the icon, read back after clearing to
+        // it; a window that cannot be read (not yet shown) gets a neutral
+        // grey. A window with alpha starts transparent instead.
+        XClearWindow(display_, icon_);
+        if (XImage* back = XGetImage(display_, icon_, 0, 0, width, height, AllPlanes, ZPixmap)) {
+            for (int y = 0; y < size_.cy; ++y)
+                for (int x = 0; x < size_.cx; ++x)
+                    frame.SetPixel(x, y,
+                                   static_cast<std::uint32_t>(XGetPixel(back, x, y)) | 0xFF000000u);
+            XDestroyImage(back);
+        } else {
+            Canvas canvas(&frame);
+            FillRect(canvas, frame.Bounds(), RGB(64, 64, 64));
+        }
     }
     // The picture fills the smaller side, centred.
     const int side = std::min(size_.cx, size_.cy);
@@ -72,8 +75,7 @@ void X11TrayDock::Paint() {
                    side, side, BlendFunction{});
     }
     XImage* image =
-        XCreateImage(display_, DefaultVisual(display_, screen_),
-                     static_cast<unsigned>(DefaultDepth(display_, screen_)), ZPixmap, 0,
+        XCreateImage(display_, iconVisual_, static_cast<unsigned>(iconDepth_), ZPixmap, 0,
                      reinterpret_cast<char*>(frame.Bits()), width, height, 32, frame.Stride());
     if (!image)
         return;
