@@ -322,9 +322,13 @@ void X11TrayDock::Handle(const XEvent& event) {
         return;
     switch (event.type) {
     case ReparentNotify:
-        // Taken into the tray's window: docked. Put back on the root: the
-        // tray let it go.
-        SetDocked(event.xreparent.parent != root_);
+        // Taken into the tray's window: docked. Put back on the root, the
+        // tray let it go: the window goes rather than stand alone on the
+        // desktop, and the icon waits for the next tray.
+        if (event.xreparent.parent == root_)
+            Undock();
+        else
+            SetDocked(true);
         break;
     case ConfigureNotify: {
         const Size size{event.xconfigure.width, event.xconfigure.height};
