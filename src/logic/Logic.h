@@ -23,6 +23,7 @@
 #include "platform/OsVersion.h"
 #include "platform/Window.h"
 #include "skin/Dialog.h"
+#include "skin/DrawnTrayIcon.h"
 #include "skin/SkinFormNotify.h"
 #include "skin/ThemeFonts.h"
 #include "skin/TrayIcon.h"
@@ -286,6 +287,9 @@ private:
     void OnShowBeforeClose();
     // The notification-area icon (LogicTray.cpp).
     skin::ITrayIcon& Tray();
+    // Picks the icon for the next showing: the drawn one while the display
+    // has a notification area, else the headless one.
+    void ChooseTray();
     void ShowTrayIcon(bool show);
     void ShowTrayBalloon(bool show);
     void SetTrayIconTooltip();
@@ -406,6 +410,9 @@ private:
     // The notification-area icon.
     skin::ITrayIcon* trayOverride_ = nullptr;
     std::unique_ptr<skin::ITrayIcon> headlessTray_;
+    std::unique_ptr<skin::CDrawnTrayIcon> drawnTray_;
+    bool drawnTrayTried_ = false;
+    skin::ITrayIcon* activeTray_ = nullptr; // the pick of ChooseTray
     // The theme's own fonts, registered from init until uninit.
     std::unique_ptr<CThemeFonts> themeFonts_;
     bool trayIconShown_ = false;

@@ -2,12 +2,15 @@
 // the window is hidden, its tooltip with the progress, the balloon of a
 // finished download (which ends the launcher when clicked or when it times
 // out, also where no notification area says so), and its mouse events and
-// menu.
+// menu. The icon is drawn into the display's notification area where one
+// runs, and kept headless otherwise.
 
 #include "logic/Logic.h"
 
 #include "logic/LangFormat.h"
 #include "logic/LauncherMessages.h"
+#include "platform/HeadlessPresenter.h"
+#include "platform/TrayDock.h"
 
 namespace {
 
@@ -20,19 +23,50 @@ constexpr std::uint32_t kMenuExit = kTrayCommandExit;
 skin::ITrayIcon& CLogic::Tray() {
     if (trayOverride_)
         return *trayOverride_;
+    if (activeTray_)
+        return *activeTray_;
     if (!headlessTray_)
         headlessTray_ = std::make_unique<skin::CHeadlessTrayIcon>();
     return *headlessTray_;
+}
+
+void CLogic::ChooseTray() {
+    activeTray_ = nullptr;
+    if (trayOverride_)
+        return;
+    const bool display =
+        dialog_.Presenter() && !dynamic_cast<plat::HeadlessPresenter*>(dialog_.Presenter());
+    if (display && !drawnTrayTried_) {
+        // One dock per run, made on the window thread when first needed.
+        drawnTrayTried_ = true;
+        std::wstring why;
+        std::unique_ptr<plat::ITrayDock> dock = plat::CreateTrayDock(nullptr, &why);
+        plat::Bitmap picture;
+        if (dock && skin::LoadTrayPicture(&picture))
+            drawnTray_ = std::make_unique<skin::CDrawnTrayIcon>(dialog_.Presenter(),
+                                                                std::move(dock), picture);
+        else
+            Log(L"Tray: no icon on the display (" + why + L")");
+    }
+    if (drawnTray_ && drawnTray_->AreaPresent()) {
+        drawnTray_->SetBalloonTimeout(balloonTimeoutMs_);
+        activeTray_ = drawnTray_.get();
+        return;
+    }
+    if (drawnTray_)
+        Log(L"Tray: the display has no notification area");
 }
 
 void CLogic::ShowTrayIcon(bool show) {
     if (show == trayIconShown_)
         return;
     Log(show ? L"ShowTrayIcon(true);" : L"ShowTrayIcon(false);");
-    if (show)
+    if (show) {
+        ChooseTray();
         Tray().Add(dialog_.Window(), eWindowsMessage_IconTrayCallbackMessage, settings_.fullNameW);
-    else
+    } else {
         Tray().Remove();
+    }
     trayIconShown_ = show;
 }
 
@@ -49,7 +83,8 @@ void CLogic::ShowTrayBalloon(bool show) {
     Tray().ShowBalloon(settings_.fullNameW, GetString(15));
     // Where no notification area reports the balloon's end, this timer does,
     // so that a hidden launcher never stays behind.
-    dialog_.SetTimer(eTimer_BalloonTimeout, balloonTimeoutMs_);
+    if (!Tray().ReportsBalloonEnd())
+        dialog_.SetTimer(eTimer_BalloonTimeout, balloonTimeoutMs_);
 }
 
 void CLogic::SetTrayIconTooltip() {

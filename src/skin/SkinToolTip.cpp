@@ -10,9 +10,12 @@ const plat::COLORREF kBack = plat::RGB(38, 42, 53);
 const plat::COLORREF kFrame = plat::RGB(96, 106, 128);
 const plat::COLORREF kInk = plat::RGB(232, 235, 242);
 
+} // namespace
+
 // Splits at line breaks, then wraps each line at spaces to the width (a
 // word wider than the width stays whole on its own line).
-std::vector<std::wstring> WrapLines(const plat::Font& font, const std::wstring& text, int width) {
+std::vector<std::wstring> WrapTextLines(const plat::Font& font, const std::wstring& text,
+                                        int width) {
     std::vector<std::wstring> lines;
     std::size_t begin = 0;
     while (true) {
@@ -43,8 +46,6 @@ std::vector<std::wstring> WrapLines(const plat::Font& font, const std::wstring& 
     return lines;
 }
 
-} // namespace
-
 CSkinToolTip::CSkinToolTip(CSkinWindow* tool, std::wstring text, int maxWidth)
     : tool_(tool), text_(std::move(text)), maxWidth_(std::max(maxWidth, 1)) {
     plat::LogFont description;
@@ -52,7 +53,7 @@ CSkinToolTip::CSkinToolTip(CSkinWindow* tool, std::wstring text, int maxWidth)
     description.height = -12;
     font_ = plat::Font::Create(description);
     if (font_)
-        lines_ = WrapLines(*font_, text_, maxWidth_ - 2 * kPaddingX);
+        lines_ = WrapTextLines(*font_, text_, maxWidth_ - 2 * kPaddingX);
     popup_.Create([this](plat::Canvas& canvas) { Paint(canvas); },
                   [this](std::uint32_t message, plat::WPARAM wParam, plat::LPARAM) {
                       OnMessage(message, wParam);

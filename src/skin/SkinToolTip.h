@@ -15,6 +15,11 @@
 
 namespace skin {
 
+// Splits the text at line breaks, then wraps each line at spaces to `width`
+// pixels (a word wider than that stays whole on its own line).
+std::vector<std::wstring> WrapTextLines(const plat::Font& font, const std::wstring& text,
+                                        int width);
+
 class CSkinToolTip {
 public:
     // How long the pointer rests before the tip shows.

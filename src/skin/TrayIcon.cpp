@@ -1,11 +1,35 @@
 #include "skin/TrayIcon.h"
 
+#include "platform/Canvas.h"
+#include "platform/Resources.h"
 #include "skin/Dialog.h"
+#include "skin/SkinImage.h"
 
 namespace skin {
 
 std::wstring CutTrayText(const std::wstring& text, std::size_t chars) {
     return text.size() <= chars ? text : text.substr(0, chars);
+}
+
+bool LoadTrayPicture(plat::Bitmap* picture) {
+    plat::ResourceData icon;
+    if (plat::FindResource("ICON", 101, &icon) && DecodeImage(icon.data, icon.size, true, picture))
+        return true;
+    // The stand-in, drawn on a 32-pixel grid: a tile with cut corners and a
+    // downward arrow over a base line.
+    constexpr int kSide = 32;
+    if (!picture->Create(kSide, kSide))
+        return false;
+    plat::Canvas canvas(picture);
+    const plat::COLORREF tile = plat::RGB(40, 110, 200);
+    const plat::COLORREF ink = plat::RGB(255, 255, 255);
+    plat::FillRect(canvas, plat::Rect{2, 1, kSide - 2, kSide - 1}, tile);
+    plat::FillRect(canvas, plat::Rect{1, 2, kSide - 1, kSide - 2}, tile);
+    plat::FillRect(canvas, plat::Rect{14, 6, 18, 18}, ink);
+    for (int row = 0; row < 7; ++row)
+        plat::FillRect(canvas, plat::Rect{9 + row, 16 + row, 23 - row, 17 + row}, ink);
+    plat::FillRect(canvas, plat::Rect{8, 25, 24, 27}, ink);
+    return true;
 }
 
 bool CHeadlessTrayIcon::Add(plat::HWND owner, std::uint32_t callbackMessage,

@@ -4,10 +4,12 @@
 // pop-up menu. Its mouse and balloon events reach the owner window as the
 // callback message with the event in lParam (the Windows values below), and
 // a chosen menu item as the dialog's command message with the item's id.
-// The headless implementation keeps what would be shown, for the headless
-// run and for tests, which drive it by posting the events; the drawn one
-// comes with the skinned wizard. Window thread only.
+// The headless implementation keeps what would be shown, for runs without a
+// notification area and for tests, which drive it by posting the events;
+// the drawn one (DrawnTrayIcon.h) docks into the display's notification
+// area. Window thread only.
 
+#include "platform/Bitmap.h"
 #include "platform/Window.h"
 
 #include <cstddef>
@@ -16,6 +18,9 @@
 #include <vector>
 
 namespace skin {
+
+// The icon's id, the callback message's wParam.
+inline constexpr std::uint64_t kTrayIconId = 1;
 
 // The events of the callback message (lParam).
 enum : std::int64_t {
@@ -31,6 +36,11 @@ inline constexpr std::size_t kTrayTooltipChars = 127;
 inline constexpr std::size_t kTrayBalloonTextChars = 255;
 inline constexpr std::size_t kTrayBalloonTitleChars = 63;
 std::wstring CutTrayText(const std::wstring& text, std::size_t chars);
+
+// The picture the icon shows: the launcher's icon (resource 101) or, where
+// the executable carries none, a drawn stand-in (a download arrow on a blue
+// tile). False only when neither can be made.
+bool LoadTrayPicture(plat::Bitmap* picture);
 
 // One item of the pop-up menu; id 0 is a separator.
 struct TrayMenuItem {
@@ -49,8 +59,12 @@ public:
     // An information balloon over the icon.
     virtual bool ShowBalloon(const std::wstring& title, const std::wstring& text) = 0;
     virtual bool Remove() = 0;
-    // Shows the menu at the pointer until the user chooses or leaves it.
+    // Opens the menu at the pointer. The item the user chooses arrives later
+    // as the owner's command message; leaving the menu chooses nothing.
     virtual void TrackMenu(const std::vector<TrayMenuItem>& items) = 0;
+    // True while a shown balloon will report its click or time-out itself;
+    // otherwise its owner has to decide when it is gone.
+    virtual bool ReportsBalloonEnd() const { return false; }
 };
 
 // The icon without a display: it keeps its state and answers a menu with
