@@ -146,8 +146,8 @@ for format in zip rar; do
   ours=0
   theirs=0
   for round in $(seq 1 "$rounds"); do
-    read -r base_s base_kb < <(baseline_install "$format")
-    read -r our_s our_kb < <(launcher_install "$format")
+    read -r base_s base_kb <<< "$(baseline_install "$format")"
+    read -r our_s our_kb <<< "$(launcher_install "$format")"
     echo "   round $round: Launcher.exe $our_s s (peak RSS $((our_kb / 1024)) MiB)," \
       "curl -o + bsdtar -xf $base_s s"
     ours=$(echo "$ours + $our_s" | bc)
@@ -161,8 +161,8 @@ echo "== the zip installation signed: the keyed launcher against the unsigned on
 signed=0
 unsigned=0
 for round in $(seq 1 "$rounds"); do
-  read -r plain_s _ < <(launcher_install zip)
-  read -r signed_s _ < <(launcher_install zip-signed "$build/signed/Launcher.exe")
+  read -r plain_s _ <<< "$(launcher_install zip)"
+  read -r signed_s _ <<< "$(launcher_install zip-signed "$build/signed/Launcher.exe")"
   echo "   round $round: signed $signed_s s, unsigned $plain_s s"
   signed=$(echo "$signed + $signed_s" | bc)
   unsigned=$(echo "$unsigned + $plain_s" | bc)
