@@ -15,7 +15,10 @@
 #  3. The same ZIP installation signed: the launcher built with the tests'
 #     release key checks the manifest's signature and every package's
 #     SHA-256 as it is written, against the unsigned installation by the
-#     launcher without a key, in turns.
+#     launcher without a key, in turns: from the loopback at full speed
+#     (about 1 GB/s: the hash competes for the two cores with the server
+#     and the download) and from a second nginx that sends at most
+#     NETBENCH_RATE per second, as a fast home connection would.
 #
 # Prints one line per figure and the ratios. Release build in build-bench
 # (BUILD_DIR); work files in /tmp/launcher-netbench (NETBENCH_DIR), kept
@@ -27,7 +30,9 @@
 #   NETBENCH_RUNS         downloads per size and side (default 3: the disk's
 #                         writeback makes single 4 GiB figures vary by a
 #                         quarter, the baseline's as much as ours)
-#   NETBENCH_PORT         nginx's port (default 8093)
+#   NETBENCH_PORT         nginx's port (default 8093; the limited one is
+#                         the next)
+#   NETBENCH_RATE         the limited nginx's rate (default 125m: 1 Gbit/s)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,6 +42,8 @@ bash scripts/setup.sh
 build=${BUILD_DIR:-build-bench}
 work=${NETBENCH_DIR:-/tmp/launcher-netbench}
 port=${NETBENCH_PORT:-8093}
+limited_port=$((port + 1))
+rate=${NETBENCH_RATE:-125m}
 download_sizes=${NETBENCH_DOWNLOAD_MB:-"1024 4096"}
 install_mb=${NETBENCH_INSTALL_MB:-1024}
 rounds=${NETBENCH_ROUNDS:-2}
@@ -53,7 +60,8 @@ export no_proxy='*'
 unset DISPLAY
 
 bash scripts/nginx-serve.sh "$work/nginx" "$work/served" "$port"
-trap 'nginx -p "$work/nginx" -c "$work/nginx/nginx.conf" -s stop 2>/dev/null || true' EXIT
+bash scripts/nginx-serve.sh "$work/nginx-limited" "$work/served" "$limited_port" "$rate"
+trap 'for n in nginx nginx-limited; do nginx -p "$work/$n" -c "$work/$n/nginx.conf" -s stop 2>/dev/null || true; done' EXIT
 
 echo "== download_bench (machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg))"
 for mb in $download_sizes; do
@@ -116,12 +124,12 @@ measure() {
 }
 
 launcher_install() {
-  local format=$1 launcher=${2:-$build/Launcher.exe} game=$work/game
+  local format=$1 launcher=${2:-$build/Launcher.exe} from_port=${3:-$port} game=$work/game
   rm -rf "$game"
   mkdir -p "$game"
   cp "$launcher" "$game/Launcher.exe"
   "$build/tools/stubpatch/stubpatch" "$game/Launcher.exe" \
-    --set "SERVER_URL=http://127.0.0.1:$port" --set "UPDATE_PATH=/$format/" >/dev/null
+    --set "SERVER_URL=http://127.0.0.1:$from_port" --set "UPDATE_PATH=/$format/" >/dev/null
   : > "$game/guest.dat"
   (cd "$game" && measure ./Launcher.exe)
   local client=$work/client-$(client_mb "$format")
@@ -157,14 +165,19 @@ for format in zip rar; do
 done
 
 publish_package zip-signed
+# One side's rounds, signed and unsigned in turns, from the given port.
+signed_rounds() {
+  local from_port=$1 signed=0 unsigned=0 plain_s signed_s
+  for round in $(seq 1 "$rounds"); do
+    read -r plain_s _ <<< "$(launcher_install zip "$build/Launcher.exe" "$from_port")"
+    read -r signed_s _ <<< "$(launcher_install zip-signed "$build/signed/Launcher.exe" "$from_port")"
+    echo "   round $round: signed $signed_s s, unsigned $plain_s s"
+    signed=$(echo "$signed + $signed_s" | bc)
+    unsigned=$(echo "$unsigned + $plain_s" | bc)
+  done
+  echo "   signed / unsigned = $(echo "scale=2; $signed / $unsigned" | bc)"
+}
 echo "== the zip installation signed: the keyed launcher against the unsigned one, in turns"
-signed=0
-unsigned=0
-for round in $(seq 1 "$rounds"); do
-  read -r plain_s _ <<< "$(launcher_install zip)"
-  read -r signed_s _ <<< "$(launcher_install zip-signed "$build/signed/Launcher.exe")"
-  echo "   round $round: signed $signed_s s, unsigned $plain_s s"
-  signed=$(echo "$signed + $signed_s" | bc)
-  unsigned=$(echo "$unsigned + $plain_s" | bc)
-done
-echo "   signed / unsigned = $(echo "scale=2; $signed / $unsigned" | bc)"
+signed_rounds "$port"
+echo "== the same at most $rate bytes per second"
+signed_rounds "$limited_port"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Serves a folder with nginx on 127.0.0.1 from a generated configuration:
-#   bash scripts/nginx-serve.sh PREFIX ROOT PORT
+#   bash scripts/nginx-serve.sh PREFIX ROOT PORT [RATE]
+# RATE (nginx's limit_rate, as "125m") caps every answer's bytes per second.
 # PREFIX receives the configuration, the pid file and the logs (the requests
 # in PREFIX/logs/access.log). Stop it with
 #   nginx -p PREFIX -c PREFIX/nginx.conf -s stop
@@ -8,6 +9,8 @@ set -euo pipefail
 prefix=$1
 root=$2
 port=$3
+rate_line=""
+[ -n "${4:-}" ] && rate_line="limit_rate $4;"
 mkdir -p "$prefix/logs"
 user_line=""
 [ "$(id -u)" = 0 ] && user_line="user root;"
@@ -29,6 +32,7 @@ http {
   server {
     listen 127.0.0.1:$port;
     root $root;
+    $rate_line
   }
 }
 CONF

@@ -228,6 +228,9 @@ protected:
     testsupport::TempDir installDir;
     testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", dir.NarrowPath() + "hkcu"};
     testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", dir.NarrowPath() + "hklm"};
+    // Deletions left for the next start (the temporary copies a move makes)
+    // are listed in the test's folder, not the user's.
+    testsupport::ScopedEnv state{"XDG_STATE_HOME", dir.NarrowPath() + "state"};
     // The launcher takes the environment's proxy: the machine's own stays out
     // of the test servers' way.
     testsupport::ScopedEnv noProxy{"no_proxy", "*"};
