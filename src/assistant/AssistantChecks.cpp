@@ -6,7 +6,7 @@
 #include "platform/Elevation.h"
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/Unicode.h"
 
 #include <vector>

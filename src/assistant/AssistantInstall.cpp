@@ -15,7 +15,7 @@
 #include "platform/Registry.h"
 #include "platform/RegistryAccess.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 namespace assistant {
 

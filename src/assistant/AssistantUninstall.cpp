@@ -13,7 +13,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 namespace assistant {
 

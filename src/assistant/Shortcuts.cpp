@@ -5,7 +5,7 @@
 #include "platform/Elevation.h"
 #include "platform/FileSystem.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <optional>
 #include <utility>

@@ -1,5 +1,5 @@
 #pragma once
-// Shortcuts in the user's and the all-users shell folders (SpecialFolders.h):
+// Shortcuts in the user's and the all-users shell folders (ShellFolders.h):
 // create, find, delete, and delete every shortcut that points to a target.
 // A shortcut is named by its target, display name, special folder and
 // optional subfolder; its file is "<folder>/<subfolder>/<name>.desktop".

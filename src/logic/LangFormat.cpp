@@ -121,49 +121,49 @@ bool ShortNumber(std::wstring_view text, std::size_t* at) {
     return true;
 }
 
-// One conversion with its argument; `spec` holds the flags, width and
+// One conversion with its argument; `pattern` holds the flags, width and
 // precision, without the length modifiers.
-std::wstring FormatConversion(std::wstring spec, wchar_t conversion, const LangArg& arg) {
+std::wstring FormatConversion(std::wstring pattern, wchar_t conversion, const LangArg& arg) {
     wchar_t buffer[256];
     int written = -1;
     if (arg.kind == LangArg::Text) {
         // A text may be long: the width and precision rules are the
         // formatter's own here, so a long text never meets the buffer.
         std::wstring text = arg.text;
-        std::size_t dot = spec.find(L'.');
+        std::size_t dot = pattern.find(L'.');
         if (dot != std::wstring::npos) {
             std::size_t precision = 0;
-            for (std::size_t i = dot + 1; i < spec.size(); ++i)
-                precision = precision * 10 + static_cast<std::size_t>(spec[i] - L'0');
+            for (std::size_t i = dot + 1; i < pattern.size(); ++i)
+                precision = precision * 10 + static_cast<std::size_t>(pattern[i] - L'0');
             if (text.size() > precision)
                 text.resize(precision);
         }
         std::size_t width = 0;
         bool left = false;
         std::size_t i = 1;
-        for (; i < spec.size() && !IsDigit(spec[i]) && spec[i] != L'.'; ++i)
-            left = left || spec[i] == L'-';
-        for (; i < spec.size() && IsDigit(spec[i]); ++i)
-            width = width * 10 + static_cast<std::size_t>(spec[i] - L'0');
+        for (; i < pattern.size() && !IsDigit(pattern[i]) && pattern[i] != L'.'; ++i)
+            left = left || pattern[i] == L'-';
+        for (; i < pattern.size() && IsDigit(pattern[i]); ++i)
+            width = width * 10 + static_cast<std::size_t>(pattern[i] - L'0');
         if (text.size() < width)
             text = left ? text + std::wstring(width - text.size(), L' ')
                         : std::wstring(width - text.size(), L' ') + text;
         return text;
     }
     if (arg.kind == LangArg::Real) {
-        spec += conversion;
+        pattern += conversion;
         const double value = arg.real > 1e15 ? 1e15 : (arg.real < -1e15 ? -1e15 : arg.real);
-        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], spec.c_str(),
+        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], pattern.c_str(),
                                 std::isnan(value) ? 0.0 : value);
     } else if (conversion == L'c') {
-        spec += L"lc";
+        pattern += L"lc";
         const std::int64_t code = arg.integer;
-        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], spec.c_str(),
+        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], pattern.c_str(),
                                 static_cast<wint_t>(code > 0 && code < 0x110000 ? code : L'?'));
     } else {
-        spec += L"ll";
-        spec += conversion;
-        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], spec.c_str(),
+        pattern += L"ll";
+        pattern += conversion;
+        written = std::swprintf(buffer, sizeof buffer / sizeof buffer[0], pattern.c_str(),
                                 static_cast<long long>(arg.integer));
     }
     return written < 0 ? std::wstring() : std::wstring(buffer, static_cast<std::size_t>(written));
@@ -193,7 +193,7 @@ bool FormatLangArgs(std::wstring_view format, const std::vector<LangArg>& args, 
             ++at;
             fits = ShortNumber(format, &at);
         }
-        std::wstring spec(format.substr(i, at - i));
+        std::wstring pattern(format.substr(i, at - i));
         while (fits && at < format.size() &&
                std::wstring_view(L"lhLqjzt").find(format[at]) != std::wstring_view::npos)
             ++at;
@@ -204,7 +204,7 @@ bool FormatLangArgs(std::wstring_view format, const std::vector<LangArg>& args, 
             *out = std::wstring(format);
             return false;
         }
-        result += FormatConversion(spec, format[at], args[next]);
+        result += FormatConversion(pattern, format[at], args[next]);
         ++next;
         i = at;
     }

@@ -17,7 +17,7 @@
 #include "platform/Elevation.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderTree.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <optional>
 

@@ -27,7 +27,7 @@
 #include "platform/ProcessList.h"
 #include "platform/Registry.h"
 #include "platform/Resources.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/TextCase.h"
 
 namespace {

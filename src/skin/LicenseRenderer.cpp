@@ -42,14 +42,14 @@ enum TokenCode : int {
     kHeadingEnd = 32,
 };
 
-struct TokenSpec {
+struct TokenRule {
     std::string_view text;
     int code;
 };
 
 // Matching is on the bytes of the UTF-8 text, case-sensitive, the longest
 // match winning.
-constexpr std::array<TokenSpec, 37> kTokens = {{
+constexpr std::array<TokenRule, 37> kTokens = {{
     {"<!--", kCommentStart}, {"-->", kCommentEnd},
     {"\n", kLineFeed},       {" ", kSpace},
     {">", kTagEnd},          {"/>", kTagEnd},
@@ -71,7 +71,7 @@ constexpr std::array<TokenSpec, 37> kTokens = {{
     {"<br>", kLineBreak},
 }};
 // The other spellings of a line break.
-constexpr std::array<TokenSpec, 2> kMoreTokens = {{{"<br/>", kLineBreak}, {"<BR>", kLineBreak}}};
+constexpr std::array<TokenRule, 2> kMoreTokens = {{{"<br/>", kLineBreak}, {"<BR>", kLineBreak}}};
 
 struct Token {
     int code = kContent;
@@ -132,16 +132,16 @@ private:
             return -1;
         const std::string_view rest = text_.substr(at);
         int code = -1;
-        auto consider = [&](const TokenSpec& spec) {
-            if (spec.text.size() > *length && rest.substr(0, spec.text.size()) == spec.text) {
-                *length = spec.text.size();
-                code = spec.code;
+        auto consider = [&](const TokenRule& token) {
+            if (token.text.size() > *length && rest.substr(0, token.text.size()) == token.text) {
+                *length = token.text.size();
+                code = token.code;
             }
         };
-        for (const TokenSpec& spec : kTokens)
-            consider(spec);
-        for (const TokenSpec& spec : kMoreTokens)
-            consider(spec);
+        for (const TokenRule& token : kTokens)
+            consider(token);
+        for (const TokenRule& token : kMoreTokens)
+            consider(token);
         return code;
     }
 

@@ -6,7 +6,7 @@
 #include "assistant/Shortcuts.h"
 #include "platform/FileSystem.h"
 #include "platform/FolderTree.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/Time.h"
 #include "update/UninstallerMessages.h"
 

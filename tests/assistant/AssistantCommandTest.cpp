@@ -10,7 +10,7 @@
 #include "platform/ProcessList.h"
 #include "platform/RegistryAccess.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include <algorithm>
 #include <chrono>

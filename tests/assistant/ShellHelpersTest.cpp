@@ -7,7 +7,7 @@
 #include "log/ProcessLog.h"
 #include "platform/Process.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/Unicode.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"

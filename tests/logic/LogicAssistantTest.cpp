@@ -7,7 +7,7 @@
 #include "assistant/Shortcuts.h"
 #include "platform/Folders.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "skin/Dialog.h"
 #include "support/ScopedFileRights.h"
 

@@ -3,7 +3,7 @@
 
 #include "platform/ShellLink.h"
 #include "platform/ShellOpen.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/TempFileName.h"
 
 #include "ChildProgram.h"

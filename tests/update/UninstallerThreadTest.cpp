@@ -2,7 +2,7 @@
 
 #include "assistant/Shortcuts.h"
 #include "platform/ShellLink.h"
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 #include "platform/Unicode.h"
 #include "platform/Window.h"
 #include "support/ScopedEnv.h"

@@ -1,6 +1,6 @@
 // Special folders from the XDG base-directory and user-directory conventions.
 
-#include "platform/SpecialFolders.h"
+#include "platform/ShellFolders.h"
 
 #include "platform/Elevation.h"
 #include "platform/Error.h"
