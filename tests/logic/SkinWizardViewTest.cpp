@@ -381,6 +381,20 @@ TEST_P(SkinWizardViewTest, TheLanguageSwitchRelabelsAndRendersTheStoredTextsAgai
     if (!single)
         view->ShowTermsPage();
     Shot("language-de");
+    // The address box and its error form, in German, then the whole page in
+    // Russian: the longer and Cyrillic labels must fit their controls.
+    view->ShowMessageBox(host.strings[112], kBoxServerAddress, kBoxButtonsOk, false, 1);
+    Shot("box-address-de");
+    view->ShowMessageBox(host.strings[112], kBoxServerAddress, kBoxButtonsRetryCancel, true, 0);
+    Shot("box-address-error-de");
+    host.strings = ShippedStrings("ru");
+    host.current = "ru";
+    view->LanguageChanged(2, false);
+    EXPECT_EQ(Text(button), host.strings[43]);
+    view->ShowPage(view->PreviousPage());
+    Shot("language-ru");
+    view->ShowMessageBox(host.strings[112], kBoxServerAddress, kBoxButtonsRetryCancel, true, 0);
+    Shot("box-address-error-ru");
 
     // A translation whose placeholders do not fit its values shows as
     // written.
