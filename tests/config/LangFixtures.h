@@ -4,6 +4,7 @@
 
 #include "config/LsoFile.h"
 #include "config/MemberSource.h"
+#include "support/MemberMap.h"
 
 #include <map>
 #include <string>
@@ -11,18 +12,8 @@
 
 namespace langtest {
 
-// The resource archive as a map from member name to bytes; test thread only.
-class MapMemberSource : public config::IMemberSource {
-public:
-    bool GetMember(const std::string& name, std::string* bytes) const override {
-        auto it = members.find(name);
-        if (it == members.end())
-            return false;
-        *bytes = it->second;
-        return true;
-    }
-    std::map<std::string, std::string> members;
-};
+// The resource archive as a map from member name to bytes.
+using MapMemberSource = testsupport::MemberMap;
 
 // "<code>:<id>" for every id but 0, which is empty as in the shipped tables.
 inline std::string TableText(const std::string& code, int id) {

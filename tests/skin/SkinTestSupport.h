@@ -11,6 +11,7 @@
 #include "skin/Dialog.h"
 #include "skin/SkinForm.h"
 #include "skin/SkinFormNotify.h"
+#include "support/MemberMap.h"
 
 #include <gtest/gtest.h>
 #include <tinyxml2.h>
@@ -25,17 +26,8 @@
 
 namespace skintest {
 
-class MapMembers : public config::IMemberSource {
-public:
-    bool GetMember(const std::string& name, std::string* bytes) const override {
-        auto it = members.find(name);
-        if (it == members.end())
-            return false;
-        *bytes = it->second;
-        return true;
-    }
-    std::map<std::string, std::string> members;
-};
+// The resource archive as a map from member name to bytes.
+using MapMembers = testsupport::MemberMap;
 
 // Colours of the test pictures.
 constexpr plat::COLORREF kRed = plat::RGB(220, 30, 30);
