@@ -3,7 +3,9 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer with GCC, the program and
 # the fuzz targets with Clang, and the program optimised with GCC (with the
 # two tests that only run without a sanitizer); runs each fuzz target of the
-# Clang build briefly, then runs every test.
+# Clang build briefly, then runs every test. Last, the Windows program is
+# cross-built for x86_64 and i686 and the x86_64 tests run under Wine
+# (scripts/test-windows.sh; LAUNCHER_SKIP_WINDOWS=1 leaves that out).
 # The sanitizer builds carry line tables only (-g1): backtraces keep their
 # files and lines, and the builds, links and the launcher's checks of its own
 # executable in the end-to-end tests take much less time than with full
@@ -63,3 +65,6 @@ ctest --test-dir "$build" --output-on-failure -j2
 # sanitizers: its tests run in the optimised tree.
 ctest --test-dir "$release_build" --output-on-failure -R 'AllocationCap|RarArchive\.'
 
+if [ -z "${LAUNCHER_SKIP_WINDOWS:-}" ]; then
+  bash scripts/test-windows.sh "$release_build"
+fi

@@ -14,13 +14,29 @@
 #error "LAUNCHER_SED_ARCHIVE must name the packed action-tool archive"
 #endif
 
+// The read-only data section of the object format, and the prefix the
+// compiler puts before C names (an underscore on 32-bit Windows). COFF has no
+// section stack: these statements come before anything else of this file,
+// and the compiler names its own section again before its next output.
+#ifdef _WIN32
+#define LAUNCHER_SECTION_BEGIN ".section .rdata,\"dr\"\n"
+#define LAUNCHER_SECTION_END ".text\n"
+#else
+#define LAUNCHER_SECTION_BEGIN ".pushsection .rodata\n"
+#define LAUNCHER_SECTION_END ".popsection\n"
+#endif
+#define LAUNCHER_TEXT(x) #x
+#define LAUNCHER_EXPANDED_TEXT(x) LAUNCHER_TEXT(x)
+#define LAUNCHER_LABEL(name) LAUNCHER_EXPANDED_TEXT(__USER_LABEL_PREFIX__) #name
+
 #define LAUNCHER_EMBED(symbol, path)                                                               \
-    ".pushsection .rodata\n"                                                                       \
-    ".balign 16\n"                                                                                 \
-    ".globl " #symbol "_begin\n" #symbol "_begin:\n"                                               \
-    ".incbin \"" path "\"\n"                                                                       \
-    ".globl " #symbol "_end\n" #symbol "_end:\n"                                                   \
-    ".popsection\n"
+    LAUNCHER_SECTION_BEGIN                                                                         \
+        ".balign 16\n"                                                                             \
+        ".globl " LAUNCHER_LABEL(symbol##_begin) "\n" LAUNCHER_LABEL(                              \
+            symbol##_begin) ":\n"                                                                  \
+                            ".incbin \"" path "\"\n"                                               \
+                            ".globl " LAUNCHER_LABEL(symbol##_end) "\n" LAUNCHER_LABEL(            \
+                                symbol##_end) ":\n" LAUNCHER_SECTION_END
 
 asm(LAUNCHER_EMBED(launcher_zip_archive, LAUNCHER_ZIP_ARCHIVE));
 asm(LAUNCHER_EMBED(launcher_sed_archive, LAUNCHER_SED_ARCHIVE));

@@ -10,7 +10,14 @@
 
 namespace base {
 
-std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// mingw-w64 checks "printf" against the system's C library; the formats
+// here follow the standard one, which the build selects.
+#ifdef __MINGW32__
+#define LAUNCHER_PRINTF_FORMAT gnu_printf
+#else
+#define LAUNCHER_PRINTF_FORMAT printf
+#endif
+std::string Format(const char* format, ...) __attribute__((format(LAUNCHER_PRINTF_FORMAT, 1, 2)));
 std::wstring FormatW(const wchar_t* format, ...);
 
 using plat::Utf8ToWide;

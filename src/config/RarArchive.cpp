@@ -3,7 +3,9 @@
 #include "base/Crc32.h"
 #include "platform/AllocationCap.h"
 
+#if LAUNCHER_RAR_DECODER
 #include <unarr.h>
+#endif
 
 #include <algorithm>
 #include <string_view>
@@ -26,6 +28,7 @@ constexpr std::size_t kDecoderAllocationCap = 260u << 20;
 
 } // namespace
 
+#if LAUNCHER_RAR_DECODER
 // The decoder's handles over the archive's bytes.
 struct CRarArchive::Decoder {
     ar_stream* stream = nullptr;
@@ -39,6 +42,11 @@ struct CRarArchive::Decoder {
             ar_close(stream);
     }
 };
+#else
+// A build without the decoder reads stored members of archives that are
+// not solid only.
+struct CRarArchive::Decoder {};
+#endif
 
 CRarArchive::CRarArchive() = default;
 
@@ -104,6 +112,11 @@ bool CRarArchive::Extract(std::size_t index, const Sink& sink) {
     return Decode(member, sink);
 }
 
+#if !LAUNCHER_RAR_DECODER
+bool CRarArchive::Decode(const RarFileHeader&, const Sink&) {
+    return false;
+}
+#else
 bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
     if (!decoder_) {
         plat::CAllocationCap cap(kDecoderAllocationCap);
@@ -149,5 +162,6 @@ bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
     // without data never reaches that check.
     return crc == member.crc;
 }
+#endif
 
 } // namespace config

@@ -1,8 +1,7 @@
-#include "E2eSupport.h"
+#include "UpdateRunFixture.h"
 #include "base/Crc32.h"
 #include "platform/FileSystem.h"
 #include "publish/Publisher.h"
-#include "support/NginxServer.h"
 #include "support/ScopedEnv.h"
 #include "support/TestData.h"
 #include "support/TestHttpServer.h"
@@ -19,206 +18,17 @@
 
 namespace {
 
-// The real launcher updating a portable installation from a published client.
-class UpdateRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        WriteClient("DemoGame.exe", testsupport::NoiseBytes(600000, 1));
-        WriteClient("Bin/module.dll", testsupport::NoiseBytes(300000, 2));
-        WriteClient("Data/pak1.pak", testsupport::NoiseBytes(10 * 1024 * 1024, 3));
-        WriteClient("Docs/readme.txt", "The demo game.\n");
-        launcher = e2e::CopyLauncher(game);
-        testsupport::WriteTestFile(game.File(L"guest.dat"), "");
-    }
+using e2e::UpdateRunTest;
 
-    void WriteClient(const std::string& relative, const std::string& bytes) {
-        testsupport::WriteTestFile(client.File(plat::Utf8ToWide(relative)), bytes);
-    }
-    std::wstring Installed(const std::string& relative) const {
-        return game.File(plat::Utf8ToWide(relative));
-    }
-    std::string Published(const std::string& name) const {
-        return testsupport::ReadTestFile(root.File(L"demo/" + plat::Utf8ToWide(name)));
-    }
-    bool ClientInstalled() const {
-        for (const char* name :
-             {"DemoGame.exe", "Bin/module.dll", "Data/pak1.pak", "Docs/readme.txt"}) {
-            if (testsupport::ReadTestFile(Installed(name)) !=
-                testsupport::ReadTestFile(client.File(plat::Utf8ToWide(name))))
-                return false;
-        }
-        return true;
-    }
-
-    // Three full packages and an increment for the game executable, under
-    // "demo/" of the server folder.
-    void Publish() {
-        testsupport::WriteTestFile(
-            root.File(L"release.txt"),
-            "[client]\nversion = 1.0.1\n"
-            "[package base.pkg]\ntype = full\nfiles = DemoGame.exe\nfiles = Bin\n"
-            "[package data.pkg]\ntype = full\ncompression = store\nfiles = Data\n"
-            "[package docs.pkg]\ntype = full\nfiles = Docs\n"
-            "[package patch.pkg]\ntype = increment\nfiles = DemoGame.exe\n");
-        publish::PublishOptions options;
-        options.descriptionPath = root.File(L"release.txt");
-        options.clientFolder = client.Path();
-        options.outputFolder = root.File(L"demo");
-        publish::CPublisher publisher(options);
-        std::string error;
-        ASSERT_TRUE(publisher.Run(&error)) << error;
-    }
-    void ServePublished(testsupport::TestHttpServer& server) {
-        for (const char* name : {"update.rxml", "base.pkg", "data.pkg", "docs.pkg", "patch.pkg"})
-            server.ServeFile(std::string("/demo/") + name, Published(name));
-    }
-
-    // Points the launcher copy at the servers (comma-separated).
-    void Personalise(const std::string& servers) {
-        ASSERT_EQ(e2e::Run(e2e::StubpatchPath(),
-                           {launcher, L"--set", plat::Utf8ToWide("SERVER_URL=" + servers), L"--set",
-                            L"UPDATE_PATH=/demo/"}),
-                  0u);
-    }
-
-    // Runs the launcher in its folder; the log of this run.
-    std::string RunLauncher() {
-        RemoveLogs();
-        EXPECT_EQ(e2e::Run(launcher, {}, game.Path()), 0u);
-        return LauncherLog();
-    }
-    // Starts the launcher and waits (up to 15 s) until `reached` holds.
-    bool StartLauncherUntil(plat::Process* run, const std::function<bool()>& reached) {
-        RemoveLogs();
-        plat::ProcessStartInfo info;
-        info.commandLine = plat::BuildCommandLine(launcher, L"");
-        info.workingFolder = game.Path();
-        if (!run->Start(info))
-            return false;
-        for (int i = 0; i < 3000 && !reached(); ++i)
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        return reached();
-    }
-    void RemoveLogs() {
-        for (const auto& entry : plat::FindFiles(game.File(L"*.log")))
-            plat::DeleteFile(game.File(entry.name));
-    }
-    std::string LauncherLog() const {
-        auto logs = plat::FindFiles(game.File(L"*.Launcher.exe.log"));
-        return logs.size() == 1 ? testsupport::ReadTestFile(game.File(logs[0].name))
-                                : std::string();
-    }
-    // The packages a run fetched, from its log, in order.
-    static std::vector<std::string> Fetched(const std::string& log) {
-        std::vector<std::string> names;
-        const std::string task = "Add task for unpacker: ";
-        for (std::size_t at = log.find(task); at != std::string::npos;
-             at = log.find(task, at + 1)) {
-            std::size_t end = log.find("\r\n", at);
-            if (log.compare(end + 2, 25, "  .. from received file: ") == 0)
-                names.push_back(log.substr(at + task.size(), end - at - task.size()));
-        }
-        return names;
-    }
-
-    testsupport::TempDir home, client, root, game;
-    testsupport::ScopedEnv hkcu{"LAUNCHER_REGISTRY_HKCU", home.NarrowPath() + "hkcu"};
-    testsupport::ScopedEnv hklm{"LAUNCHER_REGISTRY_HKLM", home.NarrowPath() + "hklm"};
-    // The launcher takes the environment's proxy: the machine's own stays
-    // out of these runs.
-    testsupport::ScopedEnv noProxy{"no_proxy", "*"};
-    testsupport::ScopedEnv noProxyUpper{"NO_PROXY", nullptr};
-    std::wstring launcher;
-};
-
-TEST_F(UpdateRunTest, InstallRepairAndIncrementFromNginx) {
+// A first installation, a repair and an increment against the test server,
+// which runs wherever the tests run (under Wine too).
+TEST_F(UpdateRunTest, InstallRepairAndIncrementFromTheTestServer) {
     Publish();
-    testsupport::NginxServer nginx;
-    ASSERT_TRUE(nginx.Start(root.NarrowPath()));
-    Personalise(nginx.BaseUrl());
-
-    std::string log = RunLauncher();
-    EXPECT_TRUE(ClientInstalled()) << log;
-    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"base.pkg", "data.pkg", "docs.pkg"}));
-    EXPECT_NE(log.find("Launch step reached"), std::string::npos) << log;
-    EXPECT_EQ(testsupport::ReadTestFile(Installed("update.xml")), Published("update.xml"));
-
-    // Two damaged files of one package, a deleted one of another, a stray.
-    testsupport::WriteTestFile(Installed("Data/pak1.pak"), "damaged");
-    testsupport::WriteTestFile(Installed("Data/pak2.pak"), "unknown");
-    ASSERT_TRUE(plat::DeleteFile(Installed("Docs/readme.txt")));
-    testsupport::WriteTestFile(Installed("Bin/stray.tmp"), "stray");
-    log = RunLauncher();
-    EXPECT_TRUE(ClientInstalled()) << log;
-    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"data.pkg", "docs.pkg"}));
-    EXPECT_FALSE(plat::FileExists(Installed("Bin/stray.tmp")));
-    EXPECT_FALSE(plat::FileExists(Installed("Data/pak2.pak")));
-
-    // Only the executable differs: its increment is cheaper than base.pkg.
-    testsupport::WriteTestFile(Installed("DemoGame.exe"), "old build");
-    log = RunLauncher();
-    EXPECT_TRUE(ClientInstalled()) << log;
-    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"patch.pkg"}));
-}
-
-TEST_F(UpdateRunTest, KilledRunResumesFromWhatReachedTheDisk) {
-    Publish();
-    // Slow enough (10 s) that the 10 MB package is still on its way when the
-    // run is killed, after the first package was unpacked and some of it
-    // reached the disk (its bytes go there read by read).
-    testsupport::NginxServer slow;
-    ASSERT_TRUE(slow.Start(root.NarrowPath(), {}, 1024 * 1024));
-    Personalise(slow.BaseUrl());
-    const std::string data = Published("data.pkg");
-    char name[32];
-    std::snprintf(name, sizeof name, "tmp/%08X.%u", base::Crc32(data.data(), data.size()),
-                  static_cast<unsigned>(data.size()));
-    plat::Process run;
-    ASSERT_TRUE(StartLauncherUntil(&run, [&] {
-        std::error_code error;
-        auto size = std::filesystem::file_size(plat::WideToUtf8(Installed(name)), error);
-        return plat::FileExists(Installed("Bin/module.dll")) && !error && size >= 65536;
-    })) << LauncherLog();
-    run.Terminate(9);
-    run.Wait(e2e::kWatchdogMs);
-    EXPECT_FALSE(plat::FileExists(Installed("Data/pak1.pak")));
-    // What reached the disk survives the kill and is what the next run
-    // resumes from.
-    const std::string left = testsupport::ReadTestFile(Installed(name));
-    ASSERT_GE(left.size(), 65536u);
-    ASSERT_LT(left.size(), data.size());
-    EXPECT_EQ(left, data.substr(0, left.size()));
-
-    testsupport::NginxServer fast;
-    ASSERT_TRUE(fast.Start(root.NarrowPath()));
-    Personalise(fast.BaseUrl());
-    std::string log = RunLauncher();
-    EXPECT_TRUE(ClientInstalled()) << log;
-    EXPECT_EQ(Fetched(log), (std::vector<std::string>{"data.pkg", "docs.pkg"}));
-    EXPECT_NE(log.find("(begin: " + std::to_string(left.size()) +
-                       ", length: " + std::to_string(data.size() - left.size()) + ")"),
-              std::string::npos)
-        << log;
-}
-
-TEST_F(UpdateRunTest, TerminationRequestClosesTheRunLikeItsCloseButton) {
-    Publish();
-    testsupport::NginxServer nginx;
-    ASSERT_TRUE(nginx.Start(root.NarrowPath(), {}, 2 * 1024 * 1024));
-    Personalise(nginx.BaseUrl());
-    plat::Process run;
-    ASSERT_TRUE(StartLauncherUntil(&run, [&] {
-        return LauncherLog().find("data.pkg?1.0.1 (begin: 0") != std::string::npos;
-    })) << LauncherLog();
-    ::kill(static_cast<pid_t>(run.Id()), SIGTERM);
-    ASSERT_TRUE(run.Wait(e2e::kWatchdogMs));
-    std::uint32_t code = 1;
-    EXPECT_TRUE(run.GetExitCode(&code));
-    EXPECT_EQ(code, 0u);
-    std::string log = LauncherLog();
-    EXPECT_NE(log.find("CLogic::OnBtnClicked: ID_BTN_CAPTION_CLOSE\r\n"), std::string::npos) << log;
-    EXPECT_NE(log.find("--- Uninit finished ---"), std::string::npos);
-    EXPECT_NE(log.find("Launcher finished"), std::string::npos);
+    testsupport::TestHttpServer server;
+    ASSERT_TRUE(server.Start());
+    ServePublished(server);
+    Personalise(server.Url(""));
+    InstallRepairAndIncrement();
 }
 
 TEST_F(UpdateRunTest, BrokenConnectionAtSixtyPercentResumesAtTheNewOffset) {

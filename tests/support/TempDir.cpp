@@ -6,12 +6,36 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 namespace testsupport {
 
+#ifdef _WIN32
+// No mkdtemp here: a random name, created only when it does not exist yet.
 TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "launcher-test-XXXXXX").string();
+    std::random_device random;
+    std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::filesystem::path candidate =
+            base / (L"launcher-test-" + std::to_wstring(random() % 100000000u));
+        std::error_code ec;
+        if (std::filesystem::create_directory(candidate, ec)) {
+            path_ = candidate.wstring() + L"\\";
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder could be made");
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(path_), ec);
+}
+#else
+TempDir::TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "launcher-test-XXXXXX").string();
     if (!mkdtemp(pattern.data()))
         throw std::runtime_error("mkdtemp failed");
     path_ = plat::Utf8ToWide(pattern) + L"/";
@@ -21,11 +45,24 @@ TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(NarrowPath(), ec);
 }
+#endif
 
-std::string TempDir::NarrowPath() const { return plat::WideToUtf8(path_); }
+std::string TempDir::NarrowPath() const {
+    return plat::WideToUtf8(path_);
+}
+
+// A file-system path of a wide path: the wide text itself on Windows, its
+// UTF-8 bytes elsewhere.
+static std::filesystem::path FsPath(const std::wstring& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path);
+#else
+    return std::filesystem::path(plat::WideToUtf8(path));
+#endif
+}
 
 void WriteTestFile(const std::wstring& path, const std::string& contents) {
-    std::filesystem::path p(plat::WideToUtf8(path));
+    std::filesystem::path p = FsPath(path);
     if (p.has_parent_path())
         std::filesystem::create_directories(p.parent_path());
     std::ofstream out(p, std::ios::binary | std::ios::trunc);
@@ -33,7 +70,7 @@ void WriteTestFile(const std::wstring& path, const std::string& contents) {
 }
 
 std::string ReadTestFile(const std::wstring& path) {
-    std::ifstream in(plat::WideToUtf8(path), std::ios::binary);
+    std::ifstream in(FsPath(path), std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 

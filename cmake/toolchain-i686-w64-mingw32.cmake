@@ -1,0 +1,21 @@
+# Cross-builds the Windows program with mingw-w64 (the POSIX-threads
+# compilers, for std::thread). The libraries it links are found in the
+# folder scripts/setup-windows.sh builds them into.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR i686)
+set(_triple i686-w64-mingw32)
+set(CMAKE_C_COMPILER ${_triple}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
+set(CMAKE_RC_COMPILER ${_triple}-windres)
+if(DEFINED ENV{LAUNCHER_WIN_DEPS})
+  set(_deps $ENV{LAUNCHER_WIN_DEPS}/${_triple})
+else()
+  set(_deps $ENV{HOME}/.cache/launcher-win-deps/${_triple})
+endif()
+set(CMAKE_FIND_ROOT_PATH /usr/${_triple} ${_deps})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+set(ENV{PKG_CONFIG_LIBDIR} ${_deps}/lib/pkgconfig)
+set(ENV{PKG_CONFIG_SYSROOT_DIR} "")

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Builds the Windows program with mingw-w64 for x86_64 (with its tests) and
+# i686 (the program and the tools: it must compile and link warning-free),
+# then runs the x86_64 tests under wine64 with Wine's null display driver.
+# Each test binary runs whole and is judged from its GoogleTest XML report:
+# the report must exist, count more than zero tests and no failure. Wine's
+# exit codes alone are not trusted (a binary Wine cannot run may exit 0).
+#
+# Usage: test-windows.sh [native build folder]
+# The cross builds run the archive packer, the language compiler and the
+# theme generator of a native build of this tree (default
+# build-release-check, as scripts/test.sh leaves it); they are built there
+# when missing.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+
+host=${1:-${LAUNCHER_HOST_TOOLS:-build-release-check}}
+bash scripts/setup-windows.sh
+if [ ! -f "$host/CMakeCache.txt" ]; then
+  CC=gcc CXX=g++ cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+fi
+cmake --build "$host" --target rarpack lsocompile themegen
+host=$(cd "$host" && pwd)
+
+configure() {
+  local arch=$1 dir=$2
+  shift 2
+  cmake -S . -B "$dir" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+    -DLAUNCHER_WERROR=ON -DLAUNCHER_HOST_TOOLS="$host" "$@" >/dev/null
+}
+
+win64=${WIN64_BUILD_DIR:-build-win-x86_64}
+win32=${WIN32_BUILD_DIR:-build-win-i686}
+configure x86_64 "$win64"
+cmake --build "$win64"
+configure i686 "$win32" -DLAUNCHER_TESTS=OFF
+cmake --build "$win32"
+
+# A Wine prefix of the build's own, with the null display driver: windows
+# exist and take messages, nothing is shown. One persistent wineserver,
+# warmed up before the first test, serves every binary.
+export WINEPREFIX=${WINEPREFIX:-$root/$win64/wine-prefix}
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wine64 reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  wineserver -k || true
+fi
+wineserver -p
+wine64 cmd /c exit >/dev/null 2>&1 || true
+trap 'wineserver -k >/dev/null 2>&1 || true' EXIT
+
+reports="$root/$win64/test-reports"
+rm -rf "$reports"
+mkdir -p "$reports"
+failed=()
+total=0
+for exe in "$win64"/tests/*/*_tests.exe; do
+  name=$(basename "$exe" .exe)
+  xml="$reports/$name.xml"
+  start=$(date +%s)
+  timeout 900 wine64 "$exe" --gtest_output="xml:$xml" >"$reports/$name.log" 2>&1 || true
+  seconds=$(($(date +%s) - start))
+  if [ ! -s "$xml" ]; then
+    echo "$name: no report (${seconds}s); the end of its output:"
+    tail -n 20 "$reports/$name.log"
+    failed+=("$name")
+    continue
+  fi
+  tests=$(grep -o -m1 '<testsuites tests="[0-9]*"' "$xml" | grep -o '[0-9]*' || echo 0)
+  failures=$(grep -o -m1 '<testsuites [^>]*failures="[0-9]*"' "$xml" | grep -o 'failures="[0-9]*"' | grep -o '[0-9]*' || echo 0)
+  errors=$(grep -o -m1 '<testsuites [^>]*errors="[0-9]*"' "$xml" | grep -o 'errors="[0-9]*"' | grep -o '[0-9]*' || echo 0)
+  echo "$name: $tests tests, $failures failures, $errors errors (${seconds}s)"
+  total=$((total + tests))
+  if [ "$tests" -eq 0 ] || [ "$failures" -ne 0 ] || [ "$errors" -ne 0 ]; then
+    grep -B1 -A6 '<failure' "$xml" | head -n 60 || true
+    failed+=("$name")
+  fi
+done
+echo "Windows tests under Wine: $total tests in all"
+if [ ${#failed[@]} -gt 0 ]; then
+  echo "failed: ${failed[*]}"
+  exit 1
+fi
