@@ -19,7 +19,9 @@ public:
     CAllocationCap& operator=(const CAllocationCap&) = delete;
 
     // False in builds whose allocator belongs to a sanitizer: there the cap
-    // is not enforced (the sanitizer's own allocation limit stands in).
+    // is not enforced (the sanitizer's own allocation limit stands in). False
+    // on Windows too, where the C library's allocator cannot be put behind
+    // the cap: callers bound the sizes they allocate themselves.
     static bool Enforced();
 
 private:

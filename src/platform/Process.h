@@ -78,6 +78,9 @@ public:
     void Close();
 
 private:
+    // The Windows backend's hand-over of a process the shell started.
+    friend struct ProcessHandover;
+
     // Collects the child's status; blocking waits until it ends. True once reaped.
     bool Reap(bool blocking);
 

@@ -5,6 +5,12 @@
 #include <cstring>
 #include <vector>
 
+#ifdef _WIN32
+#include "platform/win32/OwnCommandLine.h"
+
+#include <stdlib.h>
+#endif
+
 namespace plat {
 
 namespace {
@@ -15,6 +21,19 @@ std::wstring& StoredCommandLine() {
     return commandLine;
 }
 
+#ifdef _WIN32
+// The arguments are the ones the C runtime made of this process's command
+// line (main's, or a copy of them).
+bool IsOwnArguments(int argc, const char* const* argv) {
+    if (argc != __argc || __argv == nullptr)
+        return false;
+    for (int i = 0; i < argc; ++i)
+        if (argv[i] == nullptr || __argv[i] == nullptr || std::strcmp(argv[i], __argv[i]) != 0)
+            return false;
+    return true;
+}
+#endif
+
 } // namespace
 
 const std::wstring& GetCommandLine() {
@@ -22,6 +41,15 @@ const std::wstring& GetCommandLine() {
 }
 
 void InitProcessCommandLine(int argc, const char* const* argv) {
+#ifdef _WIN32
+    // A program reads its command line whole on Windows: given main's own
+    // arguments, the text after the program token is taken as its starter
+    // wrote it, and nothing is lost to splitting and joining again.
+    if (IsOwnArguments(argc, argv)) {
+        StoredCommandLine() = win::OwnCommandLineTail();
+        return;
+    }
+#endif
     if (argc == 3 && std::strcmp(argv[1], kCommandLineMarker) == 0) {
         StoredCommandLine() = Utf8ToWide(argv[2]);
         return;

@@ -9,9 +9,16 @@
 
 namespace plat {
 
-// The file name ending of a shortcut, and the folder-settings file.
+// The file name ending of a shortcut, and the folder-settings file. On
+// Windows a shortcut is a shell link (".lnk") and a folder's icon is named
+// in its "desktop.ini".
+#ifdef _WIN32
+inline constexpr wchar_t kShortcutExtension[] = L".lnk";
+inline constexpr wchar_t kFolderSettingsFile[] = L"desktop.ini";
+#else
 inline constexpr wchar_t kShortcutExtension[] = L".desktop";
 inline constexpr wchar_t kFolderSettingsFile[] = L".directory";
+#endif
 
 struct ShellLink {
     std::wstring displayName;

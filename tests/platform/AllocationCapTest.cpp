@@ -20,7 +20,8 @@ constexpr std::size_t kMiB = 1 << 20;
 
 TEST(AllocationCap, RefusesLargerRequestsOfItsOwnThreadUntilItEnds) {
     if (!plat::CAllocationCap::Enforced())
-        GTEST_SKIP() << "the sanitizer's allocator stands in for the cap in this build";
+        GTEST_SKIP() << "the cap is not enforced in this build (a sanitizer's or the system's "
+                        "allocator)";
     {
         plat::CAllocationCap cap(kMiB);
         EXPECT_EQ(gMalloc(kMiB + 1), nullptr);

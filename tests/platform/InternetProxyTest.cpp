@@ -3,7 +3,6 @@
 // CONNECT-capable proxy of the test's own on 127.0.0.1 shows what went
 // through it; HTTPS goes through its tunnel.
 
-#include "platform/posix/InternetProxy.h"
 #include "InternetTestSupport.h"
 #include "InternetTlsServer.h"
 #include "support/ScopedEnv.h"
@@ -13,7 +12,6 @@
 
 namespace {
 
-using plat::posix::ProxySettings;
 using testsupport::Reply;
 using testsupport::ScopedEnv;
 using testsupport::TestProxy;
@@ -30,56 +28,6 @@ public:
 private:
     std::vector<std::unique_ptr<ScopedEnv>> cleared_;
 };
-
-TEST(ProxySettingsTest, WinInetFormsAndBypassLists) {
-    ProxySettings settings;
-    EXPECT_FALSE(ProxySettings::FromText("", "", &settings));
-    EXPECT_FALSE(ProxySettings::FromText("ftp=proxy:21", "", &settings));
-
-    ASSERT_TRUE(
-        ProxySettings::FromText("proxy.local:3128", "<local>; *.intra.example  10.*", &settings));
-    EXPECT_EQ(settings.For(false, "updates.example.com"), "proxy.local:3128");
-    EXPECT_EQ(settings.For(true, "updates.example.com"), "proxy.local:3128");
-    EXPECT_EQ(settings.For(false, "fileserver"), "");      // no dot: <local>
-    EXPECT_EQ(settings.For(false, "a.INTRA.example"), ""); // wildcards ignore case
-    EXPECT_EQ(settings.For(false, "10.1.2.3"), "");
-    EXPECT_EQ(settings.For(false, "intra.example"), "proxy.local:3128");
-
-    ASSERT_TRUE(ProxySettings::FromText("http=web:80;https=secure:443", "", &settings));
-    EXPECT_EQ(settings.For(false, "a.example"), "web:80");
-    EXPECT_EQ(settings.For(true, "a.example"), "secure:443");
-    ASSERT_TRUE(ProxySettings::FromText("https=secure:443", "*", &settings));
-    EXPECT_EQ(settings.For(false, "a.example"), "");
-    EXPECT_EQ(settings.For(true, "a.example"), "");
-}
-
-TEST(ProxySettingsTest, TheEnvironmentsVariables) {
-    CleanProxyEnvironment clean;
-    EXPECT_EQ(ProxySettings::FromEnvironment().For(false, "a.example"), "");
-    {
-        // An upper-case HTTP_PROXY may be a web request's header in a CGI
-        // environment: only the lower-case name counts for http.
-        ScopedEnv upper("HTTP_PROXY", "http://cgi:1");
-        ScopedEnv secure("HTTPS_PROXY", "http://secure:2");
-        ProxySettings settings = ProxySettings::FromEnvironment();
-        EXPECT_EQ(settings.For(false, "a.example"), "");
-        EXPECT_EQ(settings.For(true, "a.example"), "http://secure:2");
-    }
-    ScopedEnv plain("http_proxy", "http://plain:3");
-    ScopedEnv all("ALL_PROXY", "socks5://all:4");
-    ScopedEnv none("no_proxy", "localhost, .corp.example,10.0.0.7");
-    ProxySettings settings = ProxySettings::FromEnvironment();
-    EXPECT_EQ(settings.For(false, "a.example"), "http://plain:3");
-    EXPECT_EQ(settings.For(true, "a.example"), "socks5://all:4");
-    EXPECT_EQ(settings.For(false, "localhost"), "");
-    EXPECT_EQ(settings.For(false, "corp.example"), "");
-    EXPECT_EQ(settings.For(true, "build.corp.example."), "");
-    EXPECT_EQ(settings.For(false, "notcorp.example"), "http://plain:3");
-    EXPECT_EQ(settings.For(false, "10.0.0.7"), "");
-    EXPECT_EQ(settings.For(false, "10.0.0.70"), "http://plain:3");
-    ScopedEnv everything("no_proxy", "*");
-    EXPECT_EQ(ProxySettings::FromEnvironment().For(true, "a.example"), "");
-}
 
 class InternetProxyTest : public inettest::InternetTest {
 protected:

@@ -4,23 +4,22 @@
 // the test's choice), one fixed answer per connection, on a thread of its
 // own; connections whose handshake fails are dropped and counted.
 
-#include <arpa/inet.h>
-#include <csignal>
+#include "support/Sockets.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <mutex>
-#include <netinet/in.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509v3.h>
-#include <poll.h>
-#include <pthread.h>
 #include <string>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <thread>
-#include <unistd.h>
 #include <utility>
+
+#ifndef _WIN32
+#include <csignal>
+#include <pthread.h>
+#endif
 
 namespace inettest {
 
@@ -107,31 +106,21 @@ public:
         X509_free(cert);
         EVP_PKEY_free(key);
 
-        listenFd_ = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        wakeFd_ = eventfd(0, EFD_CLOEXEC);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        bind(listenFd_, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        listen(listenFd_, 4);
-        getsockname(listenFd_, reinterpret_cast<sockaddr*>(&address), &length);
-        port_ = ntohs(address.sin_port);
+        listenFd_ = testsupport::ListenOnLoopback(4, &port_);
+        waker_.Open();
         thread_ = std::thread([this] { Run(); });
     }
     ~TlsServer() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             stopped_ = true;
-            if (activeFd_ >= 0)
-                shutdown(activeFd_, SHUT_RDWR);
+            if (activeFd_ != testsupport::kNoSocket)
+                testsupport::ShutdownSocket(activeFd_, false);
         }
-        std::uint64_t one = 1;
-        ssize_t written = write(wakeFd_, &one, sizeof one);
-        (void)written;
+        waker_.Wake();
         thread_.join();
-        close(listenFd_);
-        close(wakeFd_);
+        testsupport::CloseSocket(listenFd_);
+        waker_.Close();
         SSL_CTX_free(context_);
     }
     std::uint16_t Port() const { return port_; }
@@ -143,6 +132,7 @@ public:
 
 private:
     void Run() {
+#ifndef _WIN32
         // A client that hangs up after a refused certificate makes the
         // answer's write fail; without this it would raise SIGPIPE and end
         // the whole test program.
@@ -150,17 +140,19 @@ private:
         sigemptyset(&pipe);
         sigaddset(&pipe, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+#endif
         for (;;) {
-            pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-            if (poll(fds, 2, -1) < 0 || fds[1].revents != 0)
+            testsupport::SocketHandle watched[2] = {listenFd_, waker_.Handle()};
+            bool ready[2] = {};
+            if (testsupport::WaitReadable(watched, ready, 2, -1) < 0 || ready[1])
                 return;
-            int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-            if (fd < 0)
+            testsupport::SocketHandle fd = testsupport::AcceptConnection(listenFd_);
+            if (fd == testsupport::kNoSocket)
                 continue;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (stopped_) {
-                    close(fd);
+                    testsupport::CloseSocket(fd);
                     return;
                 }
                 activeFd_ = fd;
@@ -168,13 +160,14 @@ private:
             }
             Answer(fd);
             std::lock_guard<std::mutex> lock(mutex_);
-            activeFd_ = -1;
-            close(fd);
+            activeFd_ = testsupport::kNoSocket;
+            testsupport::CloseSocket(fd);
         }
     }
-    void Answer(int fd) {
+    void Answer(testsupport::SocketHandle fd) {
         SSL* ssl = SSL_new(context_);
-        SSL_set_fd(ssl, fd);
+        // OpenSSL takes a Windows SOCKET as an int too.
+        SSL_set_fd(ssl, static_cast<int>(fd));
         if (SSL_accept(ssl) == 1) {
             std::string head;
             char chunk[1024];
@@ -191,13 +184,13 @@ private:
     }
 
     SSL_CTX* context_ = nullptr;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
+    testsupport::SocketHandle listenFd_ = testsupport::kNoSocket;
+    testsupport::SocketWaker waker_;
     std::uint16_t port_ = 0;
     mutable std::mutex mutex_;
     int connections_ = 0;
     bool stopped_ = false;
-    int activeFd_ = -1;
+    testsupport::SocketHandle activeFd_ = testsupport::kNoSocket;
     std::thread thread_;
 };
 

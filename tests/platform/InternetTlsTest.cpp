@@ -4,8 +4,6 @@
 
 #include "InternetTestSupport.h"
 #include "InternetTlsServer.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
 
 namespace {
 
@@ -70,24 +68,6 @@ TEST_F(InternetTlsTest, TheDownloadersFlagsAcceptAnExpiredCertificateForAnotherN
     EXPECT_EQ(body, "secure");
     // Those waivers stay with that request: the next strict one checks again.
     EXPECT_EQ(Fetch(tls, 0, 0), plat::kErrInternetInvalidCa);
-}
-
-// A certificate an authority of the trust store issued for this name and
-// date passes every check without a waiver; SSL_CERT_FILE names the store
-// as OpenSSL's own tools read it.
-TEST_F(InternetTlsTest, ACertificateFromTheTrustStorePassesWithoutWaivers) {
-    testsupport::TempDir dir;
-    inettest::TestCa ca;
-    ASSERT_TRUE(ca.WritePem(dir.NarrowPath() + "/ca.pem"));
-    testsupport::ScopedEnv store("SSL_CERT_FILE", (dir.NarrowPath() + "/ca.pem").c_str());
-    TlsServer tls("IP:127.0.0.1", false, &ca);
-    std::string body;
-    EXPECT_EQ(Fetch(tls, 0, 0, &body), 0u);
-    EXPECT_EQ(body, "secure");
-    TlsServer expired("IP:127.0.0.1", true, &ca);
-    EXPECT_EQ(Fetch(expired, 0, 0), plat::kErrInternetSecCertDateInvalid);
-    TlsServer otherName("DNS:updates.example.com", false, &ca);
-    EXPECT_EQ(Fetch(otherName, 0, 0), plat::kErrInternetSecCertCnInvalid);
 }
 
 } // namespace

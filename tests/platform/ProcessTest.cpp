@@ -58,33 +58,6 @@ TEST_F(ProcessTest, ChildRunsInTheWorkingFolderFromARelativeProgramPath) {
     EXPECT_EQ(ReadTestFile(dir_.File(L"where")), dir_.NarrowPath() + "work");
 }
 
-TEST_F(ProcessTest, StartFailuresCarryWindowsErrors) {
-    testsupport::WriteTestFile(dir_.File(L"script"), "#!/bin/sh\nexit 0\n");
-    testsupport::WriteTestFile(dir_.File(L"garbage"), "neither a program nor a script");
-    fs::permissions(dir_.NarrowPath() + "garbage", fs::perms::owner_all);
-    struct Case {
-        std::wstring commandLine, workingFolder;
-        plat::ErrorCode error;
-    } cases[] = {
-        {L"\"" + dir_.File(L"missing.exe") + L"\" x", L"", plat::kErrFileNotFound},
-        {L"\"" + dir_.File(L"nofolder/missing.exe") + L"\"", L"", plat::kErrPathNotFound},
-        {L"\"" + dir_.File(L"script") + L"\"", L"", plat::kErrAccessDenied},
-        {L"\"" + dir_.File(L"garbage") + L"\"", L"", plat::kErrBadExeFormat},
-        {plat::BuildCommandLine(platformtest::ChildPath(), L"exit 0"), dir_.File(L"nofolder"),
-         plat::kErrDirectory},
-    };
-    for (const Case& c : cases) {
-        plat::Process child;
-        plat::ProcessStartInfo info;
-        info.commandLine = c.commandLine;
-        info.workingFolder = c.workingFolder;
-        plat::SetLastError(0);
-        EXPECT_FALSE(child.Start(info)) << plat::WideToUtf8(c.commandLine);
-        EXPECT_EQ(plat::GetLastError(), c.error) << plat::WideToUtf8(c.commandLine);
-        EXPECT_FALSE(child.IsValid());
-    }
-}
-
 TEST_F(ProcessTest, VerbatimTailReachesTheChildUnchanged) {
     std::wstring tail = L"echo-line " + dir_.File(L"line") +
                         L"  \"a  b\"\t\\\"q\\\" trail\\ \"\" \"open\"\"x \x00e9\x4e2d ";
@@ -102,15 +75,6 @@ TEST_F(ProcessTest, SplitTailArrivesAsSeparateArguments) {
     for (const std::wstring& arg : args)
         expected += plat::WideToUtf8(arg) + '\0';
     EXPECT_EQ(ReadTestFile(dir_.File(L"argv")), expected);
-}
-
-TEST_F(ProcessTest, UnquotedProgramPathMayContainBlanks) {
-    fs::create_directories(dir_.NarrowPath() + "my games");
-    fs::create_symlink(PLATFORM_CHILD_PATH, dir_.NarrowPath() + "my games/the child");
-    plat::ProcessStartInfo info;
-    info.commandLine = dir_.File(L"my games/the child exe ") + dir_.File(L"exe");
-    ASSERT_EQ(RunToEnd(info), 0u);
-    EXPECT_EQ(ReadTestFile(dir_.File(L"exe")), fs::canonical(PLATFORM_CHILD_PATH).string());
 }
 
 TEST(ProcessCommandLineTest, MarkerKeepsTheTextElseArgumentsAreJoined) {
@@ -133,15 +97,6 @@ TEST(ProcessCommandLineTest, MarkerKeepsTheTextElseArgumentsAreJoined) {
     plat::InitProcessCommandLine(1, none);
     EXPECT_EQ(plat::GetCommandLine(), L"");
     plat::SetCommandLineForTest(saved);
-}
-
-TEST(CurrentProcessTest, ExecutableOfTheRunningProgram) {
-    std::wstring path = plat::GetExecutablePath();
-    std::wstring folder = plat::GetExecutableFolder();
-    ASSERT_FALSE(folder.empty());
-    EXPECT_EQ(folder.back(), L'/');
-    EXPECT_EQ(path, folder + L"platform_tests");
-    EXPECT_TRUE(fs::equivalent(plat::WideToUtf8(path), "/proc/self/exe"));
 }
 
 } // namespace

@@ -16,9 +16,11 @@
 #include <cstring>
 #include <filesystem>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -51,6 +53,8 @@ bool Contains(const std::vector<HWND>& windows, HWND window) {
     return std::find(windows.begin(), windows.end(), window) != windows.end();
 }
 
+#ifndef _WIN32
+// Each POSIX process listens on one socket of the runtime folder.
 std::string SocketPath(std::uint32_t pid) {
     return plat::WideToUtf8(plat::GetRuntimeFolder()) + "win/" + std::to_string(pid) + ".sock";
 }
@@ -65,6 +69,7 @@ void PlantDeadSocket(const std::string& path) {
     EXPECT_EQ(::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
     ::close(fd);
 }
+#endif
 
 // Starts the other process from the test's main thread and pumps while it
 // works.
@@ -168,7 +173,9 @@ TEST_F(WindowCrossProcessTest, FindWindowsByClassSeesOtherProcessesButNotMessage
     // Closed, the child ends and takes its socket along.
     ASSERT_TRUE(plat::PostMessage(topLevel, plat::WM_CLOSE, 0, 0));
     EXPECT_EQ(ExitCodeOf(child), 0u);
+#ifndef _WIN32
     EXPECT_FALSE(fs::exists(SocketPath(child.Id())));
+#endif
     EXPECT_FALSE(plat::IsWindow(topLevel));
     EXPECT_FALSE(plat::PostMessage(topLevel, plat::WM_APP, 0, 0));
     EXPECT_EQ(plat::GetLastError(), plat::kErrInvalidWindowHandle);
@@ -183,16 +190,21 @@ TEST_F(WindowCrossProcessTest, ASendToAProcessThatDoesNotPumpTimesOut) {
     EXPECT_FALSE(plat::SendMessageTimeout(stalled, plat::WM_APP, 0, 0, 100, &result));
     EXPECT_EQ(plat::GetLastError(), plat::kErrTimeout);
 
-    // Killed, it leaves its socket behind; the search skips and removes it.
+    // Killed, it leaves nothing the search would find.
     ASSERT_TRUE(child.Terminate(9));
     ASSERT_TRUE(child.Wait(kWatchdogMs));
+#ifndef _WIN32
     EXPECT_TRUE(fs::exists(SocketPath(child.Id())));
+#endif
     EXPECT_FALSE(Contains(plat::FindWindowsByClass(kPeerClass), stalled));
+#ifndef _WIN32
     EXPECT_FALSE(fs::exists(SocketPath(child.Id())));
+#endif
     EXPECT_FALSE(plat::PostMessage(stalled, plat::WM_APP, 0, 0));
     EXPECT_EQ(plat::GetLastError(), plat::kErrInvalidWindowHandle);
 }
 
+#ifndef _WIN32
 TEST_F(WindowCrossProcessTest, LeftoverSocketsOfEndedProcessesAreSkippedAndRemoved) {
     // A process that has ended lends its id to a socket nobody listens on.
     plat::Process ended = StartChild("exit");
@@ -213,6 +225,24 @@ TEST_F(WindowCrossProcessTest, LeftoverSocketsOfEndedProcessesAreSkippedAndRemov
     EXPECT_EQ(plat::GetLastError(), plat::kErrInvalidWindowHandle);
     EXPECT_FALSE(plat::IsWindow(ghost));
     fs::remove(living);
+}
+#endif
+
+TEST_F(WindowCrossProcessTest, AWindowOfAnEndedProcessIsGone) {
+    plat::Process ended = StartChild("exit");
+    ASSERT_TRUE(ended.IsValid());
+    ASSERT_EQ(ExitCodeOf(ended), 0u);
+    EXPECT_EQ(plat::FindWindowsByClass(L"LauncherTestMain"), std::vector<HWND>{main_});
+    // A number that names the ended process and a window it never had.
+    HWND ghost = (static_cast<HWND>(ended.Id()) << 32) | 1;
+    EXPECT_FALSE(plat::PostMessage(ghost, plat::WM_APP, 0, 0));
+    EXPECT_EQ(plat::GetLastError(), plat::kErrInvalidWindowHandle);
+    EXPECT_FALSE(plat::IsWindow(ghost));
+    // This process's own window under another process's number is not it.
+    HWND borrowed = (static_cast<HWND>(ended.Id()) << 32) | (main_ & 0xFFFFFFFFu);
+    EXPECT_FALSE(plat::IsWindow(borrowed));
+    EXPECT_FALSE(plat::PostMessage(borrowed, plat::WM_APP, 0, 0));
+    EXPECT_EQ(plat::GetLastError(), plat::kErrInvalidWindowHandle);
 }
 
 // ---- the other process ----------------------------------------------------

@@ -7,7 +7,6 @@
 
 #include <atomic>
 #include <gtest/gtest.h>
-#include <latch>
 #include <thread>
 
 namespace {
@@ -67,7 +66,7 @@ TEST_F(WindowSendTest, ASendToAThreadThatDoesNotPumpTimesOut) {
 
 TEST_F(WindowSendTest, TwoThreadsSendingToEachOtherBothGetTheirAnswers) {
     RecordingHandler firstHandler, secondHandler;
-    std::latch bothReady(2);
+    Latch bothReady(2);
     std::atomic<LRESULT> firstGot{0}, secondGot{0};
     std::atomic<HWND> firstWindow{0}, secondWindow{0};
     // Each worker, told to go, sends to the other one while the other sends
@@ -107,7 +106,7 @@ TEST_F(WindowSendTest, ASendToAWindowDestroyedBeforeItRanFails) {
     // The worker is kept busy in a posted message until the send is on its
     // way, then destroys its window: the send either finds no window or is
     // dropped with it, and fails the same way.
-    std::latch entered(1), release(1);
+    Latch entered(1), release(1);
     RecordingHandler workerHandler;
     workerHandler.reply = [&](const Received& got) -> LRESULT {
         if (got.message == plat::WM_APP + 1) {

@@ -116,6 +116,31 @@ private:
     std::thread thread_;
 };
 
+// A count-down latch on a mutex and condition variable. std::latch waits on
+// the atomic wait table, which loses wake-ups with the MinGW runtime.
+class Latch {
+public:
+    explicit Latch(int count) : count_(count) {}
+    void count_down() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (count_ > 0 && --count_ == 0)
+            zero_.notify_all();
+    }
+    void wait() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        zero_.wait(lock, [this] { return count_ == 0; });
+    }
+    void arrive_and_wait() {
+        count_down();
+        wait();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable zero_;
+    int count_;
+};
+
 // Runs the calling thread's loop until `done` holds; false when the loop
 // ended or the watchdog fired first.
 inline bool PumpUntil(const std::function<bool()>& done) {

@@ -1,14 +1,8 @@
 #include "support/TestHttpServer.h"
 
 #include <algorithm>
-#include <arpa/inet.h>
 #include <cctype>
 #include <chrono>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace testsupport {
 
@@ -155,25 +149,13 @@ TestHttpServer::~TestHttpServer() {
     Stop();
 }
 
-bool OpenLoopbackListener(int* listenFd, int* wakeFd, std::uint16_t* port) {
-    *listenFd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    *wakeFd = eventfd(0, EFD_CLOEXEC);
-    if (*listenFd < 0 || *wakeFd < 0)
-        return false;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (bind(*listenFd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        listen(*listenFd, 16) != 0 ||
-        getsockname(*listenFd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
-        return false;
-    *port = ntohs(address.sin_port);
-    return true;
+bool OpenLoopbackListener(SocketHandle* listenFd, SocketWaker* waker, std::uint16_t* port) {
+    *listenFd = ListenOnLoopback(16, port);
+    return *listenFd != kNoSocket && waker->Open();
 }
 
 bool TestHttpServer::Start() {
-    if (!OpenLoopbackListener(&listenFd_, &wakeFd_, &port_))
+    if (!OpenLoopbackListener(&listenFd_, &waker_, &port_))
         return false;
     acceptor_ = std::thread([this] { Accept(); });
     return true;
@@ -185,26 +167,20 @@ void TestHttpServer::Stop() {
         if (stopped_)
             return;
         stopped_ = true;
-        for (int fd : openFds_)
-            shutdown(fd, SHUT_RDWR);
+        for (SocketHandle fd : openFds_)
+            ShutdownSocket(fd, false);
     }
     stopping_.notify_all();
-    if (wakeFd_ >= 0) {
-        std::uint64_t one = 1;
-        ssize_t written = write(wakeFd_, &one, sizeof one);
-        (void)written;
-    }
+    waker_.Wake();
     if (acceptor_.joinable())
         acceptor_.join();
     // The acceptor has ended: no worker is added any more.
     for (std::thread& worker : workers_)
         worker.join();
     workers_.clear();
-    if (listenFd_ >= 0)
-        close(listenFd_);
-    if (wakeFd_ >= 0)
-        close(wakeFd_);
-    listenFd_ = wakeFd_ = -1;
+    CloseSocket(listenFd_);
+    waker_.Close();
+    listenFd_ = kNoSocket;
 }
 
 std::string TestHttpServer::Url(std::string_view path) const {
@@ -267,15 +243,16 @@ std::size_t TestHttpServer::ConnectionCount() const {
 
 void TestHttpServer::Accept() {
     for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        if (poll(fds, 2, -1) < 0 || fds[1].revents != 0)
+        SocketHandle watched[2] = {listenFd_, waker_.Handle()};
+        bool ready[2] = {};
+        if (WaitReadable(watched, ready, 2, -1) < 0 || ready[1])
             return;
-        int fd = accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        SocketHandle fd = AcceptConnection(listenFd_);
+        if (fd == kNoSocket)
             continue;
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopped_) {
-            close(fd);
+            CloseSocket(fd);
             return;
         }
         openFds_.push_back(fd);
@@ -289,7 +266,7 @@ void TestHttpServer::GreetWith(std::string bytes) {
     greeting_ = std::move(bytes);
 }
 
-void TestHttpServer::Serve(int fd, int connection) {
+void TestHttpServer::Serve(SocketHandle fd, int connection) {
     std::string pending;
     std::optional<std::string> greeting;
     {
@@ -314,7 +291,7 @@ void TestHttpServer::Serve(int fd, int connection) {
     }
     std::lock_guard<std::mutex> lock(mutex_);
     openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-    close(fd);
+    CloseSocket(fd);
 }
 
 TestHttpServer::Handler TestHttpServer::HandlerFor(const std::string& target) const {
@@ -324,11 +301,11 @@ TestHttpServer::Handler TestHttpServer::HandlerFor(const std::string& target) co
     return it == handlers_.end() ? Handler() : it->second;
 }
 
-bool TestHttpServer::ReadRequest(int fd, std::string* pending, ReceivedRequest* request) {
+bool TestHttpServer::ReadRequest(SocketHandle fd, std::string* pending, ReceivedRequest* request) {
     char chunk[4096];
     std::size_t headEnd;
     while ((headEnd = pending->find("\r\n\r\n")) == std::string::npos) {
-        ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+        long got = ReceiveUnlessWoken(fd, waker_, chunk, sizeof chunk);
         if (got <= 0)
             return false;
         pending->append(chunk, static_cast<std::size_t>(got));
@@ -340,7 +317,7 @@ bool TestHttpServer::ReadRequest(int fd, std::string* pending, ReceivedRequest* 
     std::string lengthText = request->Header("Content-Length");
     std::size_t length = lengthText.empty() ? 0 : std::stoul(lengthText);
     while (pending->size() < length) {
-        ssize_t got = recv(fd, chunk, sizeof chunk, 0);
+        long got = ReceiveUnlessWoken(fd, waker_, chunk, sizeof chunk);
         if (got <= 0)
             return false;
         pending->append(chunk, static_cast<std::size_t>(got));
@@ -350,14 +327,8 @@ bool TestHttpServer::ReadRequest(int fd, std::string* pending, ReceivedRequest* 
     return true;
 }
 
-bool TestHttpServer::SendAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        ssize_t sent = send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        bytes.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
+bool TestHttpServer::SendAll(SocketHandle fd, std::string_view bytes) {
+    return SendEvery(fd, bytes.data(), bytes.size());
 }
 
 bool TestHttpServer::Pause(int ms) {
@@ -365,7 +336,8 @@ bool TestHttpServer::Pause(int ms) {
     return !stopping_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopped_; });
 }
 
-bool TestHttpServer::SendReply(int fd, const ReceivedRequest& request, const Reply& reply) {
+bool TestHttpServer::SendReply(SocketHandle fd, const ReceivedRequest& request,
+                               const Reply& reply) {
     bool closeAfter = reply.close || !reply.contentLength;
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " +
                        (reply.reason.empty() ? ReasonOf(reply.status) : reply.reason) + "\r\n";
@@ -404,27 +376,19 @@ bool TestHttpServer::SendReply(int fd, const ReceivedRequest& request, const Rep
         sent = emit(body.substr(at, piece));
     }
     if (cut) {
-        if (reply.resetOnCut) {
-            linger abort{1, 0};
-            setsockopt(fd, SOL_SOCKET, SO_LINGER, &abort, sizeof abort);
-        } else {
-            shutdown(fd, SHUT_WR);
-        }
+        if (reply.resetOnCut)
+            ResetOnClose(fd);
+        else
+            ShutdownSocket(fd, true);
         return false;
     }
     return sent && !closeAfter;
 }
 
 std::uint16_t UnusedPort() {
-    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
-    close(fd);
-    return ntohs(address.sin_port);
+    std::uint16_t port = 0;
+    CloseSocket(ListenOnLoopback(1, &port));
+    return port;
 }
 
 std::string GzipStored(std::string_view data) {

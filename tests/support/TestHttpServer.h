@@ -7,6 +7,8 @@
 // and headers. An acceptor thread and one thread per connection; Stop (or
 // the destructor) ends them all, cutting any delay short.
 
+#include "support/Sockets.h"
+
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -95,10 +97,10 @@ public:
 
 private:
     void Accept();
-    void Serve(int fd, int connection);
-    bool ReadRequest(int fd, std::string* pending, ReceivedRequest* request);
-    bool SendReply(int fd, const ReceivedRequest& request, const Reply& reply);
-    bool SendAll(int fd, std::string_view bytes);
+    void Serve(SocketHandle fd, int connection);
+    bool ReadRequest(SocketHandle fd, std::string* pending, ReceivedRequest* request);
+    bool SendReply(SocketHandle fd, const ReceivedRequest& request, const Reply& reply);
+    bool SendAll(SocketHandle fd, std::string_view bytes);
     // Waits up to ms; false when the server is stopping.
     bool Pause(int ms);
     Handler HandlerFor(const std::string& target) const;
@@ -106,13 +108,13 @@ private:
     mutable std::mutex mutex_;
     std::condition_variable stopping_;
     bool stopped_ = false;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
+    SocketHandle listenFd_ = kNoSocket;
+    SocketWaker waker_;
     std::uint16_t port_ = 0;
     std::map<std::string, Handler> handlers_;
     std::optional<std::string> greeting_;
     std::vector<ReceivedRequest> requests_;
-    std::vector<int> openFds_;
+    std::vector<SocketHandle> openFds_;
     int connections_ = 0;
     std::thread acceptor_;
     std::vector<std::thread> workers_;
@@ -122,9 +124,9 @@ private:
 std::uint16_t UnusedPort();
 
 // What a test server on 127.0.0.1 listens with: a socket at a free port and
-// an eventfd that cuts its acceptor's wait short. False when either cannot
-// be made (what was made is left for the caller to close).
-bool OpenLoopbackListener(int* listenFd, int* wakeFd, std::uint16_t* port);
+// a waker that cuts its acceptor's wait short. False when either cannot be
+// made (what was made is left for the caller to close).
+bool OpenLoopbackListener(SocketHandle* listenFd, SocketWaker* waker, std::uint16_t* port);
 
 // Body encodings a server may send: a gzip member and a zlib stream, both
 // with stored (uncompressed) deflate blocks.

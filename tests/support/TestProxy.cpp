@@ -5,51 +5,15 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
-#include <netdb.h>
-#include <netinet/in.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace testsupport {
 
 namespace {
 
-bool SendAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        ssize_t sent = ::send(fd, data, size, MSG_NOSIGNAL);
-        if (sent <= 0)
-            return false;
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
+bool SendAll(SocketHandle fd, const char* data, std::size_t size) {
+    return SendEvery(fd, data, size);
 }
 
-// A socket connected to host:port; -1 on failure.
-int ConnectTo(const std::string& host, const std::string& port) {
-    addrinfo hints{};
-    hints.ai_family = AF_UNSPEC;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* found = nullptr;
-    std::string name = host;
-    if (name.size() >= 2 && name.front() == '[' && name.back() == ']')
-        name = name.substr(1, name.size() - 2);
-    if (getaddrinfo(name.c_str(), port.c_str(), &hints, &found) != 0)
-        return -1;
-    int fd = -1;
-    for (addrinfo* at = found; at != nullptr && fd < 0; at = at->ai_next) {
-        fd = ::socket(at->ai_family, at->ai_socktype | SOCK_CLOEXEC, at->ai_protocol);
-        if (fd >= 0 && ::connect(fd, at->ai_addr, at->ai_addrlen) != 0) {
-            ::close(fd);
-            fd = -1;
-        }
-    }
-    freeaddrinfo(found);
-    return fd;
-}
-
-// Splits "host:port" (the port defaulting as given).
 void SplitHostPort(const std::string& text, const std::string& defaultPort, std::string* host,
                    std::string* port) {
     std::size_t colon = text.rfind(':');
@@ -69,7 +33,7 @@ TestProxy::~TestProxy() {
 }
 
 bool TestProxy::Start() {
-    if (!OpenLoopbackListener(&listenFd_, &wakeFd_, &port_))
+    if (!OpenLoopbackListener(&listenFd_, &waker_, &port_))
         return false;
     acceptor_ = std::thread([this] { Accept(); });
     return true;
@@ -81,24 +45,18 @@ void TestProxy::Stop() {
         if (stopped_)
             return;
         stopped_ = true;
-        for (int fd : openFds_)
-            ::shutdown(fd, SHUT_RDWR);
+        for (SocketHandle fd : openFds_)
+            ShutdownSocket(fd, false);
     }
-    if (wakeFd_ >= 0) {
-        std::uint64_t one = 1;
-        ssize_t written = ::write(wakeFd_, &one, sizeof one);
-        (void)written;
-    }
+    waker_.Wake();
     if (acceptor_.joinable())
         acceptor_.join();
     for (std::thread& worker : workers_)
         worker.join();
     workers_.clear();
-    if (listenFd_ >= 0)
-        ::close(listenFd_);
-    if (wakeFd_ >= 0)
-        ::close(wakeFd_);
-    listenFd_ = wakeFd_ = -1;
+    CloseSocket(listenFd_);
+    waker_.Close();
+    listenFd_ = kNoSocket;
 }
 
 std::string TestProxy::Address() const {
@@ -112,15 +70,16 @@ std::vector<std::string> TestProxy::Requests() const {
 
 void TestProxy::Accept() {
     for (;;) {
-        pollfd fds[2] = {{listenFd_, POLLIN, 0}, {wakeFd_, POLLIN, 0}};
-        if (::poll(fds, 2, -1) < 0 || fds[1].revents != 0)
+        SocketHandle watched[2] = {listenFd_, waker_.Handle()};
+        bool ready[2] = {};
+        if (WaitReadable(watched, ready, 2, -1) < 0 || ready[1])
             return;
-        int fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0)
+        SocketHandle fd = AcceptConnection(listenFd_);
+        if (fd == kNoSocket)
             continue;
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopped_) {
-            ::close(fd);
+            CloseSocket(fd);
             return;
         }
         openFds_.push_back(fd);
@@ -128,18 +87,18 @@ void TestProxy::Accept() {
     }
 }
 
-void TestProxy::Serve(int client) {
+void TestProxy::Serve(SocketHandle client) {
     std::string head;
     char chunk[4096];
     while (head.find("\r\n\r\n") == std::string::npos) {
-        ssize_t got = ::recv(client, chunk, sizeof chunk, 0);
+        long got = ReceiveUnlessWoken(client, waker_, chunk, sizeof chunk);
         if (got <= 0)
             break;
         head.append(chunk, static_cast<std::size_t>(got));
     }
     std::size_t end = head.find("\r\n\r\n");
     std::size_t lineEnd = head.find("\r\n");
-    int server = -1;
+    SocketHandle server = kNoSocket;
     if (end != std::string::npos) {
         std::string line = head.substr(0, lineEnd);
         {
@@ -154,12 +113,12 @@ void TestProxy::Serve(int client) {
         if (method == "CONNECT") {
             SplitHostPort(target, "443", &host, &port);
             server = ConnectTo(host, port);
-            const char* answer = server >= 0 ? "HTTP/1.1 200 Connection established\r\n\r\n"
-                                             : "HTTP/1.1 502 Bad Gateway\r\n\r\n";
+            const char* answer = server != kNoSocket ? "HTTP/1.1 200 Connection established\r\n\r\n"
+                                                     : "HTTP/1.1 502 Bad Gateway\r\n\r\n";
             SendAll(client, answer, std::char_traits<char>::length(answer));
             // Bytes the client sent after the head already belong to the tunnel.
             std::string rest = head.substr(end + 4);
-            if (server >= 0 && !rest.empty())
+            if (server != kNoSocket && !rest.empty())
                 SendAll(server, rest.data(), rest.size());
         } else if (target.rfind("http://", 0) == 0) {
             std::size_t pathAt = target.find('/', 7);
@@ -168,7 +127,7 @@ void TestProxy::Serve(int client) {
             std::string path = pathAt == std::string::npos ? "/" : target.substr(pathAt);
             SplitHostPort(authority, "80", &host, &port);
             server = ConnectTo(host, port);
-            if (server >= 0) {
+            if (server != kNoSocket) {
                 std::string forward =
                     method + " " + path + line.substr(space2) + head.substr(lineEnd);
                 SendAll(server, forward.data(), forward.size());
@@ -178,7 +137,7 @@ void TestProxy::Serve(int client) {
             }
         }
     }
-    if (server >= 0) {
+    if (server != kNoSocket) {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             openFds_.push_back(server);
@@ -189,22 +148,22 @@ void TestProxy::Serve(int client) {
             PassOneAnswer(client, server);
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    for (int fd : {client, server}) {
-        if (fd < 0)
+    for (SocketHandle fd : {client, server}) {
+        if (fd == kNoSocket)
             continue;
         openFds_.erase(std::remove(openFds_.begin(), openFds_.end(), fd), openFds_.end());
-        ::close(fd);
+        CloseSocket(fd);
     }
 }
 
-void TestProxy::PassOneAnswer(int client, int server) {
+void TestProxy::PassOneAnswer(SocketHandle client, SocketHandle server) {
     // The answer's head goes on with "Connection: close", so the client asks
     // its next request on a new connection, where it names its server again;
     // then the body, as long as its length says (or until the server closes).
     std::string head;
     char chunk[16384];
     while (head.find("\r\n\r\n") == std::string::npos) {
-        ssize_t got = ::recv(server, chunk, sizeof chunk, 0);
+        long got = ReceiveUnlessWoken(server, waker_, chunk, sizeof chunk);
         if (got <= 0)
             return;
         head.append(chunk, static_cast<std::size_t>(got));
@@ -233,11 +192,10 @@ void TestProxy::PassOneAnswer(int client, int server) {
         return;
     long long left = length < 0 ? -1 : length - static_cast<long long>(body.size());
     while (left != 0) {
-        ssize_t got =
-            ::recv(server, chunk,
-                   left < 0 ? sizeof chunk
-                            : std::min<std::size_t>(sizeof chunk, static_cast<std::size_t>(left)),
-                   0);
+        long got = ReceiveUnlessWoken(
+            server, waker_, chunk,
+            left < 0 ? sizeof chunk
+                     : std::min<std::size_t>(sizeof chunk, static_cast<std::size_t>(left)));
         if (got <= 0 || !SendAll(client, chunk, static_cast<std::size_t>(got)))
             return;
         if (left > 0)
@@ -245,17 +203,18 @@ void TestProxy::PassOneAnswer(int client, int server) {
     }
 }
 
-void TestProxy::Relay(int client, int server) {
+void TestProxy::Relay(SocketHandle client, SocketHandle server) {
     char chunk[16384];
+    SocketHandle ends[3] = {client, server, waker_.Handle()};
     for (;;) {
-        pollfd fds[2] = {{client, POLLIN, 0}, {server, POLLIN, 0}};
-        if (::poll(fds, 2, 10000) <= 0)
+        bool ready[3] = {};
+        if (WaitReadable(ends, ready, 3, 10000) <= 0 || ready[2])
             return;
         for (int i = 0; i < 2; ++i) {
-            if (fds[i].revents == 0)
+            if (!ready[i])
                 continue;
-            ssize_t got = ::recv(fds[i].fd, chunk, sizeof chunk, 0);
-            if (got <= 0 || !SendAll(fds[1 - i].fd, chunk, static_cast<std::size_t>(got)))
+            long got = ReceiveSome(ends[i], chunk, sizeof chunk);
+            if (got <= 0 || !SendAll(ends[1 - i], chunk, static_cast<std::size_t>(got)))
                 return;
         }
     }

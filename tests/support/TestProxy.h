@@ -8,6 +8,8 @@
 // acceptor thread and one thread per connection; Stop (or the destructor)
 // ends them all.
 
+#include "support/Sockets.h"
+
 #include <cstdint>
 #include <mutex>
 #include <string>
@@ -37,19 +39,19 @@ public:
 
 private:
     void Accept();
-    void Serve(int fd);
+    void Serve(SocketHandle fd);
     // Passes bytes both ways until either side closes.
-    void Relay(int client, int server);
+    void Relay(SocketHandle client, SocketHandle server);
     // Passes the server's one answer to the client and ends the connection.
-    void PassOneAnswer(int client, int server);
+    void PassOneAnswer(SocketHandle client, SocketHandle server);
 
     mutable std::mutex mutex_;
     bool stopped_ = false;
-    int listenFd_ = -1;
-    int wakeFd_ = -1;
+    SocketHandle listenFd_ = kNoSocket;
+    SocketWaker waker_;
     std::uint16_t port_ = 0;
     std::vector<std::string> requests_;
-    std::vector<int> openFds_;
+    std::vector<SocketHandle> openFds_;
     std::thread acceptor_;
     std::vector<std::thread> workers_;
 };

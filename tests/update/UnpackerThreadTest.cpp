@@ -23,6 +23,14 @@ using unpackertest::Outcome;
 using unpackertest::Pattern;
 using LPARAM = plat::LPARAM;
 
+// The same path whichever separators name it ("\\" on Windows, where the
+// test's own paths use "/").
+bool SamePath(std::wstring a, std::wstring b) {
+    std::replace(a.begin(), a.end(), L'\\', L'/');
+    std::replace(b.begin(), b.end(), L'\\', L'/');
+    return a == b;
+}
+
 // Plays a file that is in use: putting the new file in its place fails with
 // a sharing violation, or (writeFails) the new file beside it refuses every
 // write.
@@ -33,13 +41,13 @@ public:
 
 protected:
     bool CreateTempFile(const std::wstring& path, plat::File* file) override {
-        if (writeFails && plat::FolderOf(path) == plat::FolderOf(busyPath) &&
+        if (writeFails && SamePath(plat::FolderOf(path), plat::FolderOf(busyPath)) &&
             plat::FileNameOf(path).find(plat::FileNameOf(busyPath)) != std::wstring::npos)
             return file->Open(path, plat::kRead, plat::Disposition::CreateNew);
         return CUnpackerThread::CreateTempFile(path, file);
     }
     bool ReplaceTarget(const std::wstring& temp, const std::wstring& target) override {
-        if (!writeFails && target == busyPath) {
+        if (!writeFails && SamePath(target, busyPath)) {
             plat::SetLastError(plat::kErrSharingViolation);
             return false;
         }

@@ -19,8 +19,11 @@
 #include <fstream>
 #include <string>
 #include <thread>
-#include <unistd.h>
 #include <vector>
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -28,15 +31,34 @@ constexpr int kUsage = 100;
 constexpr int kFailed = 101;
 constexpr int kWatchdog = 102;
 
+// A path for the standard library: wide on Windows, whose narrow paths are
+// in the system's code page rather than UTF-8.
+std::filesystem::path PathOf(const std::wstring& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path);
+#else
+    return std::filesystem::path(plat::WideToUtf8(path));
+#endif
+}
+
+// A path as UTF-8 text.
+std::string NarrowOf(const std::filesystem::path& path) {
+#ifdef _WIN32
+    return plat::WideToUtf8(path.wstring());
+#else
+    return path.string();
+#endif
+}
+
 bool WriteFile(const std::wstring& path, const std::string& contents) {
-    std::ofstream out(plat::WideToUtf8(path), std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathOf(path), std::ios::binary | std::ios::trunc);
     out.write(contents.data(), static_cast<std::streamsize>(contents.size()));
     return static_cast<bool>(out);
 }
 
 bool WaitForFile(const std::wstring& path) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!std::filesystem::exists(plat::WideToUtf8(path))) {
+    while (!std::filesystem::exists(PathOf(path))) {
         if (std::chrono::steady_clock::now() > deadline)
             return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -141,14 +163,14 @@ int main(int argc, char** argv) {
         return WriteFile(args[1], record) ? 0 : kFailed;
     }
     if (mode == L"cwd" && args.size() == 2)
-        return WriteFile(args[1], std::filesystem::current_path().string()) ? 0 : kFailed;
+        return WriteFile(args[1], NarrowOf(std::filesystem::current_path())) ? 0 : kFailed;
     if (mode == L"exe" && args.size() == 2)
         return WriteFile(args[1], plat::WideToUtf8(plat::GetExecutablePath())) ? 0 : kFailed;
     if (mode == L"wait-for" && args.size() == 2) {
         // Removing the file tells the starter that this process is done.
         if (!WaitForFile(args[1]))
             return kWatchdog;
-        std::filesystem::remove(plat::WideToUtf8(args[1]));
+        std::filesystem::remove(PathOf(args[1]));
         return 0;
     }
     if (mode == L"elevation" && args.size() == 2) {
@@ -161,6 +183,10 @@ int main(int argc, char** argv) {
     // write-registry-as UID KEY NAME VALUE: as that user, writes a string
     // into an existing key of the machine's store.
     if (mode == L"write-registry-as" && args.size() == 5) {
+#ifdef _WIN32
+        // Another account's rights are a matter of its logon; not offered here.
+        return kUsage;
+#else
         unsigned long uid = std::stoul(args[1]);
         if (::setgid(static_cast<gid_t>(uid)) != 0 || ::setuid(static_cast<uid_t>(uid)) != 0)
             return kFailed;
@@ -168,6 +194,7 @@ int main(int argc, char** argv) {
         bool written = key.Open(plat::RegistryRoot::LocalMachine, args[2]) &&
                        key.WriteString(args[3], args[4]);
         return written ? 0 : 1;
+#endif
     }
     if (mode == L"exit-holding")
         return ExitHolding(args);

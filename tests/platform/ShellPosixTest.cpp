@@ -1,9 +1,9 @@
-// Special folders, shortcut files, folder icons, documents opened for a
-// wait, and unique temporary names.
+// Special folders, shortcut files and folder icons as the XDG desktops keep
+// them, and documents opened for a wait.
 
+#include "platform/ShellFolders.h"
 #include "platform/ShellLink.h"
 #include "platform/ShellOpen.h"
-#include "platform/ShellFolders.h"
 #include "platform/TempFileName.h"
 
 #include "ChildProgram.h"
@@ -147,21 +147,6 @@ TEST(ShellOpenTest, AProgramIsRunAndWaitedFor) {
     EXPECT_EQ(code, 3010u % 256); // as a shell reports an exit status
     EXPECT_FALSE(plat::OpenDocument(dir.File(L"missing.msu"), &process));
     EXPECT_EQ(plat::GetLastError(), plat::kErrFileNotFound);
-}
-
-TEST(TempFileNameTest, EveryNameIsNewAndMadeAtOnce) {
-    testsupport::TempDir dir;
-    std::wstring first, second;
-    ASSERT_TRUE(plat::MakeTempFileName(dir.File(L""), L"UNS", &first));
-    ASSERT_TRUE(plat::MakeTempFileName(dir.File(L""), L"UNS", &second));
-    EXPECT_NE(first, second);
-    for (const std::wstring& name : {first, second}) {
-        EXPECT_TRUE(plat::FileExists(name));
-        std::wstring file = plat::FileNameOf(name);
-        EXPECT_EQ(file.substr(0, 3), L"UNS");
-        EXPECT_EQ(file.substr(file.size() - 4), L".tmp");
-    }
-    EXPECT_FALSE(plat::MakeTempFileName(dir.File(L"missing"), L"UNS", &first));
 }
 
 } // namespace
