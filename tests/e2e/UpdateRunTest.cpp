@@ -187,7 +187,11 @@ TEST_F(UpdateRunTest, MaintenanceAnswerInTheCurrentLanguageWithLocalEndTime) {
     testsupport::ScopedEnv zone("TZ", "XYZ-3");
     std::time_t end = std::time(nullptr) + 2 * 3600;
     std::tm utc{};
+#ifdef _WIN32
+    gmtime_s(&utc, &end);
+#else
     gmtime_r(&end, &utc);
+#endif
     auto field = [](const char* name, int value) {
         return "<span class='" + std::string(name) + "'>" + std::to_string(value) + "</span>";
     };

@@ -21,9 +21,14 @@ class PrivateRuntime : public ::testing::Environment {
 public:
     void SetUp() override {
         folder_ = std::make_unique<testsupport::TempDir>();
+#ifndef _WIN32
+        // Windows keeps its named objects in the session, not in a folder.
         ::setenv("XDG_RUNTIME_DIR", folder_->NarrowPath().c_str(), 1);
+#endif
     }
-    void TearDown() override { folder_.reset(); }
+    void TearDown() override {
+        folder_.reset();
+    }
 
 private:
     std::unique_ptr<testsupport::TempDir> folder_;
