@@ -17,7 +17,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class NamedPipeTest : public ::testing::Test {
+class NamedPipePosixTest : public ::testing::Test {
 protected:
     std::wstring UniqueName() {
         static int counter = 0;
@@ -29,7 +29,7 @@ protected:
     testsupport::ScopedEnv xdg_{"XDG_RUNTIME_DIR", runtime_.NarrowPath()};
 };
 
-TEST_F(NamedPipeTest, TheEndOfTheStreamAndABrokenPipeAre109WithoutASignal) {
+TEST_F(NamedPipePosixTest, TheEndOfTheStreamAndABrokenPipeAre109WithoutASignal) {
     // A write to a closed peer must not end the program with SIGPIPE.
     struct sigaction previous {};
     struct sigaction deflt {};
@@ -53,7 +53,7 @@ TEST_F(NamedPipeTest, TheEndOfTheStreamAndABrokenPipeAre109WithoutASignal) {
     sigaction(SIGPIPE, &previous, nullptr);
 }
 
-TEST_F(NamedPipeTest, APipeLeftByACrashedServerIsReplaced) {
+TEST_F(NamedPipePosixTest, APipeLeftByACrashedServerIsReplaced) {
     std::wstring name = UniqueName();
     std::string folder;
     {

@@ -13,12 +13,12 @@ using platformtest::RunToEnd;
 using testsupport::ReadTestFile;
 namespace fs = std::filesystem;
 
-class ProcessTest : public ::testing::Test {
+class ProcessPosixTest : public ::testing::Test {
 protected:
     testsupport::TempDir dir_;
 };
 
-TEST_F(ProcessTest, StartFailuresCarryWindowsErrors) {
+TEST_F(ProcessPosixTest, StartFailuresCarryWindowsErrors) {
     testsupport::WriteTestFile(dir_.File(L"script"), "#!/bin/sh\nexit 0\n");
     testsupport::WriteTestFile(dir_.File(L"garbage"), "neither a program nor a script");
     fs::permissions(dir_.NarrowPath() + "garbage", fs::perms::owner_all);
@@ -45,7 +45,7 @@ TEST_F(ProcessTest, StartFailuresCarryWindowsErrors) {
     }
 }
 
-TEST_F(ProcessTest, UnquotedProgramPathMayContainBlanks) {
+TEST_F(ProcessPosixTest, UnquotedProgramPathMayContainBlanks) {
     fs::create_directories(dir_.NarrowPath() + "my games");
     fs::create_symlink(PLATFORM_CHILD_PATH, dir_.NarrowPath() + "my games/the child");
     plat::ProcessStartInfo info;
