@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows program with mingw-w64 for x86_64 (with its tests) and
-# i686 (the program and the tools: it must compile and link warning-free),
+# i686 (the program, that is every library: it must compile and link
+# warning-free; Wine here cannot run 32-bit programs),
 # then runs the x86_64 tests under wine64 with Wine's null display driver.
 # Each test binary runs whole and is judged from its GoogleTest XML report:
 # the report must exist, count more than zero tests and no failure. Wine's
@@ -36,8 +37,9 @@ win64=${WIN64_BUILD_DIR:-build-win-x86_64}
 win32=${WIN32_BUILD_DIR:-build-win-i686}
 configure x86_64 "$win64"
 cmake --build "$win64"
+# 32-bit: the program (every library of src/) must compile and link.
 configure i686 "$win32" -DLAUNCHER_TESTS=OFF
-cmake --build "$win32"
+cmake --build "$win32" --target launcher_exe
 
 # A Wine prefix of the build's own, with the null display driver: windows
 # exist and take messages, nothing is shown. One persistent wineserver,
