@@ -6,6 +6,7 @@
 #include "platform/Elevation.h"
 #include "platform/FileSystem.h"
 #include "platform/Folders.h"
+#include "platform/PathRules.h"
 #include "platform/ShellFolders.h"
 #include "platform/Unicode.h"
 
@@ -21,12 +22,18 @@ bool IsControl(wchar_t c) {
     return c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0);
 }
 
-// The names of a path, split at "/" and (when asked) "\".
-std::vector<std::wstring> Names(const std::wstring& path, bool backslashToo) {
+// "\" or "/": the separators of registry paths and of the relative paths in
+// a record, which may come from either kind of system.
+bool AnySeparator(wchar_t c) {
+    return c == L'/' || c == L'\\';
+}
+
+// The names of a path, split at every character `separates` accepts.
+std::vector<std::wstring> Names(const std::wstring& path, bool (*separates)(wchar_t)) {
     std::vector<std::wstring> names;
     std::wstring current;
     for (wchar_t c : path) {
-        if (c == L'/' || (backslashToo && c == L'\\')) {
+        if (separates(c)) {
             names.push_back(current);
             current.clear();
         } else {
@@ -37,24 +44,18 @@ std::vector<std::wstring> Names(const std::wstring& path, bool backslashToo) {
     return names;
 }
 
-std::wstring WithoutTrailingSlash(std::wstring path) {
-    while (path.size() > 1 && path.back() == L'/')
-        path.pop_back();
-    return path;
-}
-
-// `folder` is `other` or a folder above it.
-bool IsSameOrAbove(const std::wstring& folder, const std::wstring& other) {
-    std::wstring a = WithoutTrailingSlash(folder), b = WithoutTrailingSlash(other);
+// `folder` is `other` or a folder above it; both given as path keys.
+bool IsSameOrAboveKey(const std::wstring& a, const std::wstring& b) {
     if (a == b)
         return true;
-    if (a == L"/")
-        return !b.empty() && b[0] == L'/';
-    return b.size() > a.size() && b.compare(0, a.size(), a) == 0 && b[a.size()] == L'/';
+    if (a.empty() || b.size() <= a.size() || b.compare(0, a.size(), a) != 0)
+        return false;
+    // A root ends with its separator; any other folder is followed by one.
+    return a.back() == plat::PathSeparator() || b[a.size()] == plat::PathSeparator();
 }
 
-bool IsSameOrBelow(const std::wstring& folder, const std::wstring& other) {
-    return IsSameOrAbove(other, folder);
+bool IsSameOrAbove(const std::wstring& folder, const std::wstring& other) {
+    return IsSameOrAboveKey(plat::PathKey(folder), plat::PathKey(other));
 }
 
 // The shell's folders and the user's own settings folders.
@@ -118,7 +119,7 @@ bool IsSafeName(const std::wstring& name) {
 bool IsSafeRegistryPath(const std::wstring& path) {
     if (path.empty() || !IsPlainText(path) || path.find(L'/') != std::wstring::npos)
         return false;
-    for (const std::wstring& name : Names(path, true))
+    for (const std::wstring& name : Names(path, AnySeparator))
         if (name.empty() || name == L"." || name == L"..")
             return false;
     std::wstring lower = base::ToLowerAscii(path);
@@ -129,20 +130,21 @@ bool IsSafeRegistryPath(const std::wstring& path) {
 }
 
 bool IsSafeAbsolutePath(const std::wstring& path) {
-    if (path.empty() || path[0] != L'/' || !IsPlainText(path) ||
-        path.find(L'\\') != std::wstring::npos)
+    const std::size_t root = plat::AbsoluteRootLength(path);
+    if (root == 0 || !IsPlainText(path))
         return false;
-    for (const std::wstring& name : Names(path.substr(1), false))
-        if (name == L"." || name == L"..")
+    for (const std::wstring& name : Names(path.substr(root), plat::IsPathSeparator))
+        if (name == L"." || name == L".." || plat::HasReservedPathCharacter(name))
             return false;
     return true;
 }
 
 bool IsSafeRelativePath(const std::wstring& path) {
-    if (path.empty() || path[0] == L'/' || path[0] == L'\\' || !IsPlainText(path))
+    if (path.empty() || path[0] == L'/' || path[0] == L'\\' || !IsPlainText(path) ||
+        plat::AbsoluteRootLength(path) != 0)
         return false;
-    for (const std::wstring& name : Names(path, true))
-        if (name.empty() || name == L"." || name == L"..")
+    for (const std::wstring& name : Names(path, AnySeparator))
+        if (name.empty() || name == L"." || name == L".." || plat::HasReservedPathCharacter(name))
             return false;
     return true;
 }
@@ -234,35 +236,42 @@ const char* FolderVerdictText(FolderVerdict verdict) {
 FolderVerdict ClassifyWorkFolder(const std::wstring& resolvedPath) {
     if (!IsSafeAbsolutePath(resolvedPath))
         return FolderVerdict::NotAbsolute;
-    std::wstring path = WithoutTrailingSlash(resolvedPath);
-    if (path == L"/" || path.find(L'/', 1) == std::wstring::npos)
+    const std::wstring path = plat::PathKey(resolvedPath);
+    const wchar_t separator = plat::PathSeparator();
+    const std::size_t root = plat::AbsoluteRootLength(path);
+    // The root and the folders directly in it.
+    if (path.size() <= root || path.find(separator, root) == std::wstring::npos)
         return FolderVerdict::Root;
 
-    static const wchar_t* const kSystemTrees[] = {
-        L"/proc", L"/sys",   L"/dev",   L"/run",    L"/boot", L"/etc", L"/bin",        L"/sbin",
-        L"/lib",  L"/lib32", L"/lib64", L"/libx32", L"/usr",  L"/var", L"/lost+found", L"/snap"};
-    static const wchar_t* const kGameTrees[] = {L"/usr/local/games", L"/var/games"};
+    const plat::SystemFolderRules rules = plat::GetSystemFolderRules();
     bool inGameTree = false;
-    for (const wchar_t* tree : kGameTrees)
-        inGameTree = inGameTree || (IsSameOrBelow(path, tree) && path != tree);
+    for (const std::wstring& tree : rules.gameTrees) {
+        const std::wstring key = plat::PathKey(tree);
+        inGameTree = inGameTree || (IsSameOrAboveKey(key, path) && path != key);
+    }
     if (!inGameTree)
-        for (const wchar_t* tree : kSystemTrees)
-            if (IsSameOrBelow(path, tree))
+        for (const std::wstring& tree : rules.systemTrees)
+            if (IsSameOrAboveKey(plat::PathKey(tree), path))
                 return FolderVerdict::System;
 
-    for (const wchar_t* shared : {L"/tmp", L"/var/tmp", L"/dev/shm"})
-        if (path == shared)
+    for (const std::wstring& shared : rules.sharedTemporary)
+        if (path == plat::PathKey(shared))
             return FolderVerdict::Temporary;
     for (const std::wstring& own : {plat::GetTempFolder(), plat::GetRuntimeFolder()})
-        if (!own.empty() && (IsSameOrBelow(path, own) || IsSameOrAbove(path, own)))
+        if (!own.empty() && (IsSameOrAbove(own, path) || IsSameOrAbove(path, own)))
             return FolderVerdict::Temporary;
 
     for (const std::wstring& home : plat::GetHomeFolders())
         if (IsSameOrAbove(path, home))
             return FolderVerdict::Home;
-    // Every folder directly in /home is somebody's home, listed or not.
-    if (path.compare(0, 6, L"/home/") == 0 && path.find(L'/', 6) == std::wstring::npos)
-        return FolderVerdict::Home;
+    // Every folder directly in a folder of homes is somebody's home, listed
+    // or not.
+    for (const std::wstring& holder : rules.homeHolders) {
+        const std::wstring key = plat::PathKey(holder);
+        if (path != key && IsSameOrAboveKey(key, path) &&
+            path.find(separator, key.size() + 1) == std::wstring::npos)
+            return FolderVerdict::Home;
+    }
     for (const std::wstring& special : SpecialFolders())
         if (IsSameOrAbove(path, special))
             return FolderVerdict::Special;

@@ -4,8 +4,9 @@
 #include "base/Strings.h"
 #include "platform/Elevation.h"
 #include "platform/FileSystem.h"
-#include "platform/ShellLink.h"
+#include "platform/PathRules.h"
 #include "platform/ShellFolders.h"
+#include "platform/ShellLink.h"
 
 #include <optional>
 #include <utility>
@@ -37,9 +38,12 @@ private:
     std::optional<plat::InvokingUserFiles> asUser_;
 };
 
-// A display name or subfolder name fit to become one file or folder name.
+// A display name or subfolder name fit to become one file or folder name:
+// no separator of any system ("\" would lead out of the folder on Windows)
+// and nothing else a name of this system may not hold.
 bool IsFileName(const std::wstring& name) {
-    return !name.empty() && name.find(L'/') == std::wstring::npos && name != L"." && name != L"..";
+    return !name.empty() && name.find_first_of(L"/\\") == std::wstring::npos && name != L"." &&
+           name != L".." && !plat::HasReservedPathCharacter(name);
 }
 
 bool ShortcutFolder(int folderId, const std::wstring& subfolder, std::wstring* folder) {

@@ -2,7 +2,8 @@
 // Shortcuts in the user's and the all-users shell folders (ShellFolders.h):
 // create, find, delete, and delete every shortcut that points to a target.
 // A shortcut is named by its target, display name, special folder and
-// optional subfolder; its file is "<folder>/<subfolder>/<name>.desktop".
+// optional subfolder; its file is "<folder>/<subfolder>/<name>" with the
+// system's shortcut extension (".desktop", ".lnk").
 // Free functions without state; the launcher's window thread, the
 // assistant's main thread and the uninstaller thread call them.
 

@@ -9,6 +9,11 @@
 // /usr/local/share/applications); the programs folder is
 // $LAUNCHER_PROGRAM_FILES, normally /opt. There is no all-users desktop. A
 // copy acting for another user (Elevation.h) gives that user's folders.
+//
+// On Windows: the shell's known folders. Tests move the all-users places
+// below $LAUNCHER_COMMON_DATA_DIR and the user's below
+// $LAUNCHER_USER_DATA_DIR (each as "Microsoft\Windows\Start Menu" and, for
+// the user, "Desktop"); $USERPROFILE counts among the home folders.
 
 #include <string>
 #include <vector>

@@ -3,33 +3,30 @@
 #include "assistant/AssistantProtocol.h"
 #include "platform/ProcessList.h"
 #include "platform/Unicode.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
+#include "support/NativePath.h"
 
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
 
-using assistant::FolderVerdict;
-using testsupport::ScopedEnv;
-namespace fs = std::filesystem;
+using testsupport::Native;
 
 assistant::AssistantData ValidRecord(int command) {
     assistant::AssistantData data;
     data.command = command;
-    data.installFolder = L"/srv/games/Game";
+    data.installFolder = Native(L"/srv/games/Game");
     data.userName = L"ugo";
     data.shortName = L"game";
     data.fullName = L"Game Online";
     data.iconName = L"Game";
     data.regPath = L"Software\\Demo\\Game";
     data.helpLink = L"empty";
-    data.lnkDesktopIcon = L"/home/ugo/Desktop";
+    data.lnkDesktopIcon = Native(L"/home/ugo/Desktop");
     data.launcherName = L"Launcher.exe";
     data.temp = command == assistant::eLauncherCmd_SetLongName
-                    ? L"\"/srv/games/New\" \"old\" \"Old Game\" \"Software\\Old\" \"Old\" \"x\" 0"
-                    : L"/srv/games/Game/client.exe";
+                    ? L"\"" + Native(L"/srv/games/New") +
+                          L"\" \"old\" \"Old Game\" \"Software\\Old\" \"Old\" \"x\" 0"
+                    : Native(L"/srv/games/Game/client.exe");
     data.icons = {{L"Game", L"Launcher.exe", true}, {L"Editor", L"tools\\editor.exe", false}};
     return data;
 }
@@ -52,10 +49,23 @@ TEST(AssistantChecksTest, NamesAndPathsThatMayBeUsed) {
           L"software\\microsoft\\windows\\currentversion\\uninstall\\Other 0"})
         EXPECT_FALSE(assistant::IsSafeRegistryPath(bad)) << plat::WideToUtf8(bad);
 
-    EXPECT_TRUE(assistant::IsSafeAbsolutePath(L"/srv/games/Game"));
-    for (const wchar_t* bad :
-         {L"", L"srv/games", L"/srv/../etc", L"/srv/./x", L"/srv\\x", L"/srv/line\nbreak"})
+    EXPECT_TRUE(assistant::IsSafeAbsolutePath(Native(L"/srv/games/Game")));
+    for (const std::wstring& bad :
+         {std::wstring(), std::wstring(L"srv/games"), Native(L"/srv/../etc"), Native(L"/srv/./x"),
+          Native(L"/srv/line\nbreak"), Native(L"/srv/x\x01y")})
         EXPECT_FALSE(assistant::IsSafeAbsolutePath(bad)) << plat::WideToUtf8(bad);
+#ifdef _WIN32
+    // Drive-relative paths, the system's own namespaces, streams and devices.
+    for (const wchar_t* bad : {L"C:Games", L"\\\\?\\C:\\Games", L"\\\\.\\pipe\\x", L"\\\\server",
+                               L"C:\\Games\\x:stream", L"C:\\Games\\a*b", L"\\\\server\\\\x"})
+        EXPECT_FALSE(assistant::IsSafeAbsolutePath(bad)) << plat::WideToUtf8(bad);
+    EXPECT_TRUE(assistant::IsSafeAbsolutePath(L"\\\\server\\share\\Games"));
+    EXPECT_TRUE(assistant::IsSafeAbsolutePath(L"D:/Games/Game"));
+    EXPECT_FALSE(assistant::IsSafeRelativePath(L"C:x"));
+#else
+    // A "\" in a native path is never a name of ours.
+    EXPECT_FALSE(assistant::IsSafeAbsolutePath(L"/srv\\x"));
+#endif
 
     EXPECT_TRUE(assistant::IsSafeRelativePath(L"tools\\editor.exe"));
     EXPECT_TRUE(assistant::IsSafeRelativePath(L"tools/editor.exe"));
@@ -73,7 +83,7 @@ TEST(AssistantChecksTest, HostileRecordsAreRefused) {
     const Change changes[] = {
         [](assistant::AssistantData& d) { d.command = 4; },
         [](assistant::AssistantData& d) { d.installFolder = L"relative/Game"; },
-        [](assistant::AssistantData& d) { d.installFolder = L"/srv/games/../../etc"; },
+        [](assistant::AssistantData& d) { d.installFolder = Native(L"/srv/games/../../etc"); },
         [](assistant::AssistantData& d) { d.installFolder.clear(); },
         [](assistant::AssistantData& d) { d.fullName = L".."; },
         [](assistant::AssistantData& d) { d.fullName = L"Game/../../etc"; },
@@ -98,12 +108,12 @@ TEST(AssistantChecksTest, HostileRecordsAreRefused) {
     EXPECT_NE(Check(ValidRecord(1), {"an icon's Name"}), "");
 
     assistant::AssistantData move = ValidRecord(assistant::eLauncherCmd_SetLongName);
-    move.temp = L"\"/srv/games/New\" \"old\"";
+    move.temp = L"\"" + Native(L"/srv/games/New") + L"\" \"old\"";
     EXPECT_NE(Check(move), "");
     move = ValidRecord(assistant::eLauncherCmd_SetLongName);
     move.temp = L"\"new\" \"old\" \"Old\" \"\" \"Old\"";
     EXPECT_NE(Check(move), "");
-    move.temp = L"\"/srv/New\" \"old\" \"Old\" \"\" \"Old\"";
+    move.temp = L"\"" + Native(L"/srv/New") + L"\" \"old\" \"Old\" \"\" \"Old\"";
     EXPECT_EQ(Check(move), "");
 }
 
@@ -117,86 +127,6 @@ TEST(AssistantChecksTest, TheMoveArgumentsAreTheFirstFiveQuotedValues) {
     EXPECT_EQ(args.oldRegPath, L"Software\\Demo");
     EXPECT_EQ(args.oldIconName, L"Game");
     EXPECT_FALSE(assistant::ParseMoveArguments(L"\"a\" \"b\" \"c\" \"d\"", &args));
-}
-
-class WorkFolderTest : public ::testing::Test {
-protected:
-    std::wstring Path(const std::string& name) const {
-        return plat::Utf8ToWide(dir_.NarrowPath() + name);
-    }
-
-    testsupport::TempDir dir_;
-    ScopedEnv home_{"HOME", dir_.NarrowPath() + "home/ugo"};
-    ScopedEnv data_{"XDG_DATA_HOME", dir_.NarrowPath() + "home/ugo/.local/share"};
-    ScopedEnv desktop_{"XDG_DESKTOP_DIR", dir_.NarrowPath() + "home/ugo/Desktop"};
-    ScopedEnv common_{"LAUNCHER_COMMON_DATA_DIR", dir_.NarrowPath() + "share"};
-    ScopedEnv programs_{"LAUNCHER_PROGRAM_FILES", dir_.NarrowPath() + "opt"};
-    ScopedEnv temp_{"LAUNCHER_TEMP_DIR", dir_.NarrowPath() + "temp"};
-    ScopedEnv runtime_{"XDG_RUNTIME_DIR", dir_.NarrowPath() + "run"};
-};
-
-TEST_F(WorkFolderTest, RootsSystemHomesTemporaryAndShellFoldersAreRefused) {
-    fs::create_directories(dir_.NarrowPath() + "run");
-    fs::permissions(dir_.NarrowPath() + "run", fs::perms::owner_all);
-    using V = FolderVerdict;
-    const std::pair<std::wstring, V> cases[] = {
-        {L"relative", V::NotAbsolute},
-        {L"/", V::Root},
-        {L"/opt", V::Root},
-        {L"/usr", V::Root},
-        {L"/usr/bin", V::System},
-        {L"/usr/share/games/x", V::System},
-        {L"/etc/Game", V::System},
-        {L"/var/lib/Game", V::System},
-        {L"/proc/1", V::System},
-        {L"/usr/local/games", V::System},
-        {L"/usr/local/games/Game", V::Acceptable},
-        {L"/var/games/Game", V::Acceptable},
-        {L"/home", V::Root},
-        {L"/home/ugo", V::Home},
-        {L"/root/Games", V::Acceptable},
-        {L"/tmp", V::Root},
-        {L"/var/tmp", V::System},
-        {Path("temp"), V::Temporary},
-        {Path("temp/LauncherAssistant"), V::Temporary},
-        {Path("run/launcher"), V::Temporary},
-        {Path("home/ugo/Desktop"), V::Special},
-        {Path("home/ugo/.local"), V::Special},
-        {Path("home/ugo/.local/share/applications"), V::Special},
-        {Path("home/ugo/.config"), V::Special},
-        {Path("share"), V::Special},
-        {Path("opt"), V::Special},
-        {Path("opt/Game"), V::Acceptable},
-        {Path("home/ugo/Games/Game"), V::Acceptable},
-        {L"/srv/games/Game", V::Acceptable},
-    };
-    for (const auto& [path, verdict] : cases)
-        EXPECT_EQ(assistant::ClassifyWorkFolder(path), verdict) << plat::WideToUtf8(path);
-}
-
-TEST_F(WorkFolderTest, TheFolderIsJudgedWhereItReallyIs) {
-    fs::create_directories(dir_.NarrowPath() + "games/Game");
-    testsupport::WriteTestFile(Path("games/Game/Launcher.exe"), "x");
-    fs::create_directory_symlink("/usr/share", dir_.NarrowPath() + "games/shared");
-    fs::create_directory_symlink(dir_.NarrowPath() + "games/Game",
-                                 dir_.NarrowPath() + "games/alias");
-
-    plat::OpenFolder folder;
-    std::string why;
-    EXPECT_TRUE(
-        assistant::OpenWorkFolder(Path("games/Game"), L"launcher.exe", true, &folder, &why));
-    EXPECT_FALSE(
-        assistant::OpenWorkFolder(Path("games/alias"), L"Launcher.exe", false, &folder, &why));
-    EXPECT_FALSE(
-        assistant::OpenWorkFolder(Path("games/shared/doc"), L"Launcher.exe", false, &folder, &why));
-    EXPECT_NE(why.find("system"), std::string::npos) << why;
-    fs::create_directories(dir_.NarrowPath() + "games/Other");
-    EXPECT_TRUE(
-        assistant::OpenWorkFolder(Path("games/Other"), L"Launcher.exe", false, &folder, &why));
-    EXPECT_FALSE(
-        assistant::OpenWorkFolder(Path("games/Other"), L"Launcher.exe", true, &folder, &why));
-    EXPECT_NE(why.find("holds no Launcher.exe"), std::string::npos) << why;
-    EXPECT_FALSE(folder.IsOpen());
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "assistant/AssistantProtocol.h"
 
+#include "support/NativePath.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -9,7 +11,7 @@ namespace {
 assistant::AssistantDataSource Source(int command) {
     assistant::AssistantDataSource source;
     source.command = command;
-    source.installFolder = L"/srv/Game";
+    source.installFolder = testsupport::Native(L"/srv/Game");
     source.userName = L"ugo";
     source.shortName = L"game";
     source.fullName = L"Game Online";
@@ -39,7 +41,7 @@ TEST(AssistantDataBuilderTest, TheBlockCarriesLinksNamesAndTheShortcutEntries) {
     EXPECT_EQ(data.iconName, L"Game Online"); // no icon name: the full name
     EXPECT_EQ(data.helpLink, L"http://s.test/help");
     EXPECT_EQ(data.urlInfoAbout, L"empty");
-    EXPECT_EQ(data.temp, L"/srv/Game/client.exe");
+    EXPECT_EQ(data.temp, testsupport::Native(L"/srv/Game/client.exe"));
     EXPECT_FALSE(data.iconPrograms);
     EXPECT_TRUE(data.iconProgramsFolder);
     EXPECT_FALSE(data.iconStartMenu);

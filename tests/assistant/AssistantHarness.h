@@ -11,10 +11,14 @@
 #include "log/LogImplW.h"
 #include "platform/CommandLine.h"
 #include "platform/Elevation.h"
+#include "platform/FileSystem.h"
 #include "platform/Folders.h"
 #include "platform/Registry.h"
+#include "platform/ShellFolders.h"
+#include "platform/ShellLink.h"
 #include "platform/Unicode.h"
 #include "platform/WindowTestSupport.h"
+#include "support/NativePath.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -80,10 +84,29 @@ protected:
 
     std::wstring Path(const std::wstring& name) const { return dir_.File(name); }
     std::string Narrow(const std::wstring& name) const { return plat::WideToUtf8(Path(name)); }
-    bool Exists(const std::wstring& name) const {
-        return fs::exists(Narrow(name)) || fs::is_symlink(Narrow(name));
-    }
+    bool Exists(const std::wstring& name) const { return ExistsAt(Path(name)); }
     std::wstring Folder() const { return Path(L"games/Game"); }
+    // A file of the installation folder by its "/"-separated name.
+    std::wstring InFolder(const std::wstring& name) const {
+        return Folder() + plat::PathSeparator() + testsupport::Native(name);
+    }
+    // A shortcut's file name on this system.
+    static std::wstring Lnk(const std::wstring& name) { return name + plat::kShortcutExtension; }
+    // A file in a shell folder (moved into the test's folder).
+    static std::wstring InShellFolder(int csidl, const std::wstring& name) {
+        std::wstring folder;
+        EXPECT_TRUE(plat::GetSpecialFolderPath(csidl, &folder)) << csidl;
+        return folder + plat::PathSeparator() + testsupport::Native(name);
+    }
+    static std::wstring CommonPrograms(const std::wstring& name) {
+        return InShellFolder(plat::kCsidlCommonPrograms, name);
+    }
+    static std::wstring CommonStartMenu(const std::wstring& name) {
+        return InShellFolder(plat::kCsidlCommonStartMenu, name);
+    }
+    static bool ExistsAt(const std::wstring& path) {
+        return fs::exists(testsupport::FsPath(path)) || fs::is_symlink(testsupport::FsPath(path));
+    }
 
     // A record as the launcher fills it for an installation in games/Game.
     assistant::AssistantData Record(int command) const {
@@ -100,7 +123,7 @@ protected:
         data.urlUpdateInfo = L"empty";
         data.lnkDesktopIcon = Path(L"desktop");
         data.launcherName = L"Launcher.exe";
-        data.temp = Folder() + L"/client.exe";
+        data.temp = InFolder(L"client.exe");
         data.iconPrograms = true;
         data.iconProgramsFolder = true;
         data.icons = {{L"Game", L"Launcher.exe", true}};

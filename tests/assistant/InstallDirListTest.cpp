@@ -2,6 +2,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/Registry.h"
+#include "support/NativePath.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -51,7 +52,7 @@ TEST_F(InstallDirListTest, AddedFoldersRoundTripOnceEachAndOnlyWhileThereIsRoom)
     ASSERT_TRUE(list.Add(L"/OPT/games/Tanks")); // listed already
     EXPECT_FALSE(list.Add(L"/ab/"));
     EXPECT_EQ(Stored(0).text + L"|" + Stored(1).text + L"|" + Stored(2).text,
-              L"/opt/games/tanks|/srv/tanks2|");
+              testsupport::NativeSeparators(L"/opt/games/tanks|/srv/tanks2|"));
     EXPECT_EQ(CInstallDirList::ValueName(0) + CInstallDirList::ValueName(9),
               L"DirectoryDirectory9");
     Record(

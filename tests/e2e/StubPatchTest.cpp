@@ -73,10 +73,19 @@ TEST_F(StubPatchTest, PatchingEveryFieldKeepsTheChecksum) {
     EXPECT_NE(permissions & std::filesystem::perms::owner_exec, std::filesystem::perms::none);
 
     // Showing the values prints one line per field, the list comma-separated.
-    std::string command = "'" + plat::WideToUtf8(e2e::StubpatchPath()) + "' '" +
-                          plat::WideToUtf8(copy_) + "' > '" + dir_.NarrowPath() + "shown.txt'";
+    const std::string program = plat::WideToUtf8(e2e::StubpatchPath()),
+                      file = plat::WideToUtf8(copy_), shown = dir_.NarrowPath() + "shown.txt";
+#ifdef _WIN32
+    // cmd.exe drops the outer pair of quotes of a command that starts with one.
+    std::string command = "\"\"" + program + "\" \"" + file + "\" > \"" + shown + "\"\"";
+#else
+    std::string command = "'" + program + "' '" + file + "' > '" + shown + "'";
+#endif
     ASSERT_EQ(std::system(command.c_str()), 0);
-    EXPECT_EQ(ReadTestFile(dir_.File(L"shown.txt")),
+    std::string text = ReadTestFile(dir_.File(L"shown.txt"));
+    // Console output on Windows ends its lines with "\r\n".
+    std::erase(text, '\r');
+    EXPECT_EQ(text,
               "SERVER_URL=http://a.example/cud,https://b.example,http://c.example\n"
               "UPDATE_PATH=" +
                   updatePath +

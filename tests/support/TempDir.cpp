@@ -51,16 +51,6 @@ std::string TempDir::NarrowPath() const {
     return plat::WideToUtf8(path_);
 }
 
-// A file-system path of a wide path: the wide text itself on Windows, its
-// UTF-8 bytes elsewhere.
-static std::filesystem::path FsPath(const std::wstring& path) {
-#ifdef _WIN32
-    return std::filesystem::path(path);
-#else
-    return std::filesystem::path(plat::WideToUtf8(path));
-#endif
-}
-
 void WriteTestFile(const std::wstring& path, const std::string& contents) {
     std::filesystem::path p = FsPath(path);
     if (p.has_parent_path())

@@ -1,6 +1,8 @@
 #pragma once
 // A fresh folder for one test, removed with everything in it at the end.
 
+#include "support/NativePath.h"
+
 #include <string>
 
 namespace testsupport {
@@ -15,8 +17,8 @@ public:
     // Native path with a trailing separator.
     const std::wstring& Path() const { return path_; }
     std::string NarrowPath() const;
-    // Path() + name.
-    std::wstring File(const std::wstring& name) const { return path_ + name; }
+    // Path() + name, with the name's "/" made native.
+    std::wstring File(const std::wstring& name) const { return path_ + Native(name); }
 
 private:
     std::wstring path_;

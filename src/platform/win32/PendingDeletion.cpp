@@ -1,5 +1,6 @@
 #include "platform/PendingDeletion.h"
 #include "platform/Error.h"
+#include "platform/PathRules.h"
 #include "platform/win32/Handle.h"
 
 namespace plat {
@@ -11,7 +12,9 @@ namespace plat {
 bool DeleteAtNextSystemStart(const std::wstring& path) {
     if (path.empty())
         return win::FailWith(kErrPathNotFound);
-    if (path.find_first_of(L"\r\n\t") != std::wstring::npos)
+    // A relative path would be taken from wherever the system stands while
+    // it starts: only absolute paths are registered.
+    if (path.find_first_of(L"\r\n\t") != std::wstring::npos || AbsoluteRootLength(path) == 0)
         return win::FailWith(kErrInvalidName);
     if (!::MoveFileExW(win::WinPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
         return win::FailWithSystemError();

@@ -63,16 +63,26 @@ std::wstring CommonStartMenu() {
     return win::KnownFolderPath(FOLDERID_CommonStartMenu);
 }
 
+// One of the user's shell folders, or the same place below
+// LAUNCHER_USER_DATA_DIR when that moves the user's places (tests).
+std::wstring UserFolder(const GUID& id, const wchar_t* movedName) {
+    std::wstring moved = win::AbsolutePathFromEnv(L"LAUNCHER_USER_DATA_DIR");
+    if (!moved.empty())
+        return moved + movedName;
+    return win::KnownFolderPath(id);
+}
+
 } // namespace
 
 bool GetSpecialFolderPath(int id, std::wstring* path) {
     switch (id) {
     case kCsidlDesktop:
-        return Found(win::KnownFolderPath(FOLDERID_Desktop), path);
+        return Found(UserFolder(FOLDERID_Desktop, L"\\Desktop"), path);
     case kCsidlPrograms:
-        return Found(win::KnownFolderPath(FOLDERID_Programs), path);
+        return Found(UserFolder(FOLDERID_Programs, L"\\Microsoft\\Windows\\Start Menu\\Programs"),
+                     path);
     case kCsidlStartMenu:
-        return Found(win::KnownFolderPath(FOLDERID_StartMenu), path);
+        return Found(UserFolder(FOLDERID_StartMenu, L"\\Microsoft\\Windows\\Start Menu"), path);
     case kCsidlCommonStartMenu:
         return Found(CommonStartMenu(), path);
     case kCsidlCommonPrograms: {
@@ -107,6 +117,11 @@ std::vector<std::wstring> GetUserSettingsFolders() {
 
 std::vector<std::wstring> GetHomeFolders() {
     std::vector<std::wstring> homes;
+    // The profile the environment names, which may differ from the
+    // system's record of it.
+    std::wstring profile = win::AbsolutePathFromEnv(L"USERPROFILE");
+    if (!profile.empty())
+        homes.push_back(profile);
     DWORD length = 0;
     ::GetProfilesDirectoryW(nullptr, &length);
     if (length > 0 && length < 32768) {
