@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Installs the mingw-w64 cross compilers and Wine, and cross-builds the
 # libraries the Windows build links (libpng, tinyxml2, OpenSSL's libcrypto,
-# unarr) into a cache outside the tree, one folder per target and library
-# version. A second run on the same machine finds them and builds nothing.
-# zlib comes from Debian's libz-mingw-w64-dev.
+# a RAR decoder: unarr, or libarchive where unarr's source cannot be had)
+# into a cache outside the tree, one folder per target and library version.
+# A second run on the same machine finds them and builds nothing. zlib comes
+# from Debian's libz-mingw-w64-dev. The x86_64 OpenSSL has TLS as well: the
+# tests' TLS peers use it (the program links libcrypto only).
 #
 # Usage: setup-windows.sh [x86_64|i686]...   (both when none is named)
 # Prints nothing of note on success; the cache is $LAUNCHER_WIN_DEPS
@@ -14,7 +16,7 @@ root=$(pwd)
 
 packages=(
   g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
-  libz-mingw-w64-dev wine64 dpkg-dev cmake ninja-build make perl
+  libz-mingw-w64-dev wine64 dpkg-dev cmake ninja-build make perl patch
 )
 SUDO=""
 [ "$(id -u)" -ne 0 ] && SUDO="sudo"
@@ -67,6 +69,50 @@ source_of() {
   echo "$dir"
 }
 
+# libarchive's static library alone, for its RAR reader: no other library,
+# no tools, no tests, no DLL. Its RAR reader is patched first
+# (scripts/libarchive-rar.patch): entries of solid archives are decoded (the
+# reader refuses them otherwise), and a filter program's static data are
+# bounded by the program's own bytes (a hostile archive claims gigabytes; the
+# Windows build cannot cap the C library's allocations). It is installed by
+# hand as libarchive.a with a pkg-config file of its own, so that the build
+# finds the static library and compiles against its headers as such
+# (LIBARCHIVE_STATIC). Called from build_target, whose prefix, triple and
+# toolchain it uses.
+libarchive_dep() {
+  local src=$1
+  local patch=$root/scripts/libarchive-rar.patch
+  # The stamp names the source and the patch.
+  local stamp
+  stamp=$prefix/.built-$(basename "$src")-$(sha256sum "$patch" | cut -c1-12)
+  [ -f "$stamp" ] && return 0
+  echo "== $triple: $(basename "$src") (patched)"
+  local work off=() o
+  for o in OPENSSL MBEDTLS NETTLE LIBB2 LZ4 LZO LZMA ZSTD ZLIB BZip2 LIBXML2 EXPAT PCREPOSIX \
+    LIBGCC CNG TAR CPIO CAT XATTR ACL ICONV TEST; do
+    off+=("-DENABLE_$o=OFF")
+  done
+  work=$(mktemp -d "$cache/.build.XXXXXX")
+  cp -a "$src" "$work/src"
+  patch -d "$work/src" -p1 --quiet <"$patch"
+  cmake -S "$work/src" -B "$work/build" -G Ninja -Wno-dev -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" -DENABLE_WERROR=OFF \
+    -DPOSIX_REGEX_LIB=NONE "${off[@]}" >/dev/null
+  cmake --build "$work/build" --target archive_static -j "$jobs" >/dev/null
+  install -d "$prefix/lib/pkgconfig" "$prefix/include"
+  install -m 644 "$work/build/libarchive/libarchive_static.a" "$prefix/lib/libarchive.a"
+  install -m 644 "$work/src/libarchive/archive.h" "$work/src/libarchive/archive_entry.h" \
+    "$prefix/include/"
+  local version
+  version=$(basename "$src" | sed -E 's/^libarchive-([0-9.]+).*/\1/')
+  printf '%s\n' 'prefix=${pcfiledir}/../..' 'libdir=${prefix}/lib' 'includedir=${prefix}/include' '' \
+    'Name: libarchive' 'Description: libarchive, static, for reading RAR archives' \
+    "Version: $version" 'Cflags: -I${includedir} -DLIBARCHIVE_STATIC' 'Libs: -L${libdir} -larchive' \
+    >"$prefix/lib/pkgconfig/libarchive.pc"
+  rm -rf "$work"
+  touch "$stamp"
+}
+
 build_target() {
   local arch=$1
   local triple=$arch-w64-mingw32
@@ -74,14 +120,14 @@ build_target() {
   local prefix=$cache/$triple
   mkdir -p "$prefix"
 
-  local png tinyxml ssl unarr
+  local png tinyxml ssl unarr libarchive=""
   png=$(source_of libpng1.6)
   tinyxml=$(source_of tinyxml2)
   ssl=$(source_of openssl)
-  # The RAR decoder is optional: without it the Windows build reads stored
-  # members of archives that are not solid only (the mirror has been seen
-  # without unarr's original tarball).
-  unarr=$(source_of unarr) || unarr=""
+  # The RAR decoder: unarr when its source can be had (the mirror has been
+  # seen without its original tarball), libarchive's RAR reader otherwise.
+  unarr=$(source_of unarr 2>/dev/null) || unarr=""
+  [ -z "$unarr" ] && libarchive=$(source_of libarchive)
 
   # Each library is built once per source version; the stamp names it.
   cmake_dep() {
@@ -104,8 +150,13 @@ build_target() {
   cmake_dep tinyxml2 "$tinyxml" -Dtinyxml2_BUILD_TESTING=OFF -DBUILD_TESTING=OFF
   [ -n "$unarr" ] && cmake_dep unarr "$unarr" -DUSE_SYSTEM_BZ2=OFF -DUSE_SYSTEM_LZMA=OFF -DUSE_SYSTEM_ZLIB=ON \
     -DENABLE_7Z=OFF -DBUILD_SAMPLES=OFF -DBUILD_INTEGRATION_TESTS=OFF
+  [ -n "$libarchive" ] && libarchive_dep "$libarchive"
 
-  local stamp=$prefix/.built-$(basename "$ssl")
+  # The x86_64 tests run under Wine and their TLS peers need libssl with
+  # TLS; the i686 build runs no tests and keeps libcrypto alone.
+  local tls=(no-ssl no-tls no-dtls) variant=""
+  [ "$arch" = x86_64 ] && tls=(no-ssl no-dtls) && variant=-tls
+  local stamp=$prefix/.built-$(basename "$ssl")$variant
   if [ ! -f "$stamp" ]; then
     echo "== $triple: $(basename "$ssl")"
     local b
@@ -115,7 +166,7 @@ build_target() {
     [ "$arch" = i686 ] && target=(mingw no-asm)
     if ! (cd "$b" && "$ssl/Configure" "${target[@]}" --cross-compile-prefix="$triple-" \
       --prefix="$prefix" --libdir=lib no-shared no-tests no-module no-engine no-dso \
-      no-ssl no-tls no-dtls && make -j "$jobs" build_libs && make install_dev) >"$b.log" 2>&1; then
+      "${tls[@]}" && make -j "$jobs" build_libs && make install_dev) >"$b.log" 2>&1; then
       tail -n 30 "$b.log"
       echo "setup-windows: OpenSSL did not build for $triple (log: $b.log)" >&2
       exit 1

@@ -3,9 +3,7 @@
 #include "base/Crc32.h"
 #include "platform/AllocationCap.h"
 
-#if LAUNCHER_RAR_DECODER
-#include <unarr.h>
-#endif
+#include "config/RarDecoder.h"
 
 #include <algorithm>
 #include <string_view>
@@ -28,25 +26,11 @@ constexpr std::size_t kDecoderAllocationCap = 260u << 20;
 
 } // namespace
 
-#if LAUNCHER_RAR_DECODER
-// The decoder's handles over the archive's bytes.
+// The decoder with the buffer it decodes into.
 struct CRarArchive::Decoder {
-    ar_stream* stream = nullptr;
-    ar_archive* archive = nullptr;
+    std::unique_ptr<CRarDecoder> reader;
     std::vector<std::uint8_t> block;
-
-    ~Decoder() {
-        if (archive)
-            ar_close_archive(archive);
-        if (stream)
-            ar_close(stream);
-    }
 };
-#else
-// A build without the decoder reads stored members of archives that are
-// not solid only.
-struct CRarArchive::Decoder {};
-#endif
 
 CRarArchive::CRarArchive() = default;
 
@@ -109,33 +93,27 @@ bool CRarArchive::Extract(std::size_t index, const Sink& sink) {
         return false;
     if (IsDirect(index))
         return ExtractStored(index, sink);
-    return Decode(member, sink);
+    return Decode(index, sink);
 }
 
-#if !LAUNCHER_RAR_DECODER
-bool CRarArchive::Decode(const RarFileHeader&, const Sink&) {
-    return false;
-}
-#else
-bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
+bool CRarArchive::Decode(std::size_t index, const Sink& sink) {
+    const RarFileHeader& member = headers_.files[index];
     if (!decoder_) {
-        plat::CAllocationCap cap(kDecoderAllocationCap);
         auto decoder = std::make_unique<Decoder>();
-        decoder->stream = ar_open_memory(data_, size_);
-        if (decoder->stream)
-            decoder->archive = ar_open_rar_archive(decoder->stream);
-        if (!decoder->archive)
+        {
+            plat::CAllocationCap cap(kDecoderAllocationCap);
+            decoder->reader = CRarDecoder::Open(data_, size_);
+        }
+        if (!decoder->reader)
             return false;
         decoder_ = std::move(decoder);
     }
-    ar_archive* archive = decoder_->archive;
-    // The decoder must stand on the very header the walk found.
+    CRarDecoder& reader = *decoder_->reader;
+    // The decoder must stand on the very member the walk found.
     bool placed = false;
     {
         plat::CAllocationCap cap(kDecoderAllocationCap);
-        placed = ar_parse_entry_at(archive, static_cast<off64_t>(member.headerOffset)) &&
-                 ar_entry_get_offset(archive) == static_cast<off64_t>(member.headerOffset) &&
-                 static_cast<std::uint64_t>(ar_entry_get_size(archive)) == member.unpackedSize;
+        placed = reader.Place(member, index);
     }
     if (!placed)
         return false;
@@ -149,7 +127,7 @@ bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
         {
             // The sink's own work below is not the decoder's: it stays uncapped.
             plat::CAllocationCap cap(kDecoderAllocationCap);
-            decoded = ar_entry_uncompress(archive, block.data(), piece);
+            decoded = reader.Read(block.data(), piece);
         }
         if (!decoded)
             return false;
@@ -158,10 +136,9 @@ bool CRarArchive::Decode(const RarFileHeader& member, const Sink& sink) {
             return false;
         done += piece;
     }
-    // The decoder checks the CRC at the member's end as well; a member
+    // The decoder may check the CRC at the member's end as well; a member
     // without data never reaches that check.
     return crc == member.crc;
 }
-#endif
 
 } // namespace config

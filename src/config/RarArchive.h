@@ -1,12 +1,12 @@
 #pragma once
 // A RAR 4 archive read from memory. The header walk (RarHeaders.h) decides
-// what the archive holds and checks what the decoder does not; the decoder,
-// libunarr, unpacks the data: stored, compressed and solid members, filters
-// and PPMd included. Stored members of an archive that is not solid are read
-// straight from the bytes, without the decoder. Every member's data is
-// checked against its header's size and CRC-32 before the caller may trust
-// it. One thread at a time; ExtractStored alone may run on several threads
-// at once.
+// what the archive holds and checks what the decoder does not; the decoder
+// (RarDecoder.h: libunarr, or libarchive's RAR reader) unpacks the data:
+// stored, compressed and solid members, filters and PPMd included. Stored
+// members of an archive that is not solid are read straight from the bytes,
+// without the decoder. Every member's data is checked against its header's
+// size and CRC-32 before the caller may trust it. One thread at a time;
+// ExtractStored alone may run on several threads at once.
 
 #include "config/RarHeaders.h"
 
@@ -40,7 +40,7 @@ public:
     // Unpacks a member that is not a folder through the sink. False on a
     // decoder error, data that do not match the header's size and CRC-32,
     // or a sink that refused. Members of a solid archive are cheapest in
-    // archive order (the decoder otherwise starts over).
+    // archive order (the decoder otherwise goes through the ones before).
     bool Extract(std::size_t index, const Sink& sink);
     // A stored member of an archive that is not solid needs no decoder.
     bool IsDirect(std::size_t index) const;
@@ -49,7 +49,7 @@ public:
 
 private:
     struct Decoder;
-    bool Decode(const RarFileHeader& member, const Sink& sink);
+    bool Decode(std::size_t index, const Sink& sink);
 
     const std::uint8_t* data_ = nullptr;
     std::size_t size_ = 0;

@@ -9,8 +9,7 @@
 #include "NetTestSupport.h"
 #include "platform/Error.h"
 #include "platform/InternetTlsServer.h"
-#include "support/ScopedEnv.h"
-#include "support/TempDir.h"
+#include "support/TrustedCa.h"
 
 #include <string>
 
@@ -89,10 +88,9 @@ TEST_F(TransportTlsTest, AnUnknownIssuerIsSentAgainThreeTimesThenFails) {
 // Expired, self-signed and for another name: refused by default with the
 // downloader's flags, accepted with them once the distribution opted in.
 TEST_F(TransportTlsTest, FaultyCertificatesNeedThePublishersOptIn) {
-    testsupport::TempDir dir;
     TestCa ca;
-    ASSERT_TRUE(ca.WritePem(dir.NarrowPath() + "/ca.pem"));
-    testsupport::ScopedEnv store("SSL_CERT_FILE", (dir.NarrowPath() + "/ca.pem").c_str());
+    testsupport::TrustedCa trusted(ca.Pem());
+    ASSERT_TRUE(trusted.Ok());
     struct Case {
         const char* what;
         std::unique_ptr<TlsServer> server;

@@ -24,7 +24,8 @@
 namespace inettest {
 
 // A certificate authority of a test's own: its certificate can be written
-// to a file that stands in for the system's trust store (SSL_CERT_FILE).
+// to a file that stands in for the system's trust store (SSL_CERT_FILE), or
+// handed in PEM form to testsupport::TrustedCa.
 class TestCa {
 public:
     TestCa() {
@@ -66,6 +67,19 @@ public:
         bool written = PEM_write_X509(file, cert_) == 1;
         return std::fclose(file) == 0 && written;
     }
+    // The certificate in PEM form; empty when it cannot be written.
+    std::string Pem() const {
+        BIO* bio = BIO_new(BIO_s_mem());
+        std::string pem;
+        if (bio != nullptr && PEM_write_bio_X509(bio, cert_) == 1) {
+            char* data = nullptr;
+            long size = BIO_get_mem_data(bio, &data);
+            if (size > 0)
+                pem.assign(data, static_cast<std::size_t>(size));
+        }
+        BIO_free(bio);
+        return pem;
+    }
     X509* Cert() const { return cert_; }
     EVP_PKEY* Key() const { return key_; }
 
@@ -73,6 +87,18 @@ private:
     EVP_PKEY* key_ = nullptr;
     X509* cert_ = nullptr;
 };
+
+// The subject alternative names of a test certificate for `names`. Wine's
+// WinINet matches the host only against DNS names, an address too: on
+// Windows an address is named in both forms (a certificate for another name
+// is still refused).
+inline std::string CertificateNames(const std::string& names) {
+#ifdef _WIN32
+    if (names.rfind("IP:", 0) == 0)
+        return names + ",DNS:" + names.substr(3);
+#endif
+    return names;
+}
 
 // Serves one fixed answer per connection over TLS on 127.0.0.1, on its own
 // thread; connections whose handshake fails are dropped. The certificate is
@@ -95,8 +121,8 @@ public:
         X509V3_CTX v3;
         X509V3_set_ctx_nodb(&v3);
         X509V3_set_ctx(&v3, issuer ? issuer->Cert() : cert, cert, nullptr, nullptr, 0);
-        X509_EXTENSION* san =
-            X509V3_EXT_conf_nid(nullptr, &v3, NID_subject_alt_name, subjectAltName.c_str());
+        X509_EXTENSION* san = X509V3_EXT_conf_nid(nullptr, &v3, NID_subject_alt_name,
+                                                  CertificateNames(subjectAltName).c_str());
         X509_add_ext(cert, san, -1);
         X509_EXTENSION_free(san);
         X509_sign(cert, issuer ? issuer->Key() : key, EVP_sha256());
