@@ -17,7 +17,16 @@ cd "$(dirname "$0")/.."
 root=$(pwd)
 
 host=${1:-${LAUNCHER_HOST_TOOLS:-build-release-check}}
+# How long each step took, for the time the Windows step adds to CI.
+phase_start=$(date +%s)
+phase_done() {
+  local now
+  now=$(date +%s)
+  echo "== Windows step: $1 in $((now - phase_start)) s"
+  phase_start=$now
+}
 bash scripts/setup-windows.sh
+phase_done "toolchain, Wine and dependencies"
 if [ ! -f "$host/CMakeCache.txt" ]; then
   CC=gcc CXX=g++ cmake -S . -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
@@ -37,9 +46,11 @@ win64=${WIN64_BUILD_DIR:-build-win-x86_64}
 win32=${WIN32_BUILD_DIR:-build-win-i686}
 configure x86_64 "$win64"
 cmake --build "$win64"
+phase_done "x86_64 build with tests"
 # 32-bit: the program (every library of src/) must compile and link.
 configure i686 "$win32" -DLAUNCHER_TESTS=OFF
 cmake --build "$win32" --target launcher_exe
+phase_done "i686 program"
 
 # A Wine prefix of the build's own, with the null display driver: windows
 # exist and take messages, nothing is shown. One persistent wineserver,
@@ -108,6 +119,7 @@ for exe in "$win64"/tests/*/*_tests.exe; do
     failed+=("$name")
   fi
 done
+phase_done "Wine prefix and test runs"
 echo "Windows tests under Wine: $total tests in all"
 [ ${#left_out[@]} -gt 0 ] && echo "left out under Wine (tests/wine-skips.txt): ${left_out[*]}"
 if [ ${#failed[@]} -gt 0 ]; then

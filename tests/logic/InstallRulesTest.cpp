@@ -4,6 +4,7 @@
 
 #include "platform/FileSystem.h"
 #include "platform/ShellOpen.h"
+#include "support/NativePath.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -65,25 +66,28 @@ TEST(WebAddresses, OnlyHttpAndHttpsAreEverOpened) {
 
 TEST(ClientCommandLine, PartsComeInTheirOrderAndOnlyWhenSet) {
     ClientCommandParts parts;
-    parts.installFolder = L"/games/The Game";
+    parts.installFolder = testsupport::Native(L"/games/The Game");
+    // The folder and the command meet at this system's separator.
+    const std::wstring start = parts.installFolder + plat::PathSeparator() +
+                               L"Bin/game.exe -windowed -server login.example.com:2106";
     parts.clientCommand = "Bin/game.exe -windowed";
     parts.serverAddress = "login.example.com:2106";
     parts.updateUrl = "http://update.example.com/game/";
-    EXPECT_EQ(BuildClientCommandLine(parts),
-              L"/games/The Game/Bin/game.exe -windowed -server login.example.com:2106");
+    EXPECT_EQ(BuildClientCommandLine(parts), start);
 
     parts.extras = L" -appID \"AppID_The Game_-42\"";
     parts.affiliateId = "aff";
     parts.promoCode = "PROMO";
     parts.updateUrl = "http://varud-ezivoder.example/game/";
     EXPECT_EQ(BuildClientCommandLine(parts),
-              L"/games/The Game/Bin/game.exe -windowed -server login.example.com:2106"
-              L" -appID \"AppID_The Game_-42\" -affiliateid aff -promocode PROMO -localRun");
+              start +
+                  L" -appID \"AppID_The Game_-42\" -affiliateid aff -promocode PROMO -localRun");
     parts.referrerId = "ref";
     parts.updateUrl = "http://VARUD-EZIVODER.example/"; // the marker's case matters
-    EXPECT_EQ(BuildClientCommandLine(parts),
-              L"/games/The Game/Bin/game.exe -windowed -server login.example.com:2106"
-              L" -appID \"AppID_The Game_-42\" -affiliateid aff -referrerid ref -promocode PROMO");
+    EXPECT_EQ(
+        BuildClientCommandLine(parts),
+        start +
+            L" -appID \"AppID_The Game_-42\" -affiliateid aff -referrerid ref -promocode PROMO");
 }
 
 TEST(TemporaryUninstaller, CommandLinesOfBothKinds) {

@@ -1,5 +1,7 @@
 #include "logic/UpdateProgress.h"
 
+#include "support/NativePath.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -80,22 +82,24 @@ TEST(UpdateProgressTest, ReportsPastTheTotalsClampBeforeTheyAreTruncated) {
 }
 
 TEST(UpdateProgressTest, TemporaryNamesFollowTheTask) {
+    using testsupport::Native;
     update::DownloadTask task;
     task.name = "data.pkg";
     task.crc32 = 0x1a2b3c;
     task.size = 4096;
-    EXPECT_EQ(TempFileName(L"/games/x", task, L"1.0.0.2"), L"/games/x/tmp/001A2B3C.4096");
+    EXPECT_EQ(TempFileName(Native(L"/games/x"), task, L"1.0.0.2"),
+              Native(L"/games/x/tmp/001A2B3C.4096"));
     // The launcher's own task carries the version, so that a newer launcher
     // never resumes into an older one's file.
     task.name = "launcher.EXE";
-    EXPECT_EQ(TempFileName(L"/games/x", task, L"1.0.0.2"),
-              L"/games/x/tmp/launcher.EXE.1.0.0.2.4096");
+    EXPECT_EQ(TempFileName(Native(L"/games/x"), task, L"1.0.0.2"),
+              Native(L"/games/x/tmp/launcher.EXE.1.0.0.2.4096"));
     // A hostile version text never leaves "tmp".
     for (const wchar_t* version :
          {L"../../../etc/x", L"1/../../x", L"..\\..\\x", L"1.\n\x01.2", L"..", L"/abs/path"}) {
-        const std::wstring path = TempFileName(L"/games/x", task, version);
-        EXPECT_EQ(path.rfind(L"/games/x/tmp/launcher.EXE.", 0), 0u) << path;
-        const std::wstring name = path.substr(std::wstring(L"/games/x/tmp/").size());
+        const std::wstring path = TempFileName(Native(L"/games/x"), task, version);
+        EXPECT_EQ(path.rfind(Native(L"/games/x/tmp/launcher.EXE."), 0), 0u) << path;
+        const std::wstring name = path.substr(Native(L"/games/x/tmp/").size());
         EXPECT_EQ(name.find_first_of(L"/\\"), std::wstring::npos) << path;
         EXPECT_EQ(name.find(L".."), std::wstring::npos) << path;
         for (wchar_t c : name)

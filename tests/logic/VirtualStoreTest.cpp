@@ -3,6 +3,7 @@
 #include "logic/LogCapture.h"
 #include "platform/FileSystem.h"
 #include "platform/Unicode.h"
+#include "support/NativePath.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -17,9 +18,11 @@ namespace fs = std::filesystem;
 namespace {
 
 TEST(VirtualStorePath, DropsTheDriveAndRefusesEscapesOrTheStoreItself) {
-    EXPECT_EQ(VirtualStorePath(L"/home/u/.local/share", L"C:\\Games\\Tanks"),
-              L"/home/u/.local/share/VirtualStore/Games/Tanks");
-    EXPECT_EQ(VirtualStorePath(L"/data", L"//opt/a:b/"), L"/data/VirtualStore/opt/a:b/");
+    using testsupport::Native;
+    EXPECT_EQ(VirtualStorePath(Native(L"/home/u/.local/share"), L"C:\\Games\\Tanks"),
+              Native(L"/home/u/.local/share/VirtualStore/Games/Tanks"));
+    EXPECT_EQ(VirtualStorePath(Native(L"/data"), L"//opt/a:b/"),
+              Native(L"/data/VirtualStore/opt/a:b/"));
     for (const wchar_t* folder : {L"/opt/../../etc", L"C:\\Games\\..", L"////", L"C:\\", L"/./."})
         EXPECT_EQ(VirtualStorePath(L"/data", folder), L"") << folder;
     EXPECT_EQ(VirtualStorePath(L"", L"/opt/games"), L"");
