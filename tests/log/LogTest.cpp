@@ -30,7 +30,7 @@ const std::string kClockTime = R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.)";
 } // namespace
 
 TEST_F(HttpLogFile, OpenCreatesTheFolderAndAppendsAcrossOpens) {
-    EXPECT_EQ(log.Folder(), dir.NarrowPath() + "http/");
+    EXPECT_EQ(log.Folder(), plat::WideToUtf8(dir.File(L"http/")));
     EXPECT_TRUE(log.WriteText("one"));
     log.Close();
     EXPECT_FALSE(log.WriteText("lost"));

@@ -107,7 +107,7 @@ TEST(SplitProgramTokenTest, UnquotedTokenIsTheLongestExistingFile) {
     testsupport::WriteTestFile(dir.File(L"my"), "x");
     std::wstring program, rest;
 
-    plat::SplitProgramToken(dir.File(L"my game/Launcher.exe /fast \"a b\""), &program, &rest);
+    plat::SplitProgramToken(dir.File(L"my game/Launcher.exe") + L" /fast \"a b\"", &program, &rest);
     EXPECT_EQ(program, dir.File(L"my game/Launcher.exe"));
     EXPECT_EQ(rest, L"/fast \"a b\"");
 
@@ -115,7 +115,7 @@ TEST(SplitProgramTokenTest, UnquotedTokenIsTheLongestExistingFile) {
     EXPECT_EQ(program, dir.File(L"my game/Launcher.exe"));
     EXPECT_EQ(rest, L"");
 
-    plat::SplitProgramToken(dir.File(L"my\tgame/missing.exe /x"), &program, &rest);
+    plat::SplitProgramToken(dir.File(L"my") + L"\tgame/missing.exe /x", &program, &rest);
     EXPECT_EQ(program, dir.File(L"my"));
     EXPECT_EQ(rest, L"game/missing.exe /x");
 
