@@ -16,4 +16,8 @@ std::wstring KnownFolderPath(const GUID& id);
 // "\\server\..."), without trailing separators; else empty.
 std::wstring AbsolutePathFromEnv(const wchar_t* name);
 
+// The folder that holds the users' profiles; empty when the system cannot
+// tell it.
+std::wstring ProfilesFolder();
+
 } // namespace plat::win

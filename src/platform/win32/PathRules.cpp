@@ -1,7 +1,6 @@
 #include "platform/PathRules.h"
+#include "platform/win32/KnownFolders.h"
 #include "platform/win32/WinApi.h"
-
-#include <userenv.h>
 
 #include <algorithm>
 
@@ -76,16 +75,9 @@ SystemFolderRules GetSystemFolderRules() {
                                         L"Boot", L"Config.Msi"})
                 rules.systemTrees.push_back(windows.substr(0, 3) + name);
     }
-    DWORD length = 0;
-    ::GetProfilesDirectoryW(nullptr, &length);
-    if (length > 0 && length < 32768) {
-        std::wstring profiles(length, L'\0');
-        if (::GetProfilesDirectoryW(profiles.data(), &length)) {
-            profiles.resize(profiles.find(L'\0') == std::wstring::npos ? profiles.size()
-                                                                       : profiles.find(L'\0'));
-            rules.homeHolders.push_back(profiles);
-        }
-    }
+    std::wstring profiles = win::ProfilesFolder();
+    if (!profiles.empty())
+        rules.homeHolders.push_back(profiles);
     return rules;
 }
 

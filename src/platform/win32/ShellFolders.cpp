@@ -43,6 +43,19 @@ std::wstring AbsolutePathFromEnv(const wchar_t* name) {
     return value;
 }
 
+std::wstring ProfilesFolder() {
+    DWORD length = 0;
+    ::GetProfilesDirectoryW(nullptr, &length);
+    if (length == 0 || length >= 32768)
+        return std::wstring();
+    std::wstring profiles(length, L'\0');
+    if (!::GetProfilesDirectoryW(profiles.data(), &length))
+        return std::wstring();
+    profiles.resize(profiles.find(L'\0') == std::wstring::npos ? profiles.size()
+                                                               : profiles.find(L'\0'));
+    return profiles;
+}
+
 } // namespace win
 
 namespace {
@@ -122,16 +135,9 @@ std::vector<std::wstring> GetHomeFolders() {
     std::wstring profile = win::AbsolutePathFromEnv(L"USERPROFILE");
     if (!profile.empty())
         homes.push_back(profile);
-    DWORD length = 0;
-    ::GetProfilesDirectoryW(nullptr, &length);
-    if (length > 0 && length < 32768) {
-        std::wstring profiles(length, L'\0');
-        if (::GetProfilesDirectoryW(profiles.data(), &length)) {
-            profiles.resize(profiles.find(L'\0') == std::wstring::npos ? profiles.size()
-                                                                       : profiles.find(L'\0'));
-            homes.push_back(profiles);
-        }
-    }
+    std::wstring profiles = win::ProfilesFolder();
+    if (!profiles.empty())
+        homes.push_back(profiles);
     // Every account's profile, as the system lists them.
     HKEY list = nullptr;
     if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE,
