@@ -70,8 +70,10 @@ protected:
         testsupport::WriteTestFile(parent.File(L"neighbour.txt"), "not the game's");
     }
     void TearDown() override {
-        // A client left by a failed test is ended.
+        // A client, launcher or assistant left by a failed test is ended.
         assistant::KillByPath(ClientPath());
+        e2e::EndProcessesUnder(parent.Path());
+        e2e::EndProcessesUnder(home.Path());
     }
 
     // Publishes under "varud-ezivoder/", the local-run marker of the update
@@ -131,6 +133,16 @@ protected:
         info.commandLine = plat::BuildCommandLine(program, tail);
         info.workingFolder = folder;
         return testsupport::RunToEnd(info, e2e::kWatchdogMs);
+    }
+
+    // The temporary uninstaller and the assistant, run from the temporary
+    // folder, end by themselves.
+    void ExpectTemporaryCopiesEnd() {
+        std::vector<std::wstring> left;
+        EXPECT_TRUE(WaitUntil([&] {
+            left = e2e::ProcessesUnder(home.Path());
+            return left.empty();
+        })) << (left.empty() ? std::string() : plat::WideToUtf8(left.front()));
     }
 
     testsupport::TempDir home, client, root, parent;
@@ -196,6 +208,7 @@ TEST_F(ClientLifecycleTest, PortableUpdateLaunchSecondStartAndUninstall) {
     const std::string stem = pending.substr(at, pending.find(".tmp", at) - at);
     EXPECT_NE(pending.find(stem + ".tmp"), std::string::npos) << pending;
     EXPECT_NE(pending.find(stem + ".exe"), std::string::npos) << pending;
+    ExpectTemporaryCopiesEnd();
 }
 
 // A data file changes on the server while the client runs: of three
@@ -337,6 +350,7 @@ TEST_F(ClientLifecycleTest, StandardInstallAndUninstallThroughTheAssistant) {
     EXPECT_NE(logs.find("Process Uninstall Started in Standard mode"), std::string::npos) << logs;
     EXPECT_NE(logs.find("eLauncherCmd_Uninstall .. OK"), std::string::npos) << logs;
     EXPECT_EQ(RecordedFolder(), L"");
+    ExpectTemporaryCopiesEnd();
 }
 
 // "/ug" runs on folders that are no portable installation of this launcher:

@@ -4,7 +4,9 @@
 // the test's main thread.
 
 #include "platform/CommandLine.h"
+#include "platform/PathRules.h"
 #include "platform/Process.h"
+#include "platform/ProcessList.h"
 #include "platform/Unicode.h"
 #include "support/ChildProcess.h"
 #include "support/TempDir.h"
@@ -43,6 +45,40 @@ inline std::uint32_t Run(const std::wstring& program, const std::vector<std::wst
     info.workingFolder = workingFolder;
     info.tail = plat::TailPassing::Split;
     return testsupport::RunToEnd(info, kWatchdogMs);
+}
+
+// The process of this user runs an executable below `resolved` (a folder
+// as ResolvedPath gives it).
+inline bool RunsFromBelow(std::uint32_t pid, const std::wstring& resolved,
+                          std::wstring* executable) {
+    return pid != plat::GetCurrentProcessId() && plat::GetProcessExecutable(pid, executable) &&
+           plat::IsProcessOfInvokingUser(pid) && executable->size() > resolved.size() &&
+           executable->compare(0, resolved.size(), resolved) == 0 &&
+           plat::IsPathSeparator((*executable)[resolved.size()]);
+}
+
+// The executables of the processes running from `folder` or below it.
+inline std::vector<std::wstring> ProcessesUnder(const std::wstring& folder) {
+    const std::wstring resolved = plat::ResolvedPath(folder);
+    std::vector<std::wstring> found;
+    for (std::uint32_t pid : plat::ListProcessIds()) {
+        std::wstring executable;
+        if (RunsFromBelow(pid, resolved, &executable))
+            found.push_back(executable);
+    }
+    return found;
+}
+
+// Ends what a test left running from its folders, so no launcher, assistant
+// or client outlives the test and keeps its output open.
+inline void EndProcessesUnder(const std::wstring& folder) {
+    const std::wstring resolved = plat::ResolvedPath(folder);
+    for (std::uint32_t pid : plat::ListProcessIds()) {
+        plat::ProcessHandle handle;
+        std::wstring executable;
+        if (handle.Open(pid) && RunsFromBelow(pid, resolved, &executable) && handle.Terminate())
+            handle.Wait(kWatchdogMs);
+    }
 }
 
 } // namespace e2e

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <netinet/in.h>
@@ -83,7 +84,10 @@ bool NginxServer::Start(const std::string& root, const std::vector<Redirect>& re
         // test's private folders.
         if (::geteuid() == 0)
             conf << "user root;\n";
+        // A stop waits for running requests at most this long: a worker
+        // that outlived its master would keep the test's output open.
         conf << "worker_processes 1;\n"
+             << "worker_shutdown_timeout 1s;\n"
              << "error_log " << prefix_ << "/logs/error.log warn;\n"
              << "pid " << prefix_ << "/nginx.pid;\n"
              << "events { worker_connections 64; }\n"
@@ -109,6 +113,15 @@ bool NginxServer::Start(const std::string& root, const std::vector<Redirect>& re
 
         pid_t pid = ::fork();
         if (pid == 0) {
+            // Its own process group, so a stop reaches the workers too, and
+            // its output in its folder instead of the test's.
+            ::setpgid(0, 0);
+            std::string output = prefix_ + "/logs/output.log";
+            int fd = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+            if (fd >= 0) {
+                ::dup2(fd, STDOUT_FILENO);
+                ::dup2(fd, STDERR_FILENO);
+            }
             std::string conf = prefix_ + "/nginx.conf";
             ::execl(nginx, nginx, "-p", prefix_.c_str(), "-c", conf.c_str(), "-g", "daemon off;",
                     static_cast<char*>(nullptr));
@@ -116,6 +129,7 @@ bool NginxServer::Start(const std::string& root, const std::vector<Redirect>& re
         }
         if (pid < 0)
             return false;
+        ::setpgid(pid, pid); // whichever of the two runs first
         pid_ = pid;
         // Wait until it answers, or give up on this port if it exited.
         bool up = false;
@@ -146,7 +160,8 @@ void NginxServer::Stop() {
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
             if (i == 299) {
-                ::kill(pid_, SIGKILL);
+                // The whole group: a worker must not outlive its master.
+                ::kill(-pid_, SIGKILL);
                 ::waitpid(pid_, &status, 0);
             }
         }
