@@ -33,12 +33,15 @@ fi
 cmake --build "$host" --target rarpack lsocompile themegen
 host=$(cd "$host" && pwd)
 
+# Unoptimised and without debugging information: nothing reads it under
+# Wine (a crash ends the test binary, no debugger attaches), and the
+# compiles and links of the test trees take a fifth less time without it.
 configure() {
   local arch=$1 dir=$2
   shift 2
   cmake -S . -B "$dir" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-$arch-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG=-g1 -DCMAKE_CXX_FLAGS_DEBUG=-g1 \
+    -DCMAKE_BUILD_TYPE=Debug -DCMAKE_C_FLAGS_DEBUG=-g0 -DCMAKE_CXX_FLAGS_DEBUG=-g0 \
     -DLAUNCHER_WERROR=ON -DLAUNCHER_HOST_TOOLS="$host" "$@" >/dev/null
 }
 
