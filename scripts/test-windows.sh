@@ -34,8 +34,8 @@ cmake --build "$host" --target rarpack lsocompile themegen
 host=$(cd "$host" && pwd)
 
 # Unoptimised and without debugging information: nothing reads it under
-# Wine (a crash ends the test binary, no debugger attaches), and the
-# compiles and links of the test trees take a fifth less time without it.
+# Wine (a crash ends the test binary, no debugger attaches), and the test
+# trees build faster without it.
 configure() {
   local arch=$1 dir=$2
   shift 2
